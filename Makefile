@@ -1,0 +1,32 @@
+# Thin wrapper over the CMake presets; see README.md.
+JOBS ?= $(shell nproc)
+
+.PHONY: deps run test bench fuzz format clean
+
+deps:
+	bash scripts/install-deps
+
+run: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS) --target dozuzavuvu-cli
+	./build/release/cli/dozuzavuvu-cli --help
+
+test: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+bench: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+	for b in build/release/bench/bench_*; do $$b; done
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

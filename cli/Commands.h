@@ -1,0 +1,11 @@
+#pragma once
+// Each subcommand registers itself on the application and stores its exit code
+// in `exitCode` when it runs.
+
+#include <CLI/CLI.hpp>
+
+namespace dz::cli {
+
+void addInspectCommand(CLI::App& app, int& exitCode);
+
+}  // namespace dz::cli

@@ -1,0 +1,23 @@
+#pragma once
+// Reading and writing for the command line. Failures throw `CommandError`,
+// which main turns into a one-line message and exit status 2.
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace dz::cli {
+
+struct CommandError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Reads a whole file; "-" is standard input.
+std::string readFile(const std::string& path);
+std::string readStandardInput();
+// Writes bytes exactly, with no newline added.
+void writeStandardOutput(std::string_view bytes);
+// A JSON string literal for `text` (which must be valid UTF-8).
+std::string jsonString(std::string_view text);
+
+}  // namespace dz::cli

@@ -1,0 +1,40 @@
+// dozuzavuvu-cli: the cleaning engine from the shell.
+#include <cstdio>
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/Commands.h"
+#include "cli/IO.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Dozuzavuvu: cleans copied text into plain text, plain text with links or Markdown."};
+    app.name("dozuzavuvu-cli");
+    app.require_subcommand(0, 1);
+
+    int exitCode = 0;
+    dz::cli::addInspectCommand(app, exitCode);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::string message = e.what();
+        for (char& ch : message)
+            if (ch == '\n')
+                ch = ' ';
+        std::cerr << "error: " << message << "\n";
+        return 2;
+    } catch (const dz::cli::CommandError& e) {
+        std::cerr << "error: " << e.what() << "\n";
+        return 2;
+    }
+    if (app.get_subcommands().empty()) {
+        std::cout << app.help();
+        return 0;
+    }
+    return exitCode;
+}
