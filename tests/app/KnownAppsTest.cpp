@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "app/KnownApps.h"
+#include "tests/app/FakeWorkspace.h"
+
+using namespace dz;
+
+TEST(KnownAppsTest, Tables) {
+    EXPECT_EQ(KnownApps::pdfViewers().size(), 13u);
+    EXPECT_TRUE(KnownApps::pdfViewers().contains("com.apple.Preview"));
+    EXPECT_FALSE(KnownApps::pdfViewers().contains("com.apple.preview"));
+    ASSERT_EQ(KnownApps::markdownApps().size(), 17u);
+    EXPECT_EQ(KnownApps::markdownApps().front().name, "Obsidian");
+    EXPECT_EQ(KnownApps::markdownApps()[10].bundleID, "com.uranusjr.macdown");
+    EXPECT_EQ(KnownApps::markdownApps().back().bundleID, "net.cozic.joplin-desktop");
+    EXPECT_TRUE(KnownApps::isMarkdownApp("abnerworks.Typora"));
+    EXPECT_FALSE(KnownApps::isMarkdownApp("abnerworks.typora"));
+}
+
+TEST(KnownAppsTest, WithoutWorkspace) {
+    EXPECT_TRUE(KnownApps::installedMarkdownApps(nullptr).empty());
+    EXPECT_EQ(KnownApps::appName("com.example.App", nullptr), "com.example.App");
+}
+
+TEST(KnownAppsTest, InstalledMarkdownAppsKeepTableOrder) {
+    test::FakeWorkspace workspace;
+    workspace.locations["net.cozic.joplin-desktop"] = "/opt/joplin";
+    workspace.locations["md.obsidian"] = "/opt/obsidian";
+    workspace.locations["org.other"] = "/opt/other";
+    auto apps = KnownApps::installedMarkdownApps(&workspace);
+    ASSERT_EQ(apps.size(), 2u);
+    EXPECT_EQ(apps[0].name, "Obsidian");
+    EXPECT_EQ(apps[1].name, "Joplin");
+}
+
+TEST(KnownAppsTest, AppNameFallbacks) {
+    test::FakeWorkspace workspace;
+    workspace.running.push_back({"com.running", "Running App"});
+    workspace.running.push_back({"com.nameless", std::nullopt});
+    workspace.locations["com.running"] = "/apps/Running.app";
+    workspace.locations["com.nameless"] = "/apps/Nameless.app";
+    workspace.locations["com.display"] = "/apps/Display.app";
+    workspace.locations["com.bundle"] = "/apps/Bundle.app";
+    workspace.locations["com.file"] = "/apps/File Name.app";
+    workspace.locations["com.unreadable"] = "/apps/Unreadable.app";
+    workspace.infos["/apps/Nameless.app"] = {std::nullopt, "Nameless Bundle"};
+    workspace.infos["/apps/Display.app"] = {"Display Name", "Bundle Name"};
+    workspace.infos["/apps/Bundle.app"] = {std::nullopt, "Bundle Name"};
+    workspace.infos["/apps/File Name.app"] = {};
+
+    EXPECT_EQ(KnownApps::appName("com.running", &workspace), "Running App");
+    EXPECT_EQ(KnownApps::appName("com.nameless", &workspace), "Nameless Bundle");
+    EXPECT_EQ(KnownApps::appName("com.display", &workspace), "Display Name");
+    EXPECT_EQ(KnownApps::appName("com.bundle", &workspace), "Bundle Name");
+    EXPECT_EQ(KnownApps::appName("com.file", &workspace), "File Name");
+    EXPECT_EQ(KnownApps::appName("com.unreadable", &workspace), "com.unreadable");
+    EXPECT_EQ(KnownApps::appName("com.unknown", &workspace), "com.unknown");
+}
