@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/URLCleaner.h"
 #include "core/Unicode.h"
 
 namespace dz {
@@ -196,8 +197,8 @@ std::string TextCleaner::clean(std::string_view text, bool isRichSource) const {
         s = removeFootnotes(s);
     if (options.normalizeQuotes)
         s = normalizeQuotes(s);
-    // TODO(url-cleaner): step 6, URLCleaner::cleanURLs(s, removeTrackingParameters,
-    // unwrapRedirectLinks) when either switch is on, once core/URLCleaner.h is on main.
+    if (options.removeTrackingParameters || options.unwrapRedirectLinks)
+        s = URLCleaner::cleanURLs(s, options.removeTrackingParameters, options.unwrapRedirectLinks);
     if (options.removeMailtoPrefix)
         s = removeMailto(s);
     if (options.normalizeNewlines)

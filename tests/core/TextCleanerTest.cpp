@@ -201,3 +201,11 @@ TEST(TextCleanerTest, SwitchesOffLeaveTextAlone) {
     EXPECT_EQ(TextCleaner(allOff()).clean(text, true), text);
     EXPECT_EQ(clean(text, true), "\"q\" xy z\n\u2022 item\nword a@b.c\n\nend");
 }
+
+TEST(TextCleanerTest, LinksInTheTextAreCleaned) {
+    const std::string text = "Read https://example.com/a?utm_source=x&id=3 now.";
+    EXPECT_EQ(clean(text), "Read https://example.com/a?id=3 now.");
+    CleaningOptions keep;
+    keep.removeTrackingParameters = keep.unwrapRedirectLinks = false;
+    EXPECT_EQ(TextCleaner(keep).clean(text, false), text);
+}
