@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 
+#include <unicode/uchar.h>
+
 #include "core/URLCleaner.h"
 #include "core/Unicode.h"
 
@@ -69,12 +71,6 @@ char32_t singleCodePoint(std::string_view s) {
     size_t i = 0;
     char32_t c = nextCodePoint(s, i);
     return i == s.size() ? c : 0;
-}
-
-std::string group(icu::RegexMatcher& m, int n) {
-    UErrorCode status = U_ZERO_ERROR;
-    icu::UnicodeString g = m.group(n, status);
-    return U_SUCCESS(status) ? fromICU(g) : std::string();
 }
 
 bool isHex(char c) {
@@ -158,25 +154,6 @@ const Regex& TextCleaner::footnoteRegex() {
         "needed|clarification needed|verification needed|better source needed|failed verification|according "
         "to whom\\?|who\\?|when\\?|which\\?|by whom\\?|dubious(?: [\u2013-] discuss)?|edit)\\](?!\\()",
         UREGEX_CASE_INSENSITIVE);
-    return regex;
-}
-
-// The list patterns as written, ^([ \t]*)(\S)([ \t]+)(.*)$ and
-// ^([ \t]*)(\d{1,4}|[A-Za-z]|[ivxlcdmIVXLCDM]{1,6})([.)]?)(\t+|[ \t]+)(.*)$,
-// backtrack quadratically when a long run of blanks is followed by a line
-// terminator that is not the last character. Committing to the first way the
-// prefix (indent, marker, punctuation, gap) matches gives the same matches
-// and groups: every other way ends inside the same run of blanks, and from
-// anywhere in that run ".*$" succeeds or fails alike. The indent is followed
-// by a non-blank, so it never gives anything back either.
-const Regex& TextCleaner::unorderedRegex() {
-    static const Regex regex("^(?>([ \\t]*+)(\\S)([ \\t]+))(.*+)$");
-    return regex;
-}
-
-const Regex& TextCleaner::orderedRegex() {
-    static const Regex regex(
-        "^(?>([ \\t]*+)(\\d{1,4}|[A-Za-z]|[ivxlcdmIVXLCDM]{1,6})([.)]?)(\\t+|[ \\t]+))(.*+)$");
     return regex;
 }
 
@@ -305,62 +282,166 @@ int TextCleaner::indentLevel(std::string_view indent) {
     return std::max(tabs - 1, 0) + spaces / 2;
 }
 
-std::optional<std::string> TextCleaner::normalizeListLine(std::string_view line, std::string_view bullet) {
-    // Cheap pre-check: without a tab in the indent only a bullet glyph can
-    // start a list line.
-    size_t k = 0;
-    bool indentHasTab = false;
-    while (k < line.size() && (line[k] == ' ' || line[k] == '\t')) {
-        indentHasTab |= line[k] == '\t';
-        ++k;
+namespace {
+
+// The line terminators of ICU's "." and "$".
+bool isLineTerminator(char32_t c) {
+    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// "(.*)$" from `pos`: the rest of the line, provided that nothing but one
+// final line terminator (CR LF counting as one) follows it.
+std::optional<std::string_view> restOfLine(std::string_view line, size_t pos) {
+    size_t i = pos;
+    while (i < line.size()) {
+        auto b = static_cast<unsigned char>(line[i]);
+        if (b >= 0x20 && b < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t start = i;
+        char32_t c = nextCodePoint(line, i);
+        if (!isLineTerminator(c))
+            continue;
+        if (i == line.size() || (c == '\r' && i + 1 == line.size() && line[i] == '\n'))
+            return line.substr(pos, start - pos);
+        return std::nullopt;
     }
+    return line.substr(pos);
+}
+
+size_t skipBlanks(std::string_view line, size_t i) {
+    while (i < line.size() && isBlank(line[i])) ++i;
+    return i;
+}
+
+bool isRomanLetter(char c) {
+    switch (c) {
+        case 'i':
+        case 'v':
+        case 'x':
+        case 'l':
+        case 'c':
+        case 'd':
+        case 'm':
+        case 'I':
+        case 'V':
+        case 'X':
+        case 'L':
+        case 'C':
+        case 'D':
+        case 'M':
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+std::optional<TextCleaner::ListLineMatch> TextCleaner::matchUnorderedLine(std::string_view line) {
+    size_t k = skipBlanks(line, 0);
     if (k == line.size())
         return std::nullopt;
-    {
-        size_t j = k;
-        if (!indentHasTab && !isListGlyph(nextCodePoint(line, j)))
-            return std::nullopt;
-    }
+    size_t i = k;
+    char32_t c = nextCodePoint(line, i);
+    if (u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE))
+        return std::nullopt;
+    size_t gapEnd = skipBlanks(line, i);
+    if (gapEnd == i)
+        return std::nullopt;
+    auto content = restOfLine(line, gapEnd);
+    if (!content)
+        return std::nullopt;
+    return ListLineMatch{line.substr(0, k), line.substr(k, i - k), {}, line.substr(i, gapEnd - i), *content};
+}
 
-    icu::UnicodeString u = toICU(line);
-    auto rewrite = [&](int level, std::string_view marker, std::string_view content) {
+std::optional<TextCleaner::ListLineMatch> TextCleaner::matchOrderedLine(std::string_view line) {
+    size_t k = skipBlanks(line, 0);
+    // The rest of the pattern after the number, which ends at `p`. Only the
+    // longest number of each alternative can be followed by "." ")" or a
+    // blank, and a tab gap that fails would fail as a blank gap too.
+    auto tail = [&](size_t p) -> std::optional<ListLineMatch> {
+        size_t q = p;
+        if (q < line.size() && (line[q] == '.' || line[q] == ')'))
+            ++q;
+        if (q == line.size() || !isBlank(line[q]))
+            return std::nullopt;
+        size_t gapEnd = q;
+        if (line[q] == '\t')
+            while (gapEnd < line.size() && line[gapEnd] == '\t') ++gapEnd;
+        else
+            gapEnd = skipBlanks(line, q);
+        auto content = restOfLine(line, gapEnd);
+        if (!content)
+            return std::nullopt;
+        return ListLineMatch{line.substr(0, k), line.substr(k, p - k), line.substr(p, q - p),
+                             line.substr(q, gapEnd - q), *content};
+    };
+    size_t p = k;
+    for (int digits = 0; digits < 4 && p < line.size(); ++digits) {
+        size_t next = p;
+        if (u_charType(static_cast<UChar32>(nextCodePoint(line, next))) != U_DECIMAL_DIGIT_NUMBER)
+            break;
+        p = next;
+    }
+    if (p > k)
+        return tail(p);
+    if (k == line.size())
+        return std::nullopt;
+    char first = line[k];
+    if (((first | 0x20) >= 'a' && (first | 0x20) <= 'z'))
+        if (auto m = tail(k + 1))
+            return m;
+    p = k;
+    while (p < line.size() && p - k < 6 && isRomanLetter(line[p])) ++p;
+    if (p > k)
+        return tail(p);
+    return std::nullopt;
+}
+
+std::optional<std::string> TextCleaner::normalizeListLine(std::string_view line, std::string_view bullet) {
+    auto rewrite = [&](int level, std::string_view marker, std::string_view punctuation,
+                       std::string_view content) {
         std::string out(static_cast<size_t>(level) * 2, ' ');
         out.append(marker);
+        out.append(punctuation);
         out.push_back(' ');
         out.append(content);
         return out;
     };
+    auto hasTab = [](std::string_view s) { return s.find('\t') != std::string_view::npos; };
 
-    if (auto m = unorderedRegex().matcher(u)) {
-        UErrorCode status = U_ZERO_ERROR;
-        if (m->find(status) && U_SUCCESS(status)) {
-            std::string indent = group(*m, 1), gap = group(*m, 3);
-            char32_t marker = singleCodePoint(group(*m, 2));
-            bool tabbed = indent.find('\t') != std::string::npos && gap.find('\t') != std::string::npos;
-            int level = -1;
-            if (int nested = nestedMarkerLevel(marker); nested >= 0)
-                level = tabbed ? nested : indentLevel(indent);
-            else if (isOtherBullet(marker))
-                level = indentLevel(indent);
-            else if ((marker == U'-' || marker == U'*' || marker == U'\u2013') && tabbed)
-                level = indentLevel(indent);
-            if (level >= 0)
-                return rewrite(level, bullet, group(*m, 4));
-        }
-    }
-
-    if (!indentHasTab)
+    // Without a tab in the indent only a bullet glyph can start a list line.
+    size_t k = skipBlanks(line, 0);
+    if (k == line.size())
         return std::nullopt;
-    if (auto m = orderedRegex().matcher(u)) {
-        UErrorCode status = U_ZERO_ERROR;
-        if (m->find(status) && U_SUCCESS(status)) {
-            std::string indent = group(*m, 1), punctuation = group(*m, 3), gap = group(*m, 4);
-            if (indent.find('\t') != std::string::npos && gap.find('\t') != std::string::npos) {
-                std::string marker = group(*m, 2) + (punctuation.empty() ? std::string(".") : punctuation);
-                return rewrite(indentLevel(indent), marker, group(*m, 5));
-            }
-        }
+    if (!hasTab(line.substr(0, k))) {
+        size_t j = k;
+        if (!isListGlyph(nextCodePoint(line, j)))
+            return std::nullopt;
     }
+
+    if (auto m = matchUnorderedLine(line)) {
+        char32_t marker = singleCodePoint(m->marker);
+        bool tabbed = hasTab(m->indent) && hasTab(m->gap);
+        int level = -1;
+        if (int nested = nestedMarkerLevel(marker); nested >= 0)
+            level = tabbed ? nested : indentLevel(m->indent);
+        else if (isOtherBullet(marker))
+            level = indentLevel(m->indent);
+        else if ((marker == U'-' || marker == U'*' || marker == U'\u2013') && tabbed)
+            level = indentLevel(m->indent);
+        if (level >= 0)
+            return rewrite(level, bullet, {}, m->content);
+    }
+    if (auto m = matchOrderedLine(line); m && hasTab(m->indent) && hasTab(m->gap))
+        return rewrite(indentLevel(m->indent), m->marker, m->punctuation.empty() ? "." : m->punctuation,
+                       m->content);
     return std::nullopt;
 }
 
@@ -396,11 +477,63 @@ std::string TextCleaner::normalizeLists(std::string_view text, std::string_view 
     return out;
 }
 
+namespace {
+
+bool isDigits(std::string_view s, size_t min, size_t max) {
+    if (s.size() < min || s.size() > max)
+        return false;
+    for (char c : s)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// The marker alternatives for lower-cased ASCII content between the brackets.
+bool isASCIIMarker(std::string_view c) {
+    if (c.empty())
+        return false;
+    if (isDigits(c, 1, 4))
+        return true;
+    if (c.size() == 1 && c[0] >= 'a' && c[0] <= 'z')
+        return true;
+    if (c.size() <= 4 && c.find_first_not_of("ivx") == std::string_view::npos)
+        return true;
+    for (std::string_view prefix : {"note", "nb", "n"}) {
+        if (c.substr(0, prefix.size()) == prefix) {
+            std::string_view rest = c.substr(prefix.size());
+            if (!rest.empty() && rest[0] == ' ')
+                rest.remove_prefix(1);
+            if (isDigits(rest, 1, 4))
+                return true;
+        }
+    }
+    static constexpr std::string_view tags[] = {"citation needed",
+                                                "clarification needed",
+                                                "verification needed",
+                                                "better source needed",
+                                                "failed verification",
+                                                "according to whom?",
+                                                "who?",
+                                                "when?",
+                                                "which?",
+                                                "by whom?",
+                                                "dubious",
+                                                "dubious - discuss",
+                                                "edit"};
+    for (std::string_view tag : tags)
+        if (c == tag)
+            return true;
+    return false;
+}
+
+}  // namespace
+
 std::string TextCleaner::removeFootnotes(std::string_view text) {
     // Every marker starts at "[" and ends at the first "]" after it, and the
-    // longest alternative is a few dozen characters: each "[" is tested in a
-    // small window holding the character before it (for the look-behind) and
-    // the one after the "]" (for the look-ahead).
+    // longest alternative is a few dozen characters. Markers of ASCII text
+    // after an ASCII character are recognised directly; any other "[" is
+    // tested with the pattern in a small window holding the character before
+    // it (for the look-behind) and the one after the "]" (for the look-ahead).
     static constexpr size_t maxMarkerBytes = 128;
     const size_t n = text.size();
     std::string out;
@@ -415,27 +548,46 @@ std::string TextCleaner::removeFootnotes(std::string_view text) {
             p = text.find('[', p + 1);
             continue;
         }
-        size_t before = p - 1;
-        while (before > 0 && p - before < 4 && (static_cast<unsigned char>(text[before]) & 0xC0) == 0x80)
-            --before;
-        size_t after = q + 1;
-        if (after < n)
-            nextCodePoint(text, after);
-        icu::UnicodeString prefix = toICU(text.substr(before, p - before));
-        icu::UnicodeString window = prefix;
-        window.append(toICU(text.substr(p, after - p)));
-        UErrorCode status = U_ZERO_ERROR;
-        if (!matcher) {
-            matcher = footnoteRegex().matcher(window);
-            if (!matcher)
-                return std::string(text);
+        auto previous = static_cast<unsigned char>(text[p - 1]);
+        std::string_view content = text.substr(p + 1, q - p - 1);
+        bool asciiContent = true;
+        for (char c : content) asciiContent &= static_cast<unsigned char>(c) < 0x80;
+        bool found = false;
+        if (previous < 0x80 && asciiContent) {
+            // Letters, digits, punctuation and symbols are the visible ASCII characters.
+            if (previous > 0x20 && previous < 0x7F && !(q + 1 < n && text[q + 1] == '(')) {
+                char lower[maxMarkerBytes];
+                for (size_t k = 0; k < content.size(); ++k) {
+                    char c = content[k];
+                    lower[k] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c;
+                }
+                found = isASCIIMarker(std::string_view(lower, content.size()));
+            }
         } else {
-            matcher->reset(window);
+            size_t before = p - 1;
+            while (before > 0 && p - before < 4 && (static_cast<unsigned char>(text[before]) & 0xC0) == 0x80)
+                --before;
+            size_t after = q + 1;
+            if (after < n)
+                nextCodePoint(text, after);
+            icu::UnicodeString prefix = toICU(text.substr(before, p - before));
+            icu::UnicodeString window = prefix;
+            window.append(toICU(text.substr(p, after - p)));
+            UErrorCode status = U_ZERO_ERROR;
+            if (!matcher) {
+                matcher = footnoteRegex().matcher(window);
+                if (!matcher)
+                    return std::string(text);
+            } else {
+                matcher->reset(window);
+            }
+            matcher->region(prefix.length(), window.length(), status);
+            matcher->useTransparentBounds(true);
+            found = U_SUCCESS(status) && matcher->lookingAt(status) && U_SUCCESS(status);
         }
-        matcher->region(prefix.length(), window.length(), status);
-        matcher->useTransparentBounds(true);
-        bool found = U_SUCCESS(status) && matcher->lookingAt(status) && U_SUCCESS(status);
         if (found) {
+            if (copied == 0)
+                out.reserve(n);
             out.append(text, copied, p - copied);
             copied = q + 1;
             p = text.find('[', q + 1);

@@ -43,11 +43,17 @@ class TextCleaner {
 
     // A bracketed reference marker such as "[12]" or "[citation needed]".
     static const Regex& footnoteRegex();
-    // The list-line patterns, in a form that never backtracks over a long
-    // run of blanks; groups: indent, marker, gap, content, and for ordered
-    // lines indent, number, punctuation, gap, content.
-    static const Regex& unorderedRegex();
-    static const Regex& orderedRegex();
+    // The list-line patterns ^([ \t]*)(\S)([ \t]+)(.*)$ (unordered: indent,
+    // marker, gap, content) and
+    // ^([ \t]*)(\d{1,4}|[A-Za-z]|[ivxlcdmIVXLCDM]{1,6})([.)]?)(\t+|[ \t]+)(.*)$
+    // (ordered: indent, number, punctuation, gap, content), matched by hand:
+    // the same groups in linear time, where the regular expressions backtrack
+    // quadratically over long runs of blanks.
+    struct ListLineMatch {
+        std::string_view indent, marker, punctuation, gap, content;
+    };
+    static std::optional<ListLineMatch> matchUnorderedLine(std::string_view line);
+    static std::optional<ListLineMatch> matchOrderedLine(std::string_view line);
     static const Regex& mailtoRegex();
 
     // Deletes every footnote marker.

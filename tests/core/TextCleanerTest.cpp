@@ -128,21 +128,53 @@ TEST(TextCleanerTest, OrderedListLines) {
     EXPECT_EQ(TextCleaner::normalizeLists("no list here\n- dash", "*"), "no list here\n- dash");
 }
 
-TEST(TextCleanerTest, ListPatternsMatchTheOriginalOnes) {
+TEST(TextCleanerTest, ListMatchersGiveTheGroupsOfThePatterns) {
     const Regex unordered("^([ \\t]*)(\\S)([ \\t]+)(.*)$");
     const Regex ordered("^([ \\t]*)(\\d{1,4}|[A-Za-z]|[ivxlcdmIVXLCDM]{1,6})([.)]?)(\\t+|[ \\t]+)(.*)$");
-    const std::vector<std::string> alphabet = {" ",  "\t", "1",      "9",      "\u0663", "a", "i",
-                                               "v",  "x",  "M",      ".",      ")",      "-", "\u2022",
-                                               "\r", "\n", "\u0085", "\u2028", "\u00a0", "z"};
+    auto asGroups = [](std::string_view line, const std::optional<TextCleaner::ListLineMatch>& m,
+                       bool isOrdered) -> std::optional<std::vector<std::string>> {
+        if (!m)
+            return std::nullopt;
+        std::vector<std::string> g{std::string(line), std::string(m->indent), std::string(m->marker)};
+        if (isOrdered)
+            g.emplace_back(m->punctuation);
+        g.emplace_back(m->gap);
+        g.emplace_back(m->content);
+        // Group 0 is the whole match, which stops before a final terminator.
+        g[0] = g[0].substr(0, static_cast<size_t>(m->content.data() + m->content.size() - line.data()));
+        return g;
+    };
+    const std::vector<std::string> alphabet = {
+        " ",  "\t",     "1",      "9",      "\u0663", "a",  "i",   "v",      "x",
+        "M",  ".",      ")",      "-",      "\u2022", "\r", "\n",  "\u0085", "\v",
+        "\f", "\u2028", "\u00a0", "\u3000", "\u200b", "z",  "\x1c"};
     size_t matched = 0;
     for (const auto& s : randomStrings(alphabet, 40000, 12, 7)) {
-        auto a = groups(unordered, s), b = groups(TextCleaner::unorderedRegex(), s);
-        ASSERT_EQ(a, b) << "unordered: " << s;
-        auto c = groups(ordered, s), d = groups(TextCleaner::orderedRegex(), s);
-        ASSERT_EQ(c, d) << "ordered: " << s;
-        matched += (a ? 1 : 0) + (c ? 1 : 0);
+        auto a = groups(unordered, s);
+        ASSERT_EQ(a, asGroups(s, TextCleaner::matchUnorderedLine(s), false)) << "unordered: " << s;
+        auto b = groups(ordered, s);
+        ASSERT_EQ(b, asGroups(s, TextCleaner::matchOrderedLine(s), true)) << "ordered: " << s;
+        matched += (a ? 1 : 0) + (b ? 1 : 0);
     }
     EXPECT_GT(matched, 1000u);  // the sample exercises both outcomes
+}
+
+TEST(TextCleanerTest, ListMatchersUseTheUnicodeClassesOfThePatterns) {
+    // \S and \d over every code point, each in a line where it decides the match.
+    const Regex unordered("^([ \\t]*)(\\S)([ \\t]+)(.*)$");
+    const Regex ordered("^([ \\t]*)(\\d{1,4}|[A-Za-z]|[ivxlcdmIVXLCDM]{1,6})([.)]?)(\\t+|[ \\t]+)(.*)$");
+    // The first three planes hold every digit and space; the tags plane holds odd format characters.
+    for (char32_t c = 1; c <= 0xE01EF; ++c) {
+        if ((c >= 0xD800 && c <= 0xDFFF) || (c >= 0x30000 && c < 0xE0000))
+            continue;
+        std::string marker;
+        unicode::appendCodePoint(marker, c);
+        std::string line = marker + " x";
+        ASSERT_EQ(unordered.contains(line), TextCleaner::matchUnorderedLine(line).has_value())
+            << static_cast<uint32_t>(c);
+        ASSERT_EQ(ordered.contains(line), TextCleaner::matchOrderedLine(line).has_value())
+            << static_cast<uint32_t>(c);
+    }
 }
 
 TEST(TextCleanerTest, HostileListLineIsLinear) {
@@ -165,12 +197,15 @@ TEST(TextCleanerTest, FootnotesOnlyFromRichSources) {
     EXPECT_EQ(TextCleaner::removeFootnotes("[1]x\u00e9[2]\U0001F600[3]\u00a0[4]"),
               "[1]x\u00e9\U0001F600\u00a0[4]");
     EXPECT_EQ(TextCleaner::removeFootnotes("a[[1]][x1] b[12345]"), "a[][x1] b[12345]");
+    EXPECT_EQ(TextCleaner::removeFootnotes("x[DUBIOUS - discuss] y[nb 12][n7][note 12345]"),
+              "x y[note 12345]");
 }
 
 TEST(TextCleanerTest, FootnoteWindowsMatchTheWholeTextPattern) {
-    const std::vector<std::string> alphabet = {"a", "[", "]", "1",  "n",      "o",      "t",      "e",
-                                               " ", "(", "x", "iv", "\u2013", "\u00e9", "\u0301", "who?"};
-    for (const auto& s : randomStrings(alphabet, 20000, 14, 11))
+    const std::vector<std::string> alphabet = {
+        "a", "[",  "]",      "1",      "n",      "o",      "t",    "e",    " ",       "(",          "x",
+        "N", "iv", "\u2013", "\u00e9", "\u0301", "\u0345", "who?", "\x01", "Dubious", " - discuss", "\u212a"};
+    for (const auto& s : randomStrings(alphabet, 40000, 10, 11))
         ASSERT_EQ(TextCleaner::removeFootnotes(s), TextCleaner::footnoteRegex().replaceAll(s, "")) << s;
 }
 
