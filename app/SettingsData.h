@@ -1,0 +1,75 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/AppRule.h"
+#include "app/KeyCombo.h"
+#include "app/MenuBarIcon.h"
+#include "app/ShortcutAction.h"
+#include "core/CleaningOptions.h"
+#include "core/MarkdownOptions.h"
+#include "core/OutputFormat.h"
+#include "core/PDFOptions.h"
+
+namespace dz {
+
+// Every user setting, as one value. Its JSON form is both the stored document
+// and the exported settings file.
+struct SettingsData {
+    using Shortcuts = std::map<std::string, KeyCombo, std::less<>>;  // by ShortcutAction raw value
+
+    bool autoClean = true;
+    OutputFormat defaultFormat = OutputFormat::plain;  // never `original` once decoded
+    bool showMenuBarIcon = true;
+    MenuBarIcon menuBarIcon = MenuBarIcon::hammer;
+    CleaningOptions cleaning;
+    MarkdownOptions markdown;
+    PDFOptions pdf;
+    bool autoDetectPDF = true;
+    bool detectPDFInBrowsers = false;
+    std::vector<AppRule> rules = defaultRules();
+    Shortcuts shortcuts = defaultShortcuts();
+    bool scriptEnabled = false;
+    std::string script = std::string(templateScript());
+
+    // Spreadsheet editors keep their formatting. Built once per run, so every
+    // default record of a run carries the same identifiers.
+    static const std::vector<AppRule>& defaultRules();
+    static const Shortcuts& defaultShortcuts();
+    // The script a new user starts from; it changes nothing.
+    static std::string_view templateScript();
+
+    // The rules of one direction in stored order, enabled or not.
+    std::vector<AppRule> rulesFor(RuleDirection direction) const;
+    // Whether pastes need watching: some enabled destination rule exists.
+    bool hasDestinationRules() const;
+    // Whether copies or pastes need the browser's page address.
+    bool hasWebsiteRules(RuleDirection direction) const;
+    std::optional<KeyCombo> shortcut(ShortcutAction action) const;
+
+    // All thirteen keys in declaration order.
+    nlohmann::ordered_json toJSON() const;
+    // Tolerant of missing keys, strict about types; migrates the older
+    // layout. `error` names what is wrong.
+    static std::optional<SettingsData> fromJSON(const nlohmann::json& json, std::string* error = nullptr);
+
+    // The compact stored form; nothing if the record cannot be written as
+    // JSON (text that is not UTF-8).
+    std::optional<std::string> encode(std::string* error = nullptr) const;
+    // Indented, keys sorted at every level: the exported settings file.
+    std::optional<std::string> exportJSON(std::string* error = nullptr) const;
+    // Parses and decodes a document; refuses anything over `maxDocumentSize`.
+    static std::optional<SettingsData> decode(std::string_view bytes, std::string* error = nullptr);
+
+    static constexpr size_t maxDocumentSize = 32u << 20;
+
+    bool operator==(const SettingsData&) const = default;
+};
+
+}  // namespace dz
