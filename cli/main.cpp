@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     dz::cli::addInspectCommand(app, exitCode);
     dz::cli::addUrlCommand(app, exitCode);
+    dz::cli::addSettingsCommand(app, exitCode);
 
     try {
         app.parse(argc, argv);
