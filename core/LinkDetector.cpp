@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include <unicode/uchar.h>
+#include <unicode/uscript.h>
 
 #include "core/Unicode.h"
 
@@ -34,13 +35,34 @@ bool isLetterOrDigit(char32_t c) {
     return u_isalnum(static_cast<UChar32>(c));
 }
 
+// A letter or digit that glues onto a following scheme ("xhttp://"). Chinese
+// and Japanese are written without spaces, so their characters do not.
+bool gluesToScheme(char32_t c) {
+    if (c < 0x80 || !isLetterOrDigit(c))
+        return isLetterOrDigit(c);
+    UErrorCode status = U_ZERO_ERROR;
+    UScriptCode script = uscript_getScript(static_cast<UChar32>(c), &status);
+    return !(script == USCRIPT_HAN || script == USCRIPT_HIRAGANA || script == USCRIPT_KATAKANA);
+}
+
 // Characters that end an address outright.
 bool endsAddress(char32_t c) {
     if (c < 0x80)
         return c <= 0x20 || c == 0x7F || c == '<' || c == '>';
-    if (unicode::isWhiteSpaceOrNewline(c) || u_charType(static_cast<UChar32>(c)) == U_CONTROL_CHAR)
+    if (unicode::isWhiteSpaceOrNewline(c))
         return true;
-    switch (u_charType(static_cast<UChar32>(c))) {
+    // Bidirectional marks and invisible separators wrap addresses in
+    // right-to-left text; they never belong to one. Joiners (U+200C, U+200D)
+    // do, inside words of some scripts.
+    if (c == 0x200B || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || c == 0x2060 ||
+        (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF)
+        return true;
+    // Hyphens and the en dash join words ("Hatfield–McCoy"); other dashes end.
+    if (c == 0x2010 || c == 0x2011 || c == 0x2013)
+        return false;
+    auto type = u_charType(static_cast<UChar32>(c));
+    switch (type) {
+        case U_CONTROL_CHAR:
         case U_END_PUNCTUATION:
         case U_START_PUNCTUATION:
         case U_FINAL_PUNCTUATION:
@@ -49,8 +71,13 @@ bool endsAddress(char32_t c) {
         case U_OTHER_PUNCTUATION:
             return true;
         default:
-            return false;
+            break;
     }
+    // CJK and full-width punctuation and symbols ("｜", "〜", "＋") separate
+    // words in text that has no spaces.
+    bool cjkPunctuation = (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF01 && c <= 0xFF65);
+    return cjkPunctuation && !u_isalnum(static_cast<UChar32>(c)) && type != U_LETTER_NUMBER &&
+           type != U_MODIFIER_LETTER && type != U_OTHER_LETTER;
 }
 
 // The first character of the authority must be able to start a host name or
@@ -59,53 +86,100 @@ bool canStartAuthority(char32_t c) {
     return c == '[' || isLetterOrDigit(c) || (c >= 0x80 && !endsAddress(c));
 }
 
+char openerOf(char closer) {
+    return closer == ')' ? '(' : closer == ']' ? '[' : '{';
+}
+
 size_t countOf(std::string_view s, char c) {
     size_t n = 0;
     for (char ch : s) n += ch == c;
     return n;
 }
 
-// Drops trailing punctuation that belongs to the sentence rather than the address.
-size_t trimmedLength(std::string_view link) {
+// Where the raw address starting at `start` ends: at a character that ends
+// addresses, at a closing bracket that matches nothing opened inside the
+// address, or at a quote inside the host (a possessive "'s").
+size_t scanEnd(std::string_view text, size_t authority) {
+    int depth[3] = {0, 0, 0};  // () [] {}
+    bool inAuthority = true;
+    size_t end = authority;
+    while (end < text.size()) {
+        size_t next = end;
+        char32_t c = unicode::nextCodePoint(text, next);
+        if (endsAddress(c))
+            break;
+        switch (c) {
+            case '(':
+                ++depth[0];
+                break;
+            case '[':
+                ++depth[1];
+                break;
+            case '{':
+                ++depth[2];
+                break;
+            case ')':
+            case ']':
+            case '}': {
+                int& d = depth[c == ')' ? 0 : c == ']' ? 1 : 2];
+                if (d == 0)
+                    return end;
+                --d;
+                break;
+            }
+            case '/':
+            case '?':
+            case '#':
+                inAuthority = false;
+                break;
+            case '\'':
+                if (inAuthority)
+                    return end;
+                break;
+            default:
+                break;
+        }
+        end = next;
+    }
+    return end;
+}
+
+// Drops trailing punctuation that belongs to the sentence rather than the
+// address. `emphasis` is the run of "*", "_" or "~" written right before the
+// address (Markdown emphasis around it), `marker` its character.
+size_t trimmedLength(std::string_view link, char marker, size_t emphasis) {
     size_t end = link.size();
     while (end > 0) {
         std::string_view current = link.substr(0, end);
-        unsigned char last = static_cast<unsigned char>(current.back());
-        if (last < 0x80) {
-            switch (last) {
-                case '.':
-                case ',':
-                case ':':
-                case ';':
-                case '!':
-                case '?':
-                case '"':
-                case '\'':
+        char last = current.back();
+        switch (last) {
+            case '.':
+            case ',':
+            case ':':
+            case ';':
+            case '!':
+            case '?':
+            case '"':
+            case '\'':
+                --end;
+                continue;
+            case ')':
+            case ']':
+            case '}':
+                if (countOf(current, last) > countOf(current, openerOf(last))) {
                     --end;
                     continue;
-                case ')':
-                case ']':
-                case '}': {
-                    char opener = last == ')' ? '(' : last == ']' ? '[' : '{';
-                    if (countOf(current, static_cast<char>(last)) > countOf(current, opener)) {
-                        --end;
-                        continue;
-                    }
-                    return end;
                 }
-                default:
-                    return end;
-            }
+                return end;
+            default:
+                break;
         }
-        // Curly quotes (U+2018, U+2019, U+201C, U+201D) normally end the address
-        // before they are reached; trimming them too keeps the rule symmetric.
-        if (current.size() >= 3 && static_cast<unsigned char>(current[current.size() - 3]) == 0xE2 &&
-            static_cast<unsigned char>(current[current.size() - 2]) == 0x80) {
-            unsigned char b = last;
-            if (b == 0x98 || b == 0x99 || b == 0x9C || b == 0x9D) {
-                end -= 3;
-                continue;
-            }
+        if (emphasis > 0 && last == marker) {
+            size_t run = 0;
+            while (run < emphasis && run < end && current[end - 1 - run] == marker) ++run;
+            end -= run;
+            emphasis = 0;
+            continue;
         }
         return end;
     }
@@ -155,22 +229,20 @@ std::vector<LinkDetector::Link> LinkDetector::findLinks(std::string_view text) {
             ++i;
         if (text.compare(i, 3, "://") != 0)
             continue;
-        if (isLetterOrDigit(previousCodePoint(text, start)))
+        if (gluesToScheme(previousCodePoint(text, start)))
             continue;
         size_t authority = i + 3;
-        size_t end = authority;
-        while (end < text.size()) {
-            size_t next = end;
-            char32_t c = unicode::nextCodePoint(text, next);
-            if (endsAddress(c))
-                break;
-            end = next;
-        }
-        size_t length = trimmedLength(text.substr(start, end - start));
-        if (start + length <= authority)
-            continue;
+        // Checked before scanning so that a run of bad candidates stays linear.
         size_t probe = authority;
-        if (!canStartAuthority(unicode::nextCodePoint(text, probe)))
+        if (authority >= text.size() || !canStartAuthority(unicode::nextCodePoint(text, probe)))
+            continue;
+        size_t end = scanEnd(text, authority);
+        char marker = start > 0 ? text[start - 1] : '\0';
+        size_t emphasis = 0;
+        if (marker == '*' || marker == '_' || marker == '~')
+            while (emphasis < 3 && emphasis < start && text[start - 1 - emphasis] == marker) ++emphasis;
+        size_t length = trimmedLength(text.substr(start, end - start), marker, emphasis);
+        if (start + length <= authority)
             continue;
         links.push_back({start, length});
         from = start + length;

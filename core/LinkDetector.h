@@ -2,10 +2,14 @@
 // Finds absolute http and https addresses in running text.
 //
 // An address starts at "http://" or "https://" (any case) not preceded by a
-// letter or digit, and runs to white space, a control character, "<", ">" or
-// non-ASCII punctuation (such as "…", "。", "”", "»", "）", "—"). Trailing
-// sentence punctuation and quotes are then trimmed, and a closing bracket only
-// while the address holds more of it than of its opener.
+// letter or digit, with a letter, digit, "[" or non-ASCII character after the
+// "//". It runs to white space, a control or bidirectional mark, "<", ">",
+// non-ASCII punctuation (such as "…", "。", "”", "»", "」", "）", "—"), a closing
+// bracket that matches nothing opened inside it, or a "'" in the host. Then,
+// until nothing changes: trailing . , : ; ! ? " ' are trimmed, a closing
+// bracket while the address holds more of it than of its opener, and a run
+// of "*", "_" or "~" that mirrors the one written just before the address
+// (Markdown emphasis around a link).
 
 #include <cstddef>
 #include <string_view>
