@@ -8,6 +8,12 @@ function(dz_set_warnings target)
                                              -fno-omit-frame-pointer)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
+  # libFuzzer needs coverage (and the sanitizers) inside the engine too, not
+  # only in the fuzz target's own file, or it mutates blind.
+  if(DZ_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
 endfunction()
 
 # dz_add_test(NAME SOURCES ... LIBS ... [LABELS ...])

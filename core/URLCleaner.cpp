@@ -18,22 +18,23 @@ bool isLowerLetters(std::string_view label, size_t minLength, size_t maxLength) 
     return true;
 }
 
-bool startsWithHTTP(std::string_view text) {
-    auto startsWithIgnoringCase = [&](std::string_view prefix) {
-        if (text.size() < prefix.size())
+bool startsWithIgnoringASCIICase(std::string_view text, std::string_view lowerPrefix) {
+    if (text.size() < lowerPrefix.size())
+        return false;
+    for (size_t i = 0; i < lowerPrefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+        if (c != lowerPrefix[i])
             return false;
-        for (size_t i = 0; i < prefix.size(); ++i) {
-            char c = text[i];
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c + 32);
-            if (c != prefix[i])
-                return false;
-        }
-        return true;
-    };
-    // Full lower-casing maps no other character onto these ASCII ones, so an
-    // ASCII comparison answers the same.
-    return startsWithIgnoringCase("http://") || startsWithIgnoringCase("https://");
+    }
+    return true;
+}
+
+// Full lower-casing maps no other character onto the letters of these
+// schemes, so an ASCII comparison answers as "lower-cased begins with" does.
+bool startsWithHTTP(std::string_view text) {
+    return startsWithIgnoringASCIICase(text, "http://") || startsWithIgnoringASCIICase(text, "https://");
 }
 
 std::string decodedOrAsWritten(std::string_view text) {
@@ -42,8 +43,60 @@ std::string decodedOrAsWritten(std::string_view text) {
     return std::string(text);
 }
 
+// A query item as views into the address; decoded forms are made only when a
+// test needs them.
+struct RawItem {
+    std::string_view encoded;
+    std::string_view encodedName;
+    std::optional<std::string_view> encodedValue;
+};
+
+void splitQuery(std::string_view query, std::vector<RawItem>& items) {
+    items.clear();
+    if (query.empty())
+        return;
+    size_t start = 0;
+    while (true) {
+        size_t end = query.find('&', start);
+        std::string_view piece = query.substr(start, end == std::string_view::npos ? end : end - start);
+        RawItem item{piece, piece, std::nullopt};
+        size_t eq = piece.find('=');
+        if (eq != std::string_view::npos) {
+            item.encodedName = piece.substr(0, eq);
+            item.encodedValue = piece.substr(eq + 1);
+        }
+        items.push_back(item);
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
+}
+
+bool isPlainLowerASCII(std::string_view text) {
+    for (char c : text)
+        if (c == '%' || (c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// The item's name decoded (as written when it does not decode) and lower-cased;
+// `storage` holds it unless the name as written already is that.
+std::string_view lookupName(std::string_view encodedName, std::string& storage) {
+    if (isPlainLowerASCII(encodedName))
+        return encodedName;
+    storage = unicode::lowercased(decodedOrAsWritten(encodedName));
+    return storage;
+}
+
+// Whether the item's decoded name is exactly `name` (which holds no "%").
+bool decodedNameEquals(std::string_view encodedName, std::string_view name) {
+    if (encodedName.find('%') == std::string_view::npos)
+        return encodedName == name;
+    return decodedOrAsWritten(encodedName) == name;
+}
+
 struct Tables {
-    std::unordered_set<std::string> globalParameters;
+    URLCleaner::NameSet globalParameters;
     std::vector<std::string> globalPrefixes;
     std::vector<URLCleaner::SiteRule> siteRules;
     std::vector<URLCleaner::RedirectRule> redirectRules;
@@ -61,144 +114,41 @@ std::string withoutDisqusHash(std::string destination) {
         return destination;
     for (size_t i = colon + 1; i < destination.size(); ++i) {
         char c = destination[i];
-        bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
-                  c == '-';
-        if (!ok)
+        bool hashCharacter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                             c == '_' || c == '-';
+        if (!hashCharacter)
             return destination;
     }
     destination.resize(colon);
     return destination;
 }
 
+// clang-format off
 Tables buildTables() {
     using Site = URLCleaner::SiteRule;
     using Redirect = URLCleaner::RedirectRule;
     auto domain = URLCleaner::domain;
     Tables t;
     t.globalParameters = {
-        "gclid",
-        "gclsrc",
-        "dclid",
-        "gbraid",
-        "wbraid",
-        "gad_source",
-        "gad_campaignid",
-        "_ga",
-        "_gl",
-        "_gac",
-        "srsltid",
-        "ef_id",
-        "s_kwcid",
-        "fbclid",
-        "fb_action_ids",
-        "fb_action_types",
-        "fb_source",
-        "fb_ref",
-        "action_object_map",
-        "action_type_map",
-        "action_ref_map",
-        "igshid",
-        "igsh",
-        "msclkid",
-        "cvid",
-        "yclid",
-        "ymclid",
-        "ysclid",
-        "_openstat",
-        "ttclid",
-        "twclid",
-        "li_fat_id",
-        "rdt_cid",
-        "sccid",
-        "epik",
-        "mc_cid",
-        "mc_eid",
-        "_hsenc",
-        "_hsmi",
-        "__hssc",
-        "__hstc",
-        "__hsfp",
-        "hsctatracking",
-        "mkt_tok",
-        "vero_conv",
-        "vero_id",
-        "oly_anon_id",
-        "oly_enc_id",
-        "rb_clickid",
-        "ml_subscriber",
-        "ml_subscriber_hash",
-        "_bta_tid",
-        "_bta_c",
-        "vgo_ee",
-        "wickedid",
-        "sms_click",
-        "sms_source",
-        "sms_uph",
-        "ss_source",
-        "ss_campaign_id",
-        "ss_campaign_name",
-        "ss_campaign_sent_date",
-        "ss_email_id",
-        "ck_subscriber_id",
-        "mkwid",
-        "pcrid",
-        "pkw",
-        "pmt",
-        "dm_i",
-        "s_cid",
-        "wt_mc",
-        "wt.mc_id",
-        "wt_zmc",
-        "at_medium",
-        "at_campaign",
-        "at_custom1",
-        "at_custom2",
-        "at_custom3",
-        "at_custom4",
-        "at_creation",
-        "at_send_date",
-        "at_link",
-        "at_link_id",
-        "at_link_origin",
-        "at_link_type",
-        "at_ptr_name",
-        "at_recipient_id",
-        "at_recipient_list",
-        "hmb_campaign",
-        "hmb_medium",
-        "hmb_source",
-        "ncid",
-        "icid",
-        "cmpid",
-        "ito",
-        "sr_share",
-        "irclickid",
-        "irgwc",
-        "clickid",
-        "_branch_match_id",
-        "_branch_referrer",
-        "_kx",
-        "tblci",
-        "oborigurl",
-        "dicbo",
-        "zanpid",
-        "affiliate_id",
-        "cjevent",
-        "cjdata",
-        "awc",
-        "spm",
-        "scm",
-        "trk_contact",
-        "trk_msg",
-        "trk_module",
-        "trk_sid",
-        "ref_src",
-        "ref_url",
+        "gclid", "gclsrc", "dclid", "gbraid", "wbraid", "gad_source", "gad_campaignid", "_ga", "_gl", "_gac",
+        "srsltid", "ef_id", "s_kwcid", "fbclid", "fb_action_ids", "fb_action_types", "fb_source", "fb_ref",
+        "action_object_map", "action_type_map", "action_ref_map", "igshid", "igsh", "msclkid", "cvid",
+        "yclid", "ymclid", "ysclid", "_openstat", "ttclid", "twclid", "li_fat_id", "rdt_cid", "sccid", "epik",
+        "mc_cid", "mc_eid", "_hsenc", "_hsmi", "__hssc", "__hstc", "__hsfp", "hsctatracking", "mkt_tok",
+        "vero_conv", "vero_id", "oly_anon_id", "oly_enc_id", "rb_clickid", "ml_subscriber",
+        "ml_subscriber_hash", "_bta_tid", "_bta_c", "vgo_ee", "wickedid", "sms_click", "sms_source", "sms_uph",
+        "ss_source", "ss_campaign_id", "ss_campaign_name", "ss_campaign_sent_date", "ss_email_id",
+        "ck_subscriber_id", "mkwid", "pcrid", "pkw", "pmt", "dm_i", "s_cid", "wt_mc", "wt.mc_id", "wt_zmc",
+        "at_medium", "at_campaign", "at_custom1", "at_custom2", "at_custom3", "at_custom4", "at_creation",
+        "at_send_date", "at_link", "at_link_id", "at_link_origin", "at_link_type", "at_ptr_name",
+        "at_recipient_id", "at_recipient_list", "hmb_campaign", "hmb_medium", "hmb_source", "ncid", "icid",
+        "cmpid", "ito", "sr_share", "irclickid", "irgwc", "clickid", "_branch_match_id", "_branch_referrer",
+        "_kx", "tblci", "oborigurl", "dicbo", "zanpid", "affiliate_id", "cjevent", "cjdata", "awc", "spm",
+        "scm", "trk_contact", "trk_msg", "trk_module", "trk_sid", "ref_src", "ref_url",
     };
-    t.globalPrefixes = {"utm_", "pk_",  "mtm_",    "matomo_", "piwik_",
-                        "hsa_", "oft_", "__cft__", "__tn__",  "_trk"};
+    t.globalPrefixes = {"utm_", "pk_", "mtm_", "matomo_", "piwik_", "hsa_", "oft_", "__cft__", "__tn__", "_trk"};
 
-    auto site = [](URLCleaner::HostPredicate matches, std::unordered_set<std::string> parameters,
+    auto site = [](URLCleaner::HostPredicate matches, URLCleaner::NameSet parameters,
                    std::vector<std::string> prefixes = {}, bool dropQuery = false,
                    std::optional<std::vector<std::string>> pathPrefixes = std::nullopt) {
         return Site{std::move(matches), std::move(parameters), std::move(prefixes), dropQuery,
@@ -207,96 +157,50 @@ Tables buildTables() {
     auto& s = t.siteRules;
     s.push_back(site(domain({"tiktok.com"}), {}, {}, true));
     s.push_back(site(domain({"x.com", "twitter.com"}), {"s", "t", "src", "cxt"}));
-    s.push_back(site(domain({"youtube.com", "youtu.be"}), {"si", "pp", "feature", "embeds_referring_euri",
-                                                           "embeds_referring_origin", "source_ve_path"}));
+    s.push_back(site(domain({"youtube.com", "youtu.be"}),
+                     {"si", "pp", "feature", "embeds_referring_euri", "embeds_referring_origin", "source_ve_path"}));
     s.push_back(site(domain({"open.spotify.com"}), {"si", "context", "nd", "dl_branch"}));
-    s.push_back(
-        site(domain({"music.apple.com", "podcasts.apple.com"}), {"ls", "at", "ct", "itscg", "itsct", "app"}));
+    s.push_back(site(domain({"music.apple.com", "podcasts.apple.com"}), {"ls", "at", "ct", "itscg", "itsct", "app"}));
     s.push_back(site(domain({"instagram.com", "threads.net", "threads.com"}), {"xmt", "img_index", "slof"}));
-    s.push_back(
-        site(domain({"facebook.com", "fb.com", "fb.watch", "messenger.com"}), {"mibextid",
-                                                                               "rdid",
-                                                                               "share_url",
-                                                                               "sfnsn",
-                                                                               "ref",
-                                                                               "fref",
-                                                                               "hc_ref",
-                                                                               "hc_location",
-                                                                               "eid",
-                                                                               "refsrc",
-                                                                               "paipv",
-                                                                               "extid",
-                                                                               "comment_tracking",
-                                                                               "notif_id",
-                                                                               "notif_t",
-                                                                               "acontext",
-                                                                               "aref",
-                                                                               "dti",
-                                                                               "app",
-                                                                               "privacy_mutation_token",
-                                                                               "sk",
-                                                                               "set",
-                                                                               "locale2",
-                                                                               "_rdc",
-                                                                               "_rdr",
-                                                                               "story_fbid_ref"}));
-    s.push_back(
-        site(domain({"linkedin.com"}), {"trk", "trkinfo", "trackingid", "lipi", "midtoken", "midsig",
-                                        "trkemail", "eid", "refid", "otptoken", "origin", "lici", "rcm"}));
+    s.push_back(site(domain({"facebook.com", "fb.com", "fb.watch", "messenger.com"}),
+                     {"mibextid", "rdid", "share_url", "sfnsn", "ref", "fref", "hc_ref", "hc_location", "eid",
+                      "refsrc", "paipv", "extid", "comment_tracking", "notif_id", "notif_t", "acontext", "aref",
+                      "dti", "app", "privacy_mutation_token", "sk", "set", "locale2", "_rdc", "_rdr",
+                      "story_fbid_ref"}));
+    s.push_back(site(domain({"linkedin.com"}), {"trk", "trkinfo", "trackingid", "lipi", "midtoken", "midsig",
+                                                "trkemail", "eid", "refid", "otptoken", "origin", "lici", "rcm"}));
     s.push_back(site(domain({"reddit.com", "redd.it"}),
                      {"share_id", "rdt", "ref", "ref_source", "ref_campaign", "correlation_id", "$deep_link",
                       "post_fullname", "post_index", "context"}));
     s.push_back(site(domain({"medium.com"}), {"source", "sk"}));
     s.push_back(site(domain({"substack.com"}), {"r", "triedredirect", "showwelcomeonshare", "publication_id",
                                                 "post_id", "isfreemail"}));
-    s.push_back(
-        site(domain({"etsy.com"}),
-             {"click_key", "click_sum", "ref", "pro", "sts", "frs", "organic_search_click", "ls",
-              "sr_prefetch", "pf_from", "bes", "content_source", "logging_key", "variation0", "plkey"},
-             {"ga_"}));
+    s.push_back(site(domain({"etsy.com"}),
+                     {"click_key", "click_sum", "ref", "pro", "sts", "frs", "organic_search_click", "ls",
+                      "sr_prefetch", "pf_from", "bes", "content_source", "logging_key", "variation0", "plkey"},
+                     {"ga_"}));
     s.push_back(site(URLCleaner::isAmazon(),
-                     {"ref",          "ref_",      "qid",           "sr",      "crid",
-                      "sprefix",      "keywords",  "dib",           "dib_tag", "content-id",
-                      "_encoding",    "linkcode",  "linkid",        "tag",     "ascsubtag",
-                      "social_share", "starsleft", "skiptwisterog", "smid",    "spia",
-                      "sbo",          "creative",  "creativeasin",  "camp",    "language"},
+                     {"ref", "ref_", "qid", "sr", "crid", "sprefix", "keywords", "dib", "dib_tag", "content-id",
+                      "_encoding", "linkcode", "linkid", "tag", "ascsubtag", "social_share", "starsleft",
+                      "skiptwisterog", "smid", "spia", "sbo", "creative", "creativeasin", "camp", "language"},
                      {"pd_rd_", "pf_rd_"}));
-    s.push_back(
-        site(URLCleaner::brand("ebay"), {"_trkparms", "_trksid", "hash", "amdata", "mkcid", "mkrid", "campid",
-                                         "toolid", "customid", "mkevt", "itmmeta", "var", "epid"}));
-    s.push_back(site(domain({"aliexpress.com", "aliexpress.ru"}), {"algo_pvid",
-                                                                   "algo_exp_id",
-                                                                   "pdp_npi",
-                                                                   "sourcetype",
-                                                                   "gatewayadapt",
-                                                                   "aff_fcid",
-                                                                   "aff_fsk",
-                                                                   "aff_platform",
-                                                                   "aff_trace_key",
-                                                                   "terminal_id",
-                                                                   "afsmartredirect",
-                                                                   "pdp_ext_f",
-                                                                   "gps-id",
-                                                                   "scm_id",
-                                                                   "scm-url",
-                                                                   "pvid",
-                                                                   "btsid",
-                                                                   "ws_ab_test",
-                                                                   "_t",
-                                                                   "sk"}));
-    s.push_back(site(
-        URLCleaner::brand("google"),
-        {"ved",    "ei",     "sca_esv", "sca_upv", "oq",   "gs_lcrp", "gs_lp",  "sourceid", "aqs", "sclient",
-         "uact",   "iflsig", "rlz",     "bih",     "biw",  "dpr",     "gs_ssp", "sxsrf",    "sa",  "fbs",
-         "client", "uds",    "stick",   "sei",     "ictx", "lei",     "source", "gs_l"},
-        {}, false, std::vector<std::string>{"/search", "/webhp"}));
-    s.push_back(site(domain({"bing.com"}),
-                     {"form", "sp", "pq", "sc", "qs", "sk", "ghsh", "ghacc", "ghpl", "lq"}, {}, false,
-                     std::vector<std::string>{"/search"}));
+    s.push_back(site(URLCleaner::brand("ebay"),
+                     {"_trkparms", "_trksid", "hash", "amdata", "mkcid", "mkrid", "campid", "toolid", "customid",
+                      "mkevt", "itmmeta", "var", "epid"}));
+    s.push_back(site(domain({"aliexpress.com", "aliexpress.ru"}),
+                     {"algo_pvid", "algo_exp_id", "pdp_npi", "sourcetype", "gatewayadapt", "aff_fcid", "aff_fsk",
+                      "aff_platform", "aff_trace_key", "terminal_id", "afsmartredirect", "pdp_ext_f", "gps-id",
+                      "scm_id", "scm-url", "pvid", "btsid", "ws_ab_test", "_t", "sk"}));
+    s.push_back(site(URLCleaner::brand("google"),
+                     {"ved", "ei", "sca_esv", "sca_upv", "oq", "gs_lcrp", "gs_lp", "sourceid", "aqs", "sclient",
+                      "uact", "iflsig", "rlz", "bih", "biw", "dpr", "gs_ssp", "sxsrf", "sa", "fbs", "client", "uds",
+                      "stick", "sei", "ictx", "lei", "source", "gs_l"},
+                     {}, false, std::vector<std::string>{"/search", "/webhp"}));
+    s.push_back(site(domain({"bing.com"}), {"form", "sp", "pq", "sc", "qs", "sk", "ghsh", "ghacc", "ghpl", "lq"},
+                     {}, false, std::vector<std::string>{"/search"}));
     s.push_back(site(domain({"pinterest.com"}), {"invite_code", "sender", "sfo"}));
     s.push_back(site(domain({"twitch.tv"}), {"tt_medium", "tt_content", "sr"}));
-    s.push_back(
-        site(domain({"nytimes.com"}), {"smid", "smtyp", "unlocked_article_code", "sgrp", "referringsource"}));
+    s.push_back(site(domain({"nytimes.com"}), {"smid", "smtyp", "unlocked_article_code", "sgrp", "referringsource"}));
     s.push_back(site(domain({"bloomberg.com"}), {"srnd", "leadsource", "embedded-checkout"}));
     s.push_back(site(domain({"wsj.com"}), {"mod", "reflink", "st"}));
     s.push_back(site(domain({"walmart.com"}),
@@ -317,6 +221,7 @@ Tables buildTables() {
     r.push_back(Redirect{domain({"out.reddit.com"}), std::nullopt, {"url"}});
     return t;
 }
+// clang-format on
 
 const Tables& tables() {
     static const Tables instance = buildTables();
@@ -330,27 +235,48 @@ bool hasAnyPrefix(std::string_view name, const std::vector<std::string>& prefixe
     return false;
 }
 
-std::optional<std::string> findRedirectTarget(const std::vector<URLQueryItem>& items, std::string_view host,
-                                              std::string_view decodedPath) {
+// The decoded path, made once and only when a rule asks for it.
+class LazyDecodedPath {
+  public:
+    explicit LazyDecodedPath(std::string_view encoded) : encoded_(encoded) {}
+    std::string_view get() {
+        if (encoded_.find('%') == std::string_view::npos)
+            return encoded_;
+        if (!decoded_)
+            decoded_ = decodedOrAsWritten(encoded_);
+        return *decoded_;
+    }
+
+  private:
+    std::string_view encoded_;
+    std::optional<std::string> decoded_;
+};
+
+std::optional<std::string> findRedirectTarget(const std::vector<RawItem>& items, std::string_view host,
+                                              LazyDecodedPath& path) {
     const Tables& t = tables();
     for (size_t index = 0; index < t.redirectRules.size(); ++index) {
         const auto& rule = t.redirectRules[index];
         if (!rule.matches(host))
             continue;
-        if (rule.path && !decodedPath.starts_with(*rule.path))
+        if (rule.path && !path.get().starts_with(*rule.path))
             continue;
         for (const auto& name : rule.parameter) {
-            const URLQueryItem* found = nullptr;
+            // Only the first item with the name counts.
+            const RawItem* found = nullptr;
             for (const auto& item : items)
-                if (item.name == name) {
+                if (decodedNameEquals(item.encodedName, name)) {
                     found = &item;
                     break;
                 }
-            if (!found || !found->value || !startsWithHTTP(*found->value))
+            if (!found || !found->encodedValue)
+                continue;
+            std::string value = decodedOrAsWritten(*found->encodedValue);
+            if (!startsWithHTTP(value))
                 continue;
             if (index == t.disqusRule)
-                return withoutDisqusHash(*found->value);
-            return *found->value;
+                return withoutDisqusHash(std::move(value));
+            return value;
         }
     }
     return std::nullopt;
@@ -375,18 +301,20 @@ URLCleaner::HostPredicate URLCleaner::brand(std::string word) {
         // The pattern's "$" also matches before one final line terminator.
         if (host.ends_with("\r\n"))
             host.remove_suffix(2);
-        else if (host.ends_with("\u0085") || host.ends_with("\u2028") || host.ends_with("\u2029"))
-            host.remove_suffix(host.ends_with("\u0085") ? 2 : 3);
+        else if (host.ends_with("\u0085"))
+            host.remove_suffix(2);
+        else if (host.ends_with("\u2028") || host.ends_with("\u2029"))
+            host.remove_suffix(3);
         else if (!host.empty() && host.back() >= '\n' && host.back() <= '\r')
             host.remove_suffix(1);
-        // Try one and then two final labels of two or three letters, each
+        // One and then two final labels of two or three letters, each time
         // preceded by the brand as a whole label.
         size_t end = host.size();
         for (int labels = 1; labels <= 2; ++labels) {
-            size_t dot = host.rfind('.', end == 0 ? 0 : end - 1);
-            if (end == 0 || dot == std::string_view::npos)
+            if (end == 0)
                 return false;
-            if (!isLowerLetters(host.substr(dot + 1, end - dot - 1), 2, 3))
+            size_t dot = host.rfind('.', end - 1);
+            if (dot == std::string_view::npos || !isLowerLetters(host.substr(dot + 1, end - dot - 1), 2, 3))
                 return false;
             end = dot;
             if (end >= word.size() && host.substr(end - word.size(), word.size()) == word &&
@@ -402,7 +330,7 @@ const URLCleaner::HostPredicate& URLCleaner::isAmazon() {
     return predicate;
 }
 
-const std::unordered_set<std::string>& URLCleaner::globalParameters() {
+const URLCleaner::NameSet& URLCleaner::globalParameters() {
     return tables().globalParameters;
 }
 
@@ -427,23 +355,31 @@ int URLCleaner::ruleCount() {
 }
 
 std::optional<std::string> URLCleaner::redirectTarget(const URLComponents& url, std::string_view host) {
-    auto items = URLQueryItem::split(url.query.value_or(std::string()));
-    return findRedirectTarget(items, host, decodedOrAsWritten(url.path));
+    std::vector<RawItem> items;
+    if (url.query)
+        splitQuery(*url.query, items);
+    LazyDecodedPath path(url.path);
+    return findRedirectTarget(items, host, path);
 }
 
 std::string URLCleaner::clean(std::string_view urlString, bool removeTracking, bool unwrapRedirects,
                               int depth) {
-    if (depth > 3)
-        return std::string(urlString);
-    if (!removeTracking && !unwrapRedirects)
+    if (depth > 3 || (!removeTracking && !unwrapRedirects))
         return std::string(urlString);
     auto parsed = URLComponents::parse(urlString);
     if (!parsed || !parsed->hasHost())
         return std::string(urlString);
     const URLComponents& url = *parsed;
-    std::string host = unicode::lowercased(decodedOrAsWritten(*url.host));
-    std::string decodedPath = decodedOrAsWritten(url.path);
-    auto items = URLQueryItem::split(url.query.value_or(std::string()));
+    std::string hostStorage;
+    std::string_view host = *url.host;
+    if (!isPlainLowerASCII(host)) {
+        hostStorage = unicode::lowercased(decodedOrAsWritten(host));
+        host = hostStorage;
+    }
+    LazyDecodedPath decodedPath(url.path);
+    std::vector<RawItem> items;
+    if (url.query)
+        splitQuery(*url.query, items);
 
     if (unwrapRedirects) {
         if (auto destination = findRedirectTarget(items, host, decodedPath))
@@ -453,71 +389,81 @@ std::string URLCleaner::clean(std::string_view urlString, bool removeTracking, b
         return std::string(urlString);
 
     const Tables& t = tables();
-    std::vector<const SiteRule*> rules;
+    const SiteRule* rules[32];
+    size_t ruleCount = 0;
     bool dropQuery = false;
     for (const auto& rule : t.siteRules) {
         if (!rule.matches(host))
             continue;
         if (rule.pathPrefixes) {
             bool any = false;
-            for (const auto& prefix : *rule.pathPrefixes)
-                any = any || std::string_view(decodedPath).starts_with(prefix);
+            for (const auto& prefix : *rule.pathPrefixes) any = any || decodedPath.get().starts_with(prefix);
             if (!any)
                 continue;
         }
-        rules.push_back(&rule);
+        if (ruleCount < std::size(rules))
+            rules[ruleCount++] = &rule;
         dropQuery = dropQuery || rule.dropQuery;
     }
 
     bool changed = false;
-    std::string path = url.path;
+    std::string_view path = url.path;
+    std::string trimmedPath;
     if (isAmazon()(host)) {
+        // The first "/ref=…" segment is a referral marker, not part of the page.
         size_t at = path.find("/ref=");
-        if (at != std::string::npos) {
+        if (at != std::string_view::npos) {
             size_t end = path.find('/', at + 1);
-            path.erase(at, end == std::string::npos ? std::string::npos : end - at);
+            trimmedPath = std::string(path.substr(0, at));
+            if (end != std::string_view::npos)
+                trimmedPath += path.substr(end);
+            path = trimmedPath;
             changed = true;
         }
     }
 
-    std::optional<std::string> query = url.query;
+    std::optional<std::string> query;
+    bool queryChanged = false;
     if (!items.empty()) {
-        std::vector<const URLQueryItem*> kept;
+        std::string kept;
+        size_t keptCount = 0;
         if (!dropQuery) {
+            std::string storage;
             for (const auto& item : items) {
-                std::string name = unicode::lowercased(item.name);
+                std::string_view name = lookupName(item.encodedName, storage);
                 bool remove = t.globalParameters.contains(name) || hasAnyPrefix(name, t.globalPrefixes);
-                for (size_t i = 0; !remove && i < rules.size(); ++i)
+                for (size_t i = 0; !remove && i < ruleCount; ++i)
                     remove = rules[i]->parameters.contains(name) || hasAnyPrefix(name, rules[i]->prefixes);
-                if (!remove)
-                    kept.push_back(&item);
+                if (remove)
+                    continue;
+                if (keptCount++ > 0)
+                    kept.push_back('&');
+                kept += item.encoded;
             }
         }
-        if (kept.size() < items.size()) {
-            changed = true;
-            if (kept.empty()) {
-                query.reset();
-            } else {
-                std::string rebuilt = kept.front()->encoded;
-                for (size_t i = 1; i < kept.size(); ++i) {
-                    rebuilt.push_back('&');
-                    rebuilt += kept[i]->encoded;
-                }
-                query = std::move(rebuilt);
-            }
+        if (keptCount < items.size()) {
+            changed = queryChanged = true;
+            if (keptCount > 0)
+                query = std::move(kept);
         }
     }
     if (!changed)
         return std::string(urlString);
 
-    // Everything before the path (scheme, user, host, port) is kept as written.
+    // Everything before the path (scheme, user, host, port) is kept as written,
+    // and so is every part that was not touched.
     size_t tail = url.path.size() + (url.query ? url.query->size() + 1 : 0) +
                   (url.fragment ? url.fragment->size() + 1 : 0);
     if (tail > urlString.size())
         return std::string(urlString);
-    std::string result(urlString.substr(0, urlString.size() - tail));
-    result += path;
-    if (query) {
+    std::string result;
+    result.reserve(urlString.size());
+    result.append(urlString.substr(0, urlString.size() - tail));
+    result.append(path);
+    if (!queryChanged && url.query) {
+        result.push_back('?');
+        result += *url.query;
+    } else if (query) {
         result.push_back('?');
         result += *query;
     }
@@ -533,17 +479,24 @@ std::string URLCleaner::cleanURLs(std::string_view text, bool removeTracking, bo
         return std::string(text);
     if (text.find('?') == std::string_view::npos && text.find("/ref=") == std::string_view::npos)
         return std::string(text);
-    auto links = LinkDetector::findLinks(text);
-    std::string buffer(text);
-    for (auto it = links.rbegin(); it != links.rend(); ++it) {
-        std::string_view original = text.substr(it->location, it->length);
+    // Links never overlap, so assembling the result front to back gives what
+    // replacing them in place from the last one would, in linear time.
+    std::string result;
+    result.reserve(text.size());
+    size_t copied = 0;
+    for (const auto& link : LinkDetector::findLinks(text)) {
+        std::string_view original = text.substr(link.location, link.length);
         if (!startsWithHTTP(original))
             continue;
         std::string cleaned = clean(original, removeTracking, unwrapRedirects, 0);
-        if (cleaned != original)
-            buffer.replace(it->location, it->length, cleaned);
+        if (cleaned == original)
+            continue;
+        result.append(text.substr(copied, link.location - copied));
+        result += cleaned;
+        copied = link.location + link.length;
     }
-    return buffer;
+    result.append(text.substr(copied));
+    return result;
 }
 
 }  // namespace dz

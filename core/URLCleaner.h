@@ -20,9 +20,16 @@ class URLCleaner {
     // Answers for a lower-cased host.
     using HostPredicate = std::function<bool(std::string_view host)>;
 
+    // Parameter names, looked up without building a string for each query item.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+    };
+    using NameSet = std::unordered_set<std::string, NameHash, std::equal_to<>>;
+
     struct SiteRule {
         HostPredicate matches;
-        std::unordered_set<std::string> parameters;  // lower case
+        NameSet parameters;  // lower case
         std::vector<std::string> prefixes;
         bool dropQuery = false;
         // Absent: every path. Present: the decoded path must begin with one of them.
@@ -43,7 +50,7 @@ class URLCleaner {
     static HostPredicate brand(std::string word);
     static const HostPredicate& isAmazon();
 
-    static const std::unordered_set<std::string>& globalParameters();
+    static const NameSet& globalParameters();
     static const std::vector<std::string>& globalPrefixes();
     static const std::vector<SiteRule>& siteRules();
     static const std::vector<RedirectRule>& redirectRules();

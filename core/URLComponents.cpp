@@ -1,5 +1,7 @@
 #include "core/URLComponents.h"
 
+#include <algorithm>
+
 #include <uriparser/Uri.h>
 
 namespace dz {
@@ -28,11 +30,18 @@ std::optional<URLComponents> URLComponents::parse(std::string_view text) {
     if (uriParseSingleUriExA(&uri, first, last, &errorPos) != URI_SUCCESS)
         return std::nullopt;
 
+    // An empty authority ("http://", "file:///x") comes back as a host range
+    // that points outside the text; the path then starts right after "//".
+    bool emptyAuthority =
+        hasRange(uri.hostText) && (uri.hostText.first < first || uri.hostText.afterLast > last);
+
     URLComponents c;
     c.scheme = rangeText(uri.scheme);
     if (hasRange(uri.userInfo))
         c.userInfo = rangeText(uri.userInfo);
-    if (hasRange(uri.hostText))
+    if (emptyAuthority)
+        c.host = std::string();
+    else if (hasRange(uri.hostText))
         c.host = rangeText(uri.hostText);
     if (hasRange(uri.portText))
         c.port = rangeText(uri.portText);
@@ -45,7 +54,9 @@ std::optional<URLComponents> URLComponents::parse(std::string_view text) {
     const char* pathStart = first;
     if (hasRange(uri.scheme))
         pathStart = uri.scheme.afterLast + 1;
-    if (hasRange(uri.hostText) || uri.hostData.ip6 || hasRange(uri.hostData.ipFuture)) {
+    if (emptyAuthority) {
+        pathStart = std::min(pathStart + 2, last);
+    } else if (hasRange(uri.hostText) || uri.hostData.ip6 || hasRange(uri.hostData.ipFuture)) {
         const char* authorityEnd = uri.hostText.afterLast;
         if (authorityEnd < last && *authorityEnd == ']')
             ++authorityEnd;

@@ -25,6 +25,14 @@ std::string decodedOrAsWritten(std::string_view text) {
 }  // namespace
 
 std::optional<std::string> URLQueryItem::percentDecode(std::string_view text) {
+    bool plainASCII = true;
+    for (char c : text)
+        if (c == '%' || static_cast<unsigned char>(c) >= 0x80) {
+            plainASCII = false;
+            break;
+        }
+    if (plainASCII)
+        return std::string(text);
     if (text.find('%') == std::string_view::npos) {
         if (!unicode::isValidUTF8(text))
             return std::nullopt;

@@ -210,6 +210,8 @@ TEST(URLCleanerTest, DisqusHashIsDropped) {
         clean(
             "https://disq.us/url?url=https://bjornstar.com/intercept-redirect%3AzjHJ9CS7YTS6D6-FWtZRTF8swk4"),
         "https://bjornstar.com/intercept-redirect");
+    // A destination without a host comes back as found.
+    EXPECT_EQ(clean("http://disq.us/url?url=http%3A%2F%2F&cuid=1"), "http://");
     // Anything but exactly 27 hash characters stays.
     EXPECT_EQ(clean("https://disq.us/url?url=https%3A%2F%2Fa.com%2Fp%3Ashort"), "https://a.com/p:short");
     // Other shims keep such a tail.

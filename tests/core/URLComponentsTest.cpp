@@ -38,3 +38,19 @@ TEST(URLComponentsTest, HostRequirement) {
     EXPECT_EQ(URLComponents::parse("http://a b"), std::nullopt);
     EXPECT_EQ(URLComponents::parse("mailto:a@b.c")->path, "a@b.c");
 }
+
+TEST(URLComponentsTest, EmptyAuthority) {
+    auto bare = URLComponents::parse("http://");
+    ASSERT_TRUE(bare);
+    EXPECT_FALSE(bare->hasHost());
+    EXPECT_EQ(bare->path, "");
+    auto file = URLComponents::parse("file:///a/b?y#z");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->host, "");
+    EXPECT_EQ(file->path, "/a/b");
+    EXPECT_EQ(file->query, "y");
+    EXPECT_EQ(file->fragment, "z");
+    auto relative = URLComponents::parse("///x");
+    ASSERT_TRUE(relative);
+    EXPECT_EQ(relative->path, "/x");
+}
