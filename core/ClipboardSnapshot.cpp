@@ -5,7 +5,9 @@
 
 #include <plist/plist.h>
 
+#include "core/HTMLAttributedReader.h"
 #include "core/PasteboardTypes.h"
+#include "core/RTFReader.h"
 #include "core/URLComponents.h"
 #include "core/Unicode.h"
 
@@ -178,6 +180,18 @@ std::optional<std::string> ClipboardSnapshot::url() const {
     if (!bytes)
         return std::nullopt;
     return unicode::decodeUTF8(*bytes);
+}
+
+std::optional<AttributedText> ClipboardSnapshot::attributedString() const {
+    // Richest first: RTFD, RTF, HTML. RTFD is skipped here: no Linux
+    // application offers it and the clipboard layer maps nothing to it.
+    if (auto rtf = data(pasteboardtype::rtf))
+        if (auto text = RTFReader::read(*rtf))
+            return text;
+    if (auto markup = html())
+        if (auto text = HTMLAttributedReader::read(*markup))
+            return text;
+    return std::nullopt;
 }
 
 bool ClipboardSnapshot::hasRich() const {

@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/AttributedText.h"
 #include "core/Pasteboard.h"
 #include "core/SkipReason.h"
 
@@ -50,6 +51,8 @@ class ClipboardSnapshot {
     std::optional<std::string> url() const;
     bool hasRich() const;
     std::optional<std::string> sourcePageURL() const;
+    // The styled text of the richest entry that parses, or nothing.
+    std::optional<AttributedText> attributedString() const;
 
     // Writes the snapshot back verbatim, marked as the program's own original.
     void restore(Pasteboard& pasteboard) const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 namespace dz {
 
 // The font facts the converters read from a stretch of attributed text.
@@ -9,6 +11,10 @@ struct TextFont {
     bool italic = false;
     bool monospace = false;   // the monospace symbolic trait
     bool fixedPitch = false;  // every glyph has the same advance
+
+    // Whether a font family name is that of a common monospace font
+    // ("Courier New", "Consolas", "DejaVu Sans Mono", ...).
+    static bool isMonospaceFamilyName(std::string_view family);
 
     bool operator==(const TextFont&) const = default;
 };
