@@ -9,5 +9,6 @@ namespace dz::cli {
 void addInspectCommand(CLI::App& app, int& exitCode);
 void addUrlCommand(CLI::App& app, int& exitCode);
 void addSettingsCommand(CLI::App& app, int& exitCode);
+void addReflowCommand(CLI::App& app, int& exitCode);
 
 }  // namespace dz::cli

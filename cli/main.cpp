@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     dz::cli::addInspectCommand(app, exitCode);
     dz::cli::addUrlCommand(app, exitCode);
     dz::cli::addSettingsCommand(app, exitCode);
+    dz::cli::addReflowCommand(app, exitCode);
 
     try {
         app.parse(argc, argv);

@@ -28,18 +28,40 @@ char32_t firstCodePoint(std::string_view s) {
     return s.empty() ? 0 : nextCodePoint(s, i);
 }
 
+// True when no grapheme rule joins this code point to a neighbour: only
+// CR LF, extenders, spacing marks, prepended marks, joiners, regional
+// indicators and Hangul jamo and syllables ever share a cluster.
+bool standsAlone(char32_t c) {
+    if (c < 0x80)
+        return c != '\r' && c != '\n';
+    auto kind = u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_GRAPHEME_CLUSTER_BREAK);
+    return kind == U_GCB_OTHER || kind == U_GCB_CONTROL;
+}
+
 // Byte offsets at which the user-perceived characters of `s` start, followed
-// by s.size(). Pure ASCII takes a shortcut: there only CR LF is one cluster.
+// by s.size(). When every code point stands alone (as in ASCII and most
+// precomposed text) each is its own character and no break iterator is needed.
 std::vector<size_t> clusterStarts(std::string_view s) {
     std::vector<size_t> starts;
-    if (isASCII(s)) {
-        starts.reserve(s.size() + 1);
-        for (size_t i = 0; i < s.size(); ++i)
-            if (!(i > 0 && s[i] == '\n' && s[i - 1] == '\r'))
-                starts.push_back(i);
+    starts.reserve(s.size() + 1);
+    bool simple = true;
+    for (size_t i = 0; i < s.size();) {
+        auto b = static_cast<unsigned char>(s[i]);
+        starts.push_back(i);
+        if (b < 0x80 && b != '\r' && b != '\n') {
+            ++i;
+            continue;
+        }
+        if (!standsAlone(nextCodePoint(s, i))) {
+            simple = false;
+            break;
+        }
+    }
+    if (simple) {
         starts.push_back(s.size());
         return starts;
     }
+    starts.clear();
     // Decode ourselves so that every UTF-16 index maps back to a byte offset.
     icu::UnicodeString u;
     std::vector<size_t> byteAt;  // UTF-16 index -> byte offset
@@ -77,9 +99,18 @@ std::vector<size_t> clusterStarts(std::string_view s) {
 }
 
 size_t characterCount(std::string_view s) {
-    if (isASCII(s))
-        return unicode::characterCount(s);
-    return clusterStarts(s).size() - 1;
+    size_t count = 0;
+    for (size_t i = 0; i < s.size();) {
+        auto b = static_cast<unsigned char>(s[i]);
+        ++count;
+        if (b < 0x80 && b != '\r' && b != '\n') {
+            ++i;
+            continue;
+        }
+        if (!standsAlone(nextCodePoint(s, i)))
+            return clusterStarts(s).size() - 1;
+    }
+    return count;
 }
 
 bool isPageNumberLetter(char c) {
@@ -432,27 +463,28 @@ std::string PDFReflower::reflow(std::string_view text) const {
 
     std::string out;
     out.reserve(buffer.size() + 16);
-    std::optional<size_t> previous;
+    constexpr size_t none = static_cast<size_t>(-1);
+    size_t previous = none;
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string_view line = lines[i];
         if (line.empty()) {
-            previous.reset();
+            previous = none;
             continue;
         }
-        if (!previous) {
+        if (previous == none) {
             if (!out.empty())
                 out.append("\n\n");
             out.append(line);
         } else if (isListLine(line)) {
             out.push_back('\n');
             out.append(line);
-        } else if (auto j = joinAtHyphen(*this, lines[*previous], line)) {
+        } else if (auto j = joinAtHyphen(*this, lines[previous], line)) {
             out.resize(out.size() - j->hyphenBytes);
             out.append(j->join.text);
         } else {
-            std::string_view prev = lines[*previous];
+            std::string_view prev = lines[previous];
             bool paragraphBreak = false;
-            if (nonEmpty >= 4 && lengths[*previous] < threshold) {
+            if (nonEmpty >= 4 && lengths[previous] < threshold) {
                 // The last character of the previous line, unless a combining
                 // mark extends it (then it is no sentence end).
                 std::string_view last;

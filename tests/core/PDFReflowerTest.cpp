@@ -7,6 +7,7 @@
 
 #include "core/PDFReflower.h"
 #include "core/Regex.h"
+#include "core/Unicode.h"
 
 using namespace dz;
 
@@ -218,4 +219,17 @@ TEST(PDFReflowerTest, SwitchesOff) {
                               "line four of text", "ex-", "ample"});
     EXPECT_EQ(PDFReflower(off).reflow(text),
               "line one of text here 1 line two of text here 2 line three 3 line four of text ex- ample");
+}
+
+TEST(PDFReflowerTest, LineLengthsAreUserPerceivedCharacters) {
+    // Code points that join neighbours, mixed with ones that stand alone.
+    const std::vector<std::string> alphabet = {
+        "a",      "\u00e9", "e",      "\u0301", "\r",         "\n",         "\u1100", "\u1161",
+        "\u11a8", "\uac00", "\u0600", "\u0903", "\U0001F1E9", "\U0001F1EA", "\u200d", "\U0001F469",
+        "\u4e2d", "\u0085", "\x01",   " ",      "\u200b",     "\U0001F3FD", "-"};
+    for (const auto& s : randomStrings(alphabet, 5000, 8, 9)) {
+        if (s.empty())
+            continue;
+        ASSERT_EQ(PDFReflower::typicalLineLength({s}), unicode::characterCount(s)) << s;
+    }
 }
