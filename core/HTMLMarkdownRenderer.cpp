@@ -35,12 +35,44 @@ const NameSet& skippedNames() {
     return names;
 }
 
+// Block and skipped flags by Gumbo tag, so the walk asks an array rather
+// than a hash set for every known element.
+enum : uint8_t { blockFlag = 1, skippedFlag = 2 };
+
+uint8_t nameFlags(std::string_view name) {
+    return (blockNames().count(name) ? blockFlag : 0) | (skippedNames().count(name) ? skippedFlag : 0);
+}
+
+uint8_t elementFlags(HTMLNode element, std::string_view name) {
+    static const auto* byTag = [] {
+        auto* table = new uint8_t[GUMBO_TAG_LAST];
+        for (int tag = 0; tag < GUMBO_TAG_LAST; ++tag)
+            table[tag] = nameFlags(gumbo_normalized_tagname(static_cast<GumboTag>(tag)));
+        return table;
+    }();
+    GumboTag tag = element.raw()->v.element.tag;
+    if (tag != GUMBO_TAG_UNKNOWN && tag < GUMBO_TAG_LAST)
+        return byTag[tag];
+    return nameFlags(name);
+}
+
 bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
+}
+
+// Whether `text`, lower-cased, contains `lowerNeedle`; without allocating
+// for ASCII text.
+bool lowercasedContains(std::string_view text, std::string_view lowerNeedle) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return contains(unicode::lowercased(text), lowerNeedle);
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    return std::search(text.begin(), text.end(), lowerNeedle.begin(), lowerNeedle.end(),
+                       [&](char a, char b) { return lower(a) == b; }) != text.end();
 }
 
 // The style attribute lower-cased, without space characters.
@@ -307,7 +339,7 @@ bool HTMLMarkdownRenderer::markBlockContainers(HTMLNode element) {
     // Every element with a block name marks its ancestors up to `element`;
     // a marked ancestor means the rest of the way up is marked already.
     for (HTMLNode n = element.firstChild(); n; n = n.nextInDocumentOrder(element)) {
-        if (!n.isElement() || !isBlockName(n.name()))
+        if (!n.isElement() || !(elementFlags(n, n.name()) & blockFlag))
             continue;
         for (HTMLNode up = n.parent(); up; up = up.parent()) {
             if (!blockContainers_.insert(up.raw()).second || up == element)
@@ -320,15 +352,22 @@ bool HTMLMarkdownRenderer::markBlockContainers(HTMLNode element) {
 // ---------------------------------------------------------------------------
 // Predicates
 
+const std::string& HTMLMarkdownRenderer::styleOf(HTMLNode element) const {
+    if (styleElement_ != element) {
+        styleElement_ = element;
+        style_ = styleText(element);
+    }
+    return style_;
+}
+
 bool HTMLMarkdownRenderer::shouldSkip(HTMLNode element, std::string_view name) const {
-    if (isSkippedName(name))
+    if (elementFlags(element, name) & skippedFlag)
         return true;
-    std::string_view className = element.attributeOrEmpty("class");
-    if (!className.empty() && contains(unicode::lowercased(className), "mw-editsection"))
+    if (lowercasedContains(element.attributeOrEmpty("class"), "mw-editsection"))
         return true;
     if (element.attribute("aria-hidden") == "true" && hasOnlyBlankText(element))
         return true;
-    return contains(styleText(element), "display:none");
+    return contains(styleOf(element), "display:none");
 }
 
 bool HTMLMarkdownRenderer::isBold(HTMLNode element, std::string_view name) {
@@ -350,7 +389,7 @@ bool HTMLMarkdownRenderer::isMonospaceStyle(HTMLNode element) {
 bool HTMLMarkdownRenderer::isFootnote(HTMLNode element) const {
     if (!cleaning_.removeFootnoteReferences)
         return false;
-    if (contains(unicode::lowercased(element.attributeOrEmpty("class")), "reference"))
+    if (lowercasedContains(element.attributeOrEmpty("class"), "reference"))
         return true;
     std::string value = element.stringValue();
     std::string_view text = unicode::trimWhitespace(value);
@@ -372,7 +411,7 @@ bool HTMLMarkdownRenderer::isCodeEditorCopy(HTMLNode start) {
 HTMLMarkdownRenderer::Context HTMLMarkdownRenderer::paragraphContext(HTMLNode element, std::string_view name,
                                                                      const Context& context) const {
     Context result = context;
-    std::string style = styleText(element);
+    const std::string& style = styleOf(element);
     if (!result.bold && styleIsBold(style, name)) {
         result.wrappers.push_back(strongMarker());
         result.bold = true;
@@ -495,12 +534,14 @@ StacklessTask<HTMLMarkdownRenderer::Blocks> HTMLMarkdownRenderer::walkBlocks(HTM
         std::string_view name = child.name();
         if (shouldSkip(child, name))
             continue;
-        if (isBlockName(name)) {
+        if (elementFlags(child, name) & blockFlag) {
             flush();
             append(blocks, co_await renderBlockElement(child, name, context));
         } else if (isBlockContainer(child)) {
             flush();
             append(blocks, co_await walkBlocks(child, paragraphContext(child, name, context)));
+        } else if (!child.firstChildElement()) {
+            buffer += renderLeafInline(child, name, context);
         } else {
             buffer += co_await renderInline(child, name, context);
         }
@@ -565,46 +606,83 @@ StacklessTask<HTMLMarkdownRenderer::Blocks> HTMLMarkdownRenderer::renderBlockEle
     co_return co_await walkBlocks(element, paragraphContext(element, name, context));
 }
 
+// An inline element in three steps: what it is (`planInline`), the text of
+// its children, and the markers or link around that text (`finishInline`).
+// Elements without child elements take the direct route; only the others
+// need a coroutine frame.
+
+HTMLMarkdownRenderer::InlinePlan HTMLMarkdownRenderer::planInline(HTMLNode element, std::string_view name,
+                                                                  const Context& context) const {
+    InlinePlan plan;
+    plan.inner = context;
+    if (name == "br") {
+        plan.result = "\n";
+    } else if (name == "img") {
+        plan.result = image(element);
+    } else if (name == "input") {
+        plan.result = std::string();
+    } else if (name == "a") {
+        plan.link = true;
+    } else if (name == "code" || name == "kbd" || name == "samp" || name == "tt") {
+        plan.result = MarkdownText::codeSpan(element.stringValue());
+    } else if (name == "sup" && isFootnote(element)) {
+        plan.result = std::string();
+    } else {
+        const std::string& style = styleOf(element);
+        if (styleIsMonospace(style)) {
+            plan.result = MarkdownText::codeSpan(element.stringValue());
+        } else {
+            plan.strong = !context.bold && styleIsBold(style, name);
+            plan.emphasis = !context.italic && styleIsItalic(style, name);
+            plan.strike = !context.strike && styleIsStrike(style, name);
+            plan.inner.bold = context.bold || plan.strong;
+            plan.inner.italic = context.italic || plan.emphasis;
+            plan.inner.strike = context.strike || plan.strike;
+        }
+    }
+    return plan;
+}
+
+std::string HTMLMarkdownRenderer::finishInline(const InlinePlan& plan, HTMLNode element,
+                                               std::string_view name, std::string text) const {
+    if (plan.link) {
+        if (auto href = element.attribute("href"))
+            return MarkdownText::link(text, *href, cleaning_);
+        return text;
+    }
+    if (elementFlags(element, name) & blockFlag)
+        text = " " + text + " ";
+    // Strong outermost, strikethrough innermost.
+    if (plan.strike)
+        text = MarkdownText::wrap(text, "~~");
+    if (plan.emphasis)
+        text = MarkdownText::wrap(text, emphasisMarker());
+    if (plan.strong)
+        text = MarkdownText::wrap(text, strongMarker());
+    return text;
+}
+
+std::string HTMLMarkdownRenderer::renderLeafInline(HTMLNode element, std::string_view name,
+                                                   const Context& context) const {
+    InlinePlan plan = planInline(element, name, context);
+    if (plan.result)
+        return std::move(*plan.result);
+    std::string text;
+    for (HTMLNode child : element.children())
+        if (child.isText())
+            text += prepareText(child.text());
+    return finishInline(plan, element, name, std::move(text));
+}
+
 StacklessTask<std::string> HTMLMarkdownRenderer::renderInline(HTMLNode element, std::string_view name,
                                                               Context context) {
-    if (name == "br")
-        co_return std::string("\n");
-    if (name == "img")
-        co_return image(element);
-    if (name == "input")
-        co_return std::string();
-    if (name == "a") {
-        std::string text = co_await inlineChildren(element, context);
-        if (auto href = element.attribute("href"))
-            co_return MarkdownText::link(text, *href, cleaning_);
-        co_return text;
-    }
-    if (name == "code" || name == "kbd" || name == "samp" || name == "tt")
-        co_return MarkdownText::codeSpan(element.stringValue());
-    if (name == "sup" && isFootnote(element))
-        co_return std::string();
-    std::string style = styleText(element);
-    if (styleIsMonospace(style))
-        co_return MarkdownText::codeSpan(element.stringValue());
-
-    // Strong outermost, strikethrough innermost.
-    Context inner = context;
-    bool strong = !context.bold && styleIsBold(style, name);
-    bool emphasis = !context.italic && styleIsItalic(style, name);
-    bool strike = !context.strike && styleIsStrike(style, name);
-    inner.bold = inner.bold || strong;
-    inner.italic = inner.italic || emphasis;
-    inner.strike = inner.strike || strike;
-    std::string text = co_await inlineChildren(element, std::move(inner));
-    if (isBlockName(name))
-        text = " " + text + " ";
-    if (strike)
-        text = MarkdownText::wrap(text, "~~");
-    if (emphasis)
-        text = MarkdownText::wrap(text, emphasisMarker());
-    if (strong)
-        text = MarkdownText::wrap(text, strongMarker());
-    co_return text;
+    if (!element.firstChildElement())
+        co_return renderLeafInline(element, name, context);
+    InlinePlan plan = planInline(element, name, context);
+    if (plan.result)
+        co_return std::move(*plan.result);
+    std::string text = co_await inlineChildren(element, plan.inner);
+    co_return finishInline(plan, element, name, std::move(text));
 }
 
 StacklessTask<std::string> HTMLMarkdownRenderer::inlineChildren(HTMLNode element, Context context) {
@@ -614,7 +692,11 @@ StacklessTask<std::string> HTMLMarkdownRenderer::inlineChildren(HTMLNode element
             out += prepareText(child.text());
         } else if (child.isElement()) {
             std::string_view name = child.name();
-            if (!shouldSkip(child, name))
+            if (shouldSkip(child, name))
+                continue;
+            if (!child.firstChildElement())
+                out += renderLeafInline(child, name, context);
+            else
                 out += co_await renderInline(child, name, context);
         }
     }

@@ -6,6 +6,7 @@
 // The walk is recursive in form but runs as StacklessTask coroutines, so a
 // deeply nested document costs heap, never C++ stack.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -78,9 +79,26 @@ class HTMLMarkdownRenderer {
     StacklessTask<std::string> listItem(HTMLNode element, std::string marker, Context context);
     StacklessTask<Blocks> table(HTMLNode element, Context context);
 
+    struct InlinePlan {
+        std::optional<std::string> result;  // complete without the children
+        bool link = false;
+        bool strong = false, emphasis = false, strike = false;
+        Context inner;  // for the children
+    };
+    InlinePlan planInline(HTMLNode element, std::string_view name, const Context& context) const;
+    std::string finishInline(const InlinePlan& plan, HTMLNode element, std::string_view name,
+                             std::string text) const;
+    std::string renderLeafInline(HTMLNode element, std::string_view name, const Context& context) const;
+
     std::string_view strongMarker() const;
     std::string_view emphasisMarker() const;
     std::string_view bulletMarker() const;
+
+    // The style text of the element met last: the skip test, the paragraph
+    // context and the inline plan all read it for the same element in turn.
+    const std::string& styleOf(HTMLNode element) const;
+    mutable HTMLNode styleElement_;
+    mutable std::string style_;
 
     MarkdownOptions options_;
     CleaningOptions cleaning_;

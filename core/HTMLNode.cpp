@@ -24,34 +24,22 @@ const GumboVector* childVector(const GumboNode* node) {
 
 }  // namespace
 
-HTMLNodeKind HTMLNode::kind() const {
-    switch (node_->type) {
-        case GUMBO_NODE_DOCUMENT:
-            return HTMLNodeKind::document;
-        case GUMBO_NODE_ELEMENT:
-        case GUMBO_NODE_TEMPLATE:
-            return HTMLNodeKind::element;
-        case GUMBO_NODE_TEXT:
-        case GUMBO_NODE_CDATA:
-        case GUMBO_NODE_WHITESPACE:
-            return HTMLNodeKind::text;
-        case GUMBO_NODE_COMMENT:
-            break;
-    }
-    return HTMLNodeKind::comment;
-}
-
 std::string_view HTMLNode::name() const {
     if (!isElement())
         return {};
     const GumboElement& element = node_->v.element;
-    std::string_view full;
-    if (element.tag != GUMBO_TAG_UNKNOWN) {
-        full = gumbo_normalized_tagname(element.tag);
-    } else {
-        // HTMLDocument has reduced the piece to the name and lower-cased it.
-        full = std::string_view(element.original_tag.data, element.original_tag.length);
+    if (element.tag != GUMBO_TAG_UNKNOWN && element.tag < GUMBO_TAG_LAST) {
+        // Known names: lower case, no prefix; measured once.
+        static const auto* known = [] {
+            auto* names = new std::string_view[GUMBO_TAG_LAST];
+            for (int tag = 0; tag < GUMBO_TAG_LAST; ++tag)
+                names[tag] = gumbo_normalized_tagname(static_cast<GumboTag>(tag));
+            return names;
+        }();
+        return known[element.tag];
     }
+    // HTMLDocument has reduced the piece to the name and lower-cased it.
+    std::string_view full(element.original_tag.data, element.original_tag.length);
     size_t colon = full.rfind(':');
     if (colon != std::string_view::npos && colon + 1 < full.size())
         return full.substr(colon + 1);
@@ -126,18 +114,34 @@ HTMLNode HTMLNode::nextSiblingElement() const {
     return c;
 }
 
-HTMLNode HTMLNode::nextSkippingChildren(HTMLNode root) const {
-    for (HTMLNode n = *this; n && n != root; n = n.parent()) {
-        if (HTMLNode sibling = n.nextSibling())
+namespace {
+
+// The walk helpers work on Gumbo's nodes directly; they sit under every
+// traversal of a document.
+const GumboNode* rawChild(const GumboNode* node, size_t index) {
+    const GumboVector* children = childVector(node);
+    return children && index < children->length ? static_cast<const GumboNode*>(children->data[index])
+                                                : nullptr;
+}
+
+const GumboNode* rawNextSkippingChildren(const GumboNode* node, const GumboNode* root) {
+    for (; node && node != root; node = node->parent) {
+        if (const GumboNode* sibling = rawChild(node->parent, node->index_within_parent + 1))
             return sibling;
     }
-    return {};
+    return nullptr;
+}
+
+}  // namespace
+
+HTMLNode HTMLNode::nextSkippingChildren(HTMLNode root) const {
+    return HTMLNode(rawNextSkippingChildren(node_, root.node_));
 }
 
 HTMLNode HTMLNode::nextInDocumentOrder(HTMLNode root) const {
-    if (HTMLNode first = firstChild())
-        return first;
-    return nextSkippingChildren(root);
+    if (const GumboNode* first = rawChild(node_, 0))
+        return HTMLNode(first);
+    return HTMLNode(rawNextSkippingChildren(node_, root.node_));
 }
 
 void HTMLNode::forEachDescendant(const std::function<bool(HTMLNode)>& visit) const {

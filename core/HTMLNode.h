@@ -24,7 +24,7 @@
 #include <string>
 #include <string_view>
 
-struct GumboInternalNode;
+#include <gumbo.h>
 
 namespace dz {
 
@@ -38,9 +38,29 @@ class HTMLNode {
     bool isNull() const { return node_ == nullptr; }
     explicit operator bool() const { return node_ != nullptr; }
 
-    HTMLNodeKind kind() const;
-    bool isElement() const { return node_ && kind() == HTMLNodeKind::element; }
-    bool isText() const { return node_ && kind() == HTMLNodeKind::text; }
+    HTMLNodeKind kind() const {
+        switch (node_->type) {
+            case GUMBO_NODE_DOCUMENT:
+                return HTMLNodeKind::document;
+            case GUMBO_NODE_ELEMENT:
+            case GUMBO_NODE_TEMPLATE:
+                return HTMLNodeKind::element;
+            case GUMBO_NODE_TEXT:
+            case GUMBO_NODE_CDATA:
+            case GUMBO_NODE_WHITESPACE:
+                return HTMLNodeKind::text;
+            case GUMBO_NODE_COMMENT:
+                break;
+        }
+        return HTMLNodeKind::comment;
+    }
+    bool isElement() const {
+        return node_ && (node_->type == GUMBO_NODE_ELEMENT || node_->type == GUMBO_NODE_TEMPLATE);
+    }
+    bool isText() const {
+        return node_ && (node_->type == GUMBO_NODE_TEXT || node_->type == GUMBO_NODE_CDATA ||
+                         node_->type == GUMBO_NODE_WHITESPACE);
+    }
 
     // Element name in lower case: the local name (after a namespace prefix
     // such as "o:" in "o:p") or the whole name when there is no prefix.

@@ -1,5 +1,6 @@
 #include "core/Unicode.h"
 
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -16,6 +17,15 @@ bool isValidUTF8(std::string_view bytes) {
         return false;
     int32_t i = 0;
     while (i < length) {
+        // Eight ASCII bytes at a time: markup is mostly ASCII.
+        if (length - i >= 8) {
+            uint64_t word;
+            std::memcpy(&word, s + i, 8);
+            if (!(word & 0x8080808080808080ull)) {
+                i += 8;
+                continue;
+            }
+        }
         if (s[i] < 0x80) {
             ++i;
             continue;
