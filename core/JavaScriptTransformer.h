@@ -1,0 +1,87 @@
+#pragma once
+// Runs a user-written `transform(text)` script under a hard time limit, on a
+// worker thread of its own, so that a broken or endless script can never hang
+// the clipboard handling. The engine is JavaScriptCore; nothing of it shows
+// here.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <variant>
+#include <vector>
+
+namespace dz {
+
+class JavaScriptTransformer {
+  public:
+    // An error value; its description is the message itself.
+    struct Failure {
+        std::string message;
+
+        const std::string& description() const { return message; }
+        bool operator==(const Failure&) const = default;
+    };
+
+    // The transformed text, or why there is none.
+    using Result = std::variant<std::string, Failure>;
+
+    struct Example {
+        std::string title;
+        std::string code;
+
+        bool operator==(const Example&) const = default;
+    };
+
+    // The limit the controller passes, in seconds.
+    static constexpr double defaultTimeout = 1.5;
+    // A script whose process memory grows by more than this is stopped.
+    static constexpr size_t memoryLimit = size_t{512} << 20;
+    // A returned text larger than this (UTF-8 bytes) could never go to the clipboard.
+    static constexpr size_t resultLimit = size_t{30} << 20;
+
+    // The label of the worker (the thread's own name is cut to what the system allows).
+    static constexpr const char* queueLabel = "Dozuzavuvu.JavaScript";
+
+    JavaScriptTransformer();
+    ~JavaScriptTransformer();
+    JavaScriptTransformer(const JavaScriptTransformer&) = delete;
+    JavaScriptTransformer& operator=(const JavaScriptTransformer&) = delete;
+
+    // Evaluates `script` in a fresh global context and calls its `transform`
+    // with `input`. Blocks the calling thread for at most `timeout` seconds.
+    // Never throws; every problem is a Failure.
+    Result run(std::string_view script, std::string_view input, double timeout = defaultTimeout);
+
+    // True from the start of a run until its script has finished evaluating,
+    // which may be after the caller stopped waiting.
+    bool isBusy() const;
+
+    // The default script (`template` in the script editor).
+    static const std::string& templateScript();
+    // The example scripts offered in the script editor, in their order.
+    static const std::vector<Example>& examples();
+
+  private:
+    void submit(std::function<void()> job);
+    void workerLoop();
+
+    mutable std::mutex lock_;  // guards busy_
+    bool busy_ = false;
+
+    // The serial queue: one worker thread taking jobs in order.
+    std::mutex queueMutex_;
+    std::condition_variable queueChanged_;
+    std::deque<std::function<void()>> jobs_;
+    bool stopping_ = false;
+    // Set when the transformer goes away, so a running script is stopped at once.
+    std::atomic<bool> abandoned_{false};
+    std::thread worker_;
+};
+
+}  // namespace dz
