@@ -256,7 +256,7 @@ std::optional<SettingsData> SettingsData::fromJSON(const nlohmann::json& json, s
 
 std::optional<std::string> SettingsData::encode(std::string* error) const {
     try {
-        return toJSON().dump();
+        return toJSON().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     } catch (const nlohmann::json::exception& e) {
         fail(error, e.what());
         return std::nullopt;
@@ -267,7 +267,7 @@ std::optional<std::string> SettingsData::exportJSON(std::string* error) const {
     try {
         // The unordered JSON type keeps its keys sorted.
         nlohmann::json sorted = toJSON();
-        return sorted.dump(2);
+        return sorted.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
     } catch (const nlohmann::json::exception& e) {
         fail(error, e.what());
         return std::nullopt;

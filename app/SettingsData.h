@@ -59,8 +59,9 @@ struct SettingsData {
     // layout. `error` names what is wrong.
     static std::optional<SettingsData> fromJSON(const nlohmann::json& json, std::string* error = nullptr);
 
-    // The compact stored form; nothing if the record cannot be written as
-    // JSON (text that is not UTF-8).
+    // The compact stored form. Bytes that are not UTF-8 (which only a faulty
+    // desktop lookup could put into a name) are written as U+FFFD rather than
+    // making every later save fail.
     std::optional<std::string> encode(std::string* error = nullptr) const;
     // Indented, keys sorted at every level: the exported settings file.
     std::optional<std::string> exportJSON(std::string* error = nullptr) const;

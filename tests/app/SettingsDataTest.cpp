@@ -224,11 +224,14 @@ TEST(SettingsDataTest, RefusesOversizedDocuments) {
     EXPECT_NE(error.find("larger"), std::string::npos);
 }
 
-TEST(SettingsDataTest, TextThatIsNotUTF8CannotBeEncoded) {
+TEST(SettingsDataTest, TextThatIsNotUTF8DoesNotBlockSaving) {
     SettingsData d;
-    d.script = "bad \xC3";
-    std::string error;
-    EXPECT_FALSE(d.encode(&error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(d.exportJSON());
+    d.rules[0].name = "Excel \xC3";
+    std::optional<std::string> stored = d.encode();
+    ASSERT_TRUE(stored);
+    auto decoded = SettingsData::decode(*stored);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->rules[0].name, "Excel \uFFFD");
+    EXPECT_EQ(decoded->rules[1], d.rules[1]);
+    EXPECT_TRUE(d.exportJSON());
 }
