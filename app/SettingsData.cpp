@@ -6,14 +6,6 @@ namespace dz {
 
 namespace {
 
-// The template of the script editor: a transform that changes nothing.
-constexpr std::string_view scriptTemplate =
-    "// Define a function named `transform` that receives the cleaned text and returns new text.\n"
-    "// It runs after all built-in cleaning steps.\n"
-    "function transform(text) {\n"
-    "  return text;\n"
-    "}";
-
 bool fail(std::string* error, std::string text) {
     if (error)
         *error = std::move(text);
@@ -144,10 +136,6 @@ const SettingsData::Shortcuts& SettingsData::defaultShortcuts() {
         {"pasteMarkdown", KeyCombo{46, KeyCombo::control | KeyCombo::option, "\u2303\u2325M"}},
     };
     return shortcuts;
-}
-
-std::string_view SettingsData::templateScript() {
-    return scriptTemplate;
 }
 
 std::vector<AppRule> SettingsData::rulesFor(RuleDirection direction) const {

@@ -13,6 +13,7 @@
 #include "app/MenuBarIcon.h"
 #include "app/ShortcutAction.h"
 #include "core/CleaningOptions.h"
+#include "core/JavaScriptTransformer.h"
 #include "core/MarkdownOptions.h"
 #include "core/OutputFormat.h"
 #include "core/PDFOptions.h"
@@ -36,14 +37,12 @@ struct SettingsData {
     std::vector<AppRule> rules = defaultRules();
     Shortcuts shortcuts = defaultShortcuts();
     bool scriptEnabled = false;
-    std::string script = std::string(templateScript());
+    std::string script = JavaScriptTransformer::templateScript();
 
     // Spreadsheet editors keep their formatting. Built once per run, so every
     // default record of a run carries the same identifiers.
     static const std::vector<AppRule>& defaultRules();
     static const Shortcuts& defaultShortcuts();
-    // The script a new user starts from; it changes nothing.
-    static std::string_view templateScript();
 
     // The rules of one direction in stored order, enabled or not.
     std::vector<AppRule> rulesFor(RuleDirection direction) const;

@@ -40,8 +40,7 @@ TEST(SettingsDataTest, DefaultRecord) {
     EXPECT_EQ(d.shortcut(ShortcutAction::pasteOriginal), (KeyCombo{9, 0x1800, "\u2303\u2325V"}));
     EXPECT_EQ(d.shortcut(ShortcutAction::pasteMarkdown), (KeyCombo{46, 0x1800, "\u2303\u2325M"}));
     EXPECT_EQ(d.shortcuts.size(), 2u);
-    EXPECT_TRUE(d.script.starts_with("// Define a function named `transform`"));
-    EXPECT_TRUE(d.script.ends_with("function transform(text) {\n  return text;\n}"));
+    EXPECT_EQ(d.script, JavaScriptTransformer::templateScript());
 }
 
 TEST(SettingsDataTest, RuleSummaries) {
