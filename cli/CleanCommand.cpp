@@ -35,36 +35,51 @@ struct CleanArgs {
 template <typename Record>
 Record parseRecord(const std::string& text, const char* flag) {
     nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
-    if (json.is_discarded()) throw CommandError(std::string(flag) + ": not valid JSON");
+    if (json.is_discarded())
+        throw CommandError(std::string(flag) + ": not valid JSON");
     std::string error;
     auto record = Record::fromJSON(json, &error);
-    if (!record) throw CommandError(std::string(flag) + ": " + error);
+    if (!record)
+        throw CommandError(std::string(flag) + ": " + error);
     return *record;
 }
 
 int runClean(const CleanArgs& args) {
     CleanConfiguration::Overrides overrides;
-    if (!args.format.empty()) overrides.format = outputformat::fromRaw(args.format);
-    if (args.cleaning) overrides.cleaning = parseRecord<CleaningOptions>(*args.cleaning, "--cleaning");
-    if (args.markdown) overrides.markdown = parseRecord<MarkdownOptions>(*args.markdown, "--markdown");
-    if (args.pdfOptions) overrides.pdf = parseRecord<PDFOptions>(*args.pdfOptions, "--pdf-options");
-    if (args.script) overrides.script = readFile(*args.script);
+    if (!args.format.empty())
+        overrides.format = outputformat::fromRaw(args.format);
+    if (args.cleaning)
+        overrides.cleaning = parseRecord<CleaningOptions>(*args.cleaning, "--cleaning");
+    if (args.markdown)
+        overrides.markdown = parseRecord<MarkdownOptions>(*args.markdown, "--markdown");
+    if (args.pdfOptions)
+        overrides.pdf = parseRecord<PDFOptions>(*args.pdfOptions, "--pdf-options");
+    if (args.script)
+        overrides.script = readFile(*args.script);
 
     std::string error;
     std::optional<std::filesystem::path> settingsFile;
-    if (args.settings) settingsFile = *args.settings;
+    if (args.settings)
+        settingsFile = *args.settings;
     auto config = CleanConfiguration::resolve(settingsFile, overrides, &error);
-    if (!config) throw CommandError(error);
+    if (!config)
+        throw CommandError(error);
 
     std::optional<std::string> plain, html, rtf;
-    if (!args.text && !args.html && !args.rtf) plain = readStandardInput();
-    if (args.text) plain = readFile(*args.text);
-    if (args.html) html = readFile(*args.html);
-    if (args.rtf) rtf = readFile(*args.rtf);
+    if (!args.text && !args.html && !args.rtf)
+        plain = readStandardInput();
+    if (args.text)
+        plain = readFile(*args.text);
+    if (args.html)
+        html = readFile(*args.html);
+    if (args.rtf)
+        rtf = readFile(*args.rtf);
     ClipboardSnapshot snapshot(plain, html, rtf, args.url);
 
-    PasteboardCleaner cleaner(config->cleaning, false, config->format, config->markdown, config->pdf, args.pdf);
-    if (args.pdf) cleaner.isWord = wordPredicate(args.dictionary);
+    PasteboardCleaner cleaner(config->cleaning, false, config->format, config->markdown, config->pdf,
+                              args.pdf);
+    if (args.pdf)
+        cleaner.isWord = wordPredicate(args.dictionary);
 
     std::shared_ptr<JavaScriptTransformer> transformer;
     if (config->script) {
@@ -72,7 +87,8 @@ int runClean(const CleanArgs& args) {
         std::string script = *config->script;
         cleaner.transform = [transformer, script](std::string_view input) -> std::string {
             auto result = transformer->run(script, input);
-            if (auto* text = std::get_if<std::string>(&result)) return *text;
+            if (auto* text = std::get_if<std::string>(&result))
+                return *text;
             std::cerr << std::get<JavaScriptTransformer::Failure>(result).message << "\n";
             return std::string(input);
         };
@@ -80,7 +96,8 @@ int runClean(const CleanArgs& args) {
 
     auto clip = cleaner.render(snapshot);
     if (!clip) {
-        SkipReason reason = cleaner.format == OutputFormat::original ? SkipReason::keptOriginal : SkipReason::noText;
+        SkipReason reason =
+            cleaner.format == OutputFormat::original ? SkipReason::keptOriginal : SkipReason::noText;
         std::cerr << "skipped: " << skipreason::rawValue(reason) << "\n";
         return 1;
     }
@@ -100,8 +117,10 @@ int runClean(const CleanArgs& args) {
 
 void addCleanCommand(CLI::App& app, int& exitCode) {
     auto args = std::make_shared<CleanArgs>();
-    auto* cmd = app.add_subcommand("clean", "Clean a copy given as files or standard input and print the rendition");
-    cmd->add_option("--format", args->format, "plain, links, markdown or original (default: the settings' format)")
+    auto* cmd =
+        app.add_subcommand("clean", "Clean a copy given as files or standard input and print the rendition");
+    cmd->add_option("--format", args->format,
+                    "plain, links, markdown or original (default: the settings' format)")
         ->check(CLI::IsMember({"plain", "links", "markdown", "original"}));
     cmd->add_flag("--pdf", args->pdf, "Repair PDF line breaks first");
     cmd->add_option("--text", args->text, "Plain-text representation (FILE, - for standard input)");
@@ -113,7 +132,8 @@ void addCleanCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("--pdf-options", args->pdfOptions, "PDF repair options as JSON");
     cmd->add_option("--script", args->script, "JavaScript file defining transform(text), run last");
     cmd->add_option("--settings", args->settings, "Settings document to take the options from");
-    cmd->add_option("--dictionary", args->dictionary, "Dictionary for --pdf: a language such as en_US, or none");
+    cmd->add_option("--dictionary", args->dictionary,
+                    "Dictionary for --pdf: a language such as en_US, or none");
     cmd->add_flag("--json", args->json, "Print {\"string\", \"html\", \"url\"} as JSON");
     cmd->callback([args, &exitCode] { exitCode = runClean(*args); });
 }

@@ -6,6 +6,7 @@
 
 namespace dz::cli {
 
+void addCleanCommand(CLI::App& app, int& exitCode);
 void addInspectCommand(CLI::App& app, int& exitCode);
 void addUrlCommand(CLI::App& app, int& exitCode);
 void addSettingsCommand(CLI::App& app, int& exitCode);

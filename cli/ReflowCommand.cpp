@@ -4,10 +4,10 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/Dictionary.h"
 #include "cli/IO.h"
 #include "core/PDFReflower.h"
 #include "core/Unicode.h"
-#include "linux/HunspellDictionary.h"
 
 namespace dz::cli {
 
@@ -19,22 +19,6 @@ struct ReflowArgs {
     bool noPageNumbers = false;
     std::string dictionary;  // empty: the user's language
 };
-
-PDFReflower::WordPredicate wordPredicate(const std::string& choice) {
-    if (choice == "none")
-        return {};
-    if (choice.empty())
-        return HunspellDictionary::predicate(HunspellDictionary::forUserLanguage());
-    std::shared_ptr<const HunspellDictionary> dictionary = HunspellDictionary::open(choice);
-    if (!dictionary) {
-        std::string names;
-        for (const auto& name : HunspellDictionary::installedLanguages())
-            names += (names.empty() ? "" : ", ") + name;
-        throw CommandError("no dictionary for \"" + choice +
-                           "\" (installed: " + (names.empty() ? "none" : names) + ")");
-    }
-    return HunspellDictionary::predicate(dictionary);
-}
 
 int runReflow(const ReflowArgs& args) {
     PDFOptions options;

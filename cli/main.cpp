@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
 
     int exitCode = 0;
     dz::cli::addInspectCommand(app, exitCode);
+    dz::cli::addCleanCommand(app, exitCode);
     dz::cli::addUrlCommand(app, exitCode);
     dz::cli::addSettingsCommand(app, exitCode);
     dz::cli::addReflowCommand(app, exitCode);

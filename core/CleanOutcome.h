@@ -9,7 +9,7 @@ namespace dz {
 
 // The result of a full clean: skipped with a reason, cleaned, or unchanged.
 class CleanOutcome {
-public:
+  public:
     enum class Kind { skipped, cleaned, unchanged };
 
     static CleanOutcome skipped(SkipReason reason) { return CleanOutcome(Kind::skipped, reason); }
@@ -21,16 +21,19 @@ public:
 
     std::string label() const {
         switch (kind_) {
-            case Kind::skipped: return "skipped: " + std::string(skipreason::rawValue(*reason_));
-            case Kind::cleaned: return "cleaned";
-            case Kind::unchanged: return "already plain";
+            case Kind::skipped:
+                return "skipped: " + std::string(skipreason::rawValue(*reason_));
+            case Kind::cleaned:
+                return "cleaned";
+            case Kind::unchanged:
+                return "already plain";
         }
         return "cleaned";
     }
 
     bool operator==(const CleanOutcome&) const = default;
 
-private:
+  private:
     CleanOutcome(Kind kind, std::optional<SkipReason> reason) : kind_(kind), reason_(reason) {}
     Kind kind_;
     std::optional<SkipReason> reason_;

@@ -222,11 +222,4 @@ void ClipboardSnapshot::restore(Pasteboard& pasteboard) const {
     pasteboard.setData(std::string(), std::string(pt::originalMarkerType));
 }
 
-std::optional<std::string> declaredSource(const Pasteboard& pasteboard) {
-    auto types = pasteboard.types();
-    if (!types || !contains(*types, pt::sourceType))
-        return std::nullopt;
-    return pasteboard.string(std::string(pt::sourceType));
-}
-
 }  // namespace dz

@@ -88,7 +88,4 @@ class ClipboardCapture {
     std::variant<ClipboardSnapshot, SkipReason> value_;
 };
 
-// The copying application's self-declared identifier, when it gives one.
-std::optional<std::string> declaredSource(const Pasteboard& pasteboard);
-
 }  // namespace dz

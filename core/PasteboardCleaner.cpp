@@ -15,8 +15,9 @@ namespace dz {
 
 namespace pt = pasteboardtype;
 
-PasteboardCleaner::PasteboardCleaner(CleaningOptions options, bool preserveLinks, std::optional<OutputFormat> format,
-                                     MarkdownOptions markdown, PDFOptions pdf, bool reflowPDF, WordPredicate isWord,
+PasteboardCleaner::PasteboardCleaner(CleaningOptions options, bool preserveLinks,
+                                     std::optional<OutputFormat> format, MarkdownOptions markdown,
+                                     PDFOptions pdf, bool reflowPDF, WordPredicate isWord,
                                      Transform transform)
     : options(options),
       format(format.value_or(preserveLinks ? OutputFormat::plainWithLinks : OutputFormat::plain)),
@@ -28,7 +29,8 @@ PasteboardCleaner::PasteboardCleaner(CleaningOptions options, bool preserveLinks
 
 std::optional<std::string> PasteboardCleaner::declaredSource(const Pasteboard& pasteboard) {
     auto types = pasteboard.types();
-    if (!types || std::find(types->begin(), types->end(), sourceType) == types->end()) return std::nullopt;
+    if (!types || std::find(types->begin(), types->end(), sourceType) == types->end())
+        return std::nullopt;
     return pasteboard.string(std::string(sourceType));
 }
 
@@ -38,8 +40,10 @@ bool PasteboardCleaner::showsFootnoteMarkup(const ClipboardSnapshot& snapshot) {
         // A `sup` start tag in any letter case.
         auto lower = [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); };
         for (size_t at = html->find('<'); at != std::string::npos; at = html->find('<', at + 1)) {
-            if (at + 4 > html->size()) break;
-            if (lower((*html)[at + 1]) != 's' || lower((*html)[at + 2]) != 'u' || lower((*html)[at + 3]) != 'p')
+            if (at + 4 > html->size())
+                break;
+            if (lower((*html)[at + 1]) != 's' || lower((*html)[at + 2]) != 'u' ||
+                lower((*html)[at + 3]) != 'p')
                 continue;
             char next = at + 4 < html->size() ? (*html)[at + 4] : '\0';
             if (next == '>' || next == ' ' || next == '\t' || next == '\n' || next == '\r' || next == '/' ||
@@ -49,20 +53,24 @@ bool PasteboardCleaner::showsFootnoteMarkup(const ClipboardSnapshot& snapshot) {
     }
     if (auto rtf = snapshot.data(pt::rtf)) {
         // \super, or \up with an optional numeric parameter (not \upr or other words).
-        for (size_t at = rtf->find("\\super"); at != std::string_view::npos; at = rtf->find("\\super", at + 1)) {
+        for (size_t at = rtf->find("\\super"); at != std::string_view::npos;
+             at = rtf->find("\\super", at + 1)) {
             size_t end = at + 6;
-            if (end >= rtf->size() || !std::isalpha(static_cast<unsigned char>((*rtf)[end]))) return true;
+            if (end >= rtf->size() || !std::isalpha(static_cast<unsigned char>((*rtf)[end])))
+                return true;
         }
         for (size_t at = rtf->find("\\up"); at != std::string_view::npos; at = rtf->find("\\up", at + 1)) {
             size_t end = at + 3;
-            if (end >= rtf->size() || !std::isalpha(static_cast<unsigned char>((*rtf)[end]))) return true;
+            if (end >= rtf->size() || !std::isalpha(static_cast<unsigned char>((*rtf)[end])))
+                return true;
         }
     }
     return false;
 }
 
 std::optional<std::string> PasteboardCleaner::sourceText(const ClipboardSnapshot& snapshot) const {
-    if (auto text = snapshot.plainText(); text && !text->empty()) return text;
+    if (auto text = snapshot.plainText(); text && !text->empty())
+        return text;
     if (snapshot.hasRich()) {
         if (auto attributed = snapshot.attributedString(); attributed && !attributed->string().empty())
             return attributed->string();
@@ -84,7 +92,8 @@ std::optional<RenderedClip> PasteboardCleaner::render(const ClipboardSnapshot& s
             break;
         case OutputFormat::plainWithLinks:
             if (!reflowPDF && snapshot.hasRich()) {
-                if (auto attributed = snapshot.attributedString(); attributed && attributed->containsLinks()) {
+                if (auto attributed = snapshot.attributedString();
+                    attributed && attributed->containsLinks()) {
                     clip = linkPreservingOutput(*attributed, showsFootnoteMarkup(snapshot));
                     break;
                 }
@@ -95,17 +104,20 @@ std::optional<RenderedClip> PasteboardCleaner::render(const ClipboardSnapshot& s
             clip = renderPlain(snapshot);
             break;
     }
-    if (clip && clip->string.empty()) return std::nullopt;
+    if (clip && clip->string.empty())
+        return std::nullopt;
     return clip;
 }
 
 std::optional<RenderedClip> PasteboardCleaner::renderPlain(const ClipboardSnapshot& snapshot) const {
     auto text = sourceText(snapshot);
-    if (!text) return std::nullopt;
+    if (!text)
+        return std::nullopt;
     std::string result = reflowPDF ? reflow(*text) : std::move(*text);
     bool footnotes = snapshot.hasRich() && showsFootnoteMarkup(snapshot);
     result = TextCleaner(options).clean(result, footnotes);
-    if (transform) result = transform(result);
+    if (transform)
+        result = transform(result);
     RenderedClip clip{std::move(result), std::nullopt, std::nullopt};
     if (auto url = snapshot.url())
         clip.url = URLCleaner::clean(*url, options.removeTrackingParameters, options.unwrapRedirectLinks, 0);
@@ -119,15 +131,26 @@ std::string escapeHTML(std::string_view text, bool lineBreaks) {
     out.reserve(text.size() + text.size() / 8);
     for (char ch : text) {
         switch (ch) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\n':
-                if (lineBreaks) out += "<br>";
-                else out.push_back(ch);
+            case '&':
+                out += "&amp;";
                 break;
-            default: out.push_back(ch);
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\n':
+                if (lineBreaks)
+                    out += "<br>";
+                else
+                    out.push_back(ch);
+                break;
+            default:
+                out.push_back(ch);
         }
     }
     return out;
@@ -161,7 +184,8 @@ std::string_view trimLeading(std::string_view text) {
 
 std::string_view trimTrailing(std::string_view text) {
     auto trimmed = unicode::trimWhitespaceAndNewlines(text);
-    if (trimmed.empty()) return {};
+    if (trimmed.empty())
+        return {};
     return text.substr(0, static_cast<size_t>(trimmed.data() - text.data()) + trimmed.size());
 }
 
@@ -169,16 +193,20 @@ std::string_view trimTrailing(std::string_view text) {
 
 std::string PasteboardCleaner::cleanSegmentText(std::string_view text, bool footnotes) const {
     std::string s(text);
-    if (options.normalizeNewlines) s = unifyLineEndings(s);
+    if (options.normalizeNewlines)
+        s = unifyLineEndings(s);
     if (options.removeInvisibleCharacters || options.normalizeSpaces)
         s = TextCleaner::removeInvisibles(s, options.removeInvisibleCharacters, options.normalizeSpaces);
-    if (options.normalizeLists) s = TextCleaner::normalizeLists(s, listbullet::rawValue(options.listBullet));
+    if (options.normalizeLists)
+        s = TextCleaner::normalizeLists(s, listbullet::rawValue(options.listBullet));
     if (options.removeFootnoteReferences && footnotes && s.find('[') != std::string::npos)
         s = TextCleaner::footnoteRegex().replaceAll(s, "");
-    if (options.normalizeQuotes) s = TextCleaner::normalizeQuotes(s);
+    if (options.normalizeQuotes)
+        s = TextCleaner::normalizeQuotes(s);
     if (options.removeTrackingParameters || options.unwrapRedirectLinks)
         s = URLCleaner::cleanURLs(s, options.removeTrackingParameters, options.unwrapRedirectLinks);
-    if (options.removeMailtoPrefix) s = TextCleaner::removeMailto(s);
+    if (options.removeMailtoPrefix)
+        s = TextCleaner::removeMailto(s);
     return s;
 }
 
@@ -190,8 +218,10 @@ std::optional<RenderedClip> PasteboardCleaner::linkPreservingOutput(const Attrib
         if (link && unicode::lowercased(*link).starts_with("http"))
             link = URLCleaner::clean(*link, options.removeTrackingParameters, options.unwrapRedirectLinks, 0);
         std::string_view piece = attributed.substring(run.start, run.end);
-        if (!segments.empty() && segments.back().link == link) segments.back().text += piece;
-        else segments.push_back({std::string(piece), std::move(link)});
+        if (!segments.empty() && segments.back().link == link)
+            segments.back().text += piece;
+        else
+            segments.push_back({std::string(piece), std::move(link)});
     }
     for (auto& segment : segments) segment.text = cleanSegmentText(segment.text, footnotes);
 
@@ -211,13 +241,16 @@ std::optional<RenderedClip> PasteboardCleaner::linkPreservingOutput(const Attrib
     for (const auto& segment : segments) {
         text += segment.text;
         if (segment.link) {
-            html += "<a href=\"" + escapeHTML(*segment.link, false) + "\">" + escapeHTML(segment.text, true) + "</a>";
+            html += "<a href=\"" + escapeHTML(*segment.link, false) + "\">" + escapeHTML(segment.text, true) +
+                    "</a>";
         } else {
             html += escapeHTML(segment.text, true);
         }
     }
-    if (text.empty()) return std::nullopt;
-    if (transform) text = transform(text);
+    if (text.empty())
+        return std::nullopt;
+    if (transform)
+        text = transform(text);
     return RenderedClip{std::move(text), std::move(html), std::nullopt};
 }
 
@@ -231,7 +264,8 @@ std::string PasteboardCleaner::removeFootnotesOutsideCode(std::string_view markd
     int32_t fenceStart = 0;
     while (lineStart <= length) {
         int32_t lineEnd = text.indexOf(u'\n', lineStart);
-        if (lineEnd < 0) lineEnd = length;
+        if (lineEnd < 0)
+            lineEnd = length;
         int32_t i = lineStart;
         while (i < lineEnd && i - lineStart < 4 && text[i] == u' ') ++i;
         int32_t runEnd = i;
@@ -270,7 +304,8 @@ std::string PasteboardCleaner::removeFootnotesOutsideCode(std::string_view markd
                             break;
                         }
                     }
-                    if (!closed) p = open + width;
+                    if (!closed)
+                        p = open + width;
                 }
             }
         } else if (isFence && text[i] == fence[0] && runEnd - i >= fence.length()) {
@@ -279,7 +314,8 @@ std::string PasteboardCleaner::removeFootnotesOutsideCode(std::string_view markd
         }
         lineStart = lineEnd + 1;
     }
-    if (!fence.isEmpty()) code.emplace_back(fenceStart, length);  // an unclosed fence runs to the end
+    if (!fence.isEmpty())
+        code.emplace_back(fenceStart, length);  // an unclosed fence runs to the end
 
     auto inCode = [&](int32_t position) {
         return std::any_of(code.begin(), code.end(),
@@ -299,12 +335,14 @@ std::optional<RenderedClip> PasteboardCleaner::renderMarkdown(const ClipboardSna
     if (!reflowPDF) {
         if (auto html = snapshot.html(); html && !HTMLMarkdownConverter::isWordHTML(*html)) {
             auto converted = HTMLMarkdownConverter(markdown, options).convert(*html, snapshot.plainText());
-            if (converted && !converted->empty()) md = std::move(converted);
+            if (converted && !converted->empty())
+                md = std::move(converted);
         }
         if (!md && rich) {
             if (auto attributed = snapshot.attributedString()) {
                 std::string converted = AttributedMarkdownConverter(markdown, options).convert(*attributed);
-                if (!converted.empty()) md = std::move(converted);
+                if (!converted.empty())
+                    md = std::move(converted);
             }
         }
     }
@@ -318,16 +356,19 @@ std::optional<RenderedClip> PasteboardCleaner::renderMarkdown(const ClipboardSna
         std::string text = std::move(*md);
         if (o.removeFootnoteReferences && rich) {
             // Footnotes go before the other passes would see them, but never inside code.
-            if (o.normalizeNewlines) text = TextCleaner::normalizeLineEndings(text);
+            if (o.normalizeNewlines)
+                text = TextCleaner::normalizeLineEndings(text);
             if (o.removeInvisibleCharacters || o.normalizeSpaces)
                 text = TextCleaner::removeInvisibles(text, o.removeInvisibleCharacters, o.normalizeSpaces);
-            if (text.find('[') != std::string::npos) text = removeFootnotesOutsideCode(text);
+            if (text.find('[') != std::string::npos)
+                text = removeFootnotesOutsideCode(text);
             o.removeFootnoteReferences = false;
         }
         result = TextCleaner(o).clean(text, rich);
     } else {
         auto text = sourceText(snapshot);
-        if (!text) return std::nullopt;
+        if (!text)
+            return std::nullopt;
         std::string s = reflowPDF ? reflow(*text) : std::move(*text);
         s = TextCleaner::normalizeLineEndings(s);
         s = TextCleaner::normalizeLists(s, markdownbullet::rawValue(markdown.bullet));
@@ -336,29 +377,37 @@ std::optional<RenderedClip> PasteboardCleaner::renderMarkdown(const ClipboardSna
         o.normalizeLists = false;
         result = TextCleaner(o).clean(s, rich);
     }
-    if (transform) result = transform(result);
+    if (transform)
+        result = transform(result);
     return RenderedClip{std::move(result), std::nullopt, std::nullopt};
 }
 
 bool PasteboardCleaner::isUnchanged(const RenderedClip& clip, const ClipboardSnapshot& snapshot) {
-    if (snapshot.hasRich() || clip.html) return false;
+    if (snapshot.hasRich() || clip.html)
+        return false;
     auto text = snapshot.plainText();
-    if (!text || *text != clip.string) return false;
+    if (!text || *text != clip.string)
+        return false;
     if (clip.url) {
         auto url = snapshot.url();
-        if (!url || *url != *clip.url) return false;
+        if (!url || *url != *clip.url)
+            return false;
     }
     return true;
 }
 
 CleanOutcome PasteboardCleaner::clean(Pasteboard& pasteboard, bool force) const {
     auto capture = ClipboardSnapshot::capture(pasteboard, force);
-    if (auto reason = capture.skipReason()) return CleanOutcome::skipped(*reason);
-    if (format == OutputFormat::original) return CleanOutcome::skipped(SkipReason::keptOriginal);
+    if (auto reason = capture.skipReason())
+        return CleanOutcome::skipped(*reason);
+    if (format == OutputFormat::original)
+        return CleanOutcome::skipped(SkipReason::keptOriginal);
     const ClipboardSnapshot& snapshot = *capture.snapshot();
     auto clip = render(snapshot);
-    if (!clip) return CleanOutcome::skipped(SkipReason::noText);
-    if (isUnchanged(*clip, snapshot)) return CleanOutcome::unchanged();
+    if (!clip)
+        return CleanOutcome::skipped(SkipReason::noText);
+    if (isUnchanged(*clip, snapshot))
+        return CleanOutcome::unchanged();
     clip->write(pasteboard);
     return CleanOutcome::cleaned();
 }

@@ -24,7 +24,7 @@ namespace dz {
 class AttributedText;
 
 class PasteboardCleaner {
-public:
+  public:
     using WordPredicate = std::function<bool(std::string_view)>;
     using Transform = std::function<std::string(std::string_view)>;
 
@@ -54,8 +54,8 @@ public:
     Transform transform;
 
     // Without a format, `preserveLinks` picks plain text with or without links.
-    explicit PasteboardCleaner(CleaningOptions options = CleaningOptions::defaultValue(), bool preserveLinks = false,
-                               std::optional<OutputFormat> format = std::nullopt,
+    explicit PasteboardCleaner(CleaningOptions options = CleaningOptions::defaultValue(),
+                               bool preserveLinks = false, std::optional<OutputFormat> format = std::nullopt,
                                MarkdownOptions markdown = MarkdownOptions::defaultValue(),
                                PDFOptions pdf = PDFOptions::defaultValue(), bool reflowPDF = false,
                                WordPredicate isWord = {}, Transform transform = {});
@@ -80,7 +80,7 @@ public:
     // Deletes footnote markers from Markdown outside fenced code and code spans.
     static std::string removeFootnotesOutsideCode(std::string_view markdown);
 
-private:
+  private:
     std::optional<std::string> sourceText(const ClipboardSnapshot& snapshot) const;
     std::optional<RenderedClip> renderPlain(const ClipboardSnapshot& snapshot) const;
     std::optional<RenderedClip> renderMarkdown(const ClipboardSnapshot& snapshot) const;

@@ -148,9 +148,7 @@ TEST(ClipboardSnapshotTest, RestoreDeclaresMarkerFirstAndIsRecognised) {
     EXPECT_EQ(ClipboardSnapshot::capture(pasteboard, true).snapshot()->entries(), snap.entries());
 }
 
-TEST(ClipboardSnapshotTest, DeclaredSource) {
-    EXPECT_EQ(declaredSource(MemoryPasteboard({{s(pt::sourceType), "com.example.app"}})), "com.example.app");
-    EXPECT_EQ(declaredSource(MemoryPasteboard({{s(pt::string), "x"}})), std::nullopt);
+TEST(ClipboardSnapshotTest, UnavailableTypeListIsNoText) {
     MemoryPasteboard unavailable({{s(pt::string), "x"}});
     unavailable.setUnavailable(true);
     EXPECT_EQ(ClipboardSnapshot::capture(unavailable, false).skipReason(), SkipReason::noText);

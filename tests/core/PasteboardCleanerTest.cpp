@@ -8,11 +8,14 @@ namespace pt = pasteboardtype;
 
 namespace {
 
-PasteboardCleaner cleanerFor(OutputFormat format) { return PasteboardCleaner({}, false, format); }
+PasteboardCleaner cleanerFor(OutputFormat format) {
+    return PasteboardCleaner({}, false, format);
+}
 
 std::optional<std::string> renderString(OutputFormat format, const ClipboardSnapshot& snapshot) {
     auto clip = cleanerFor(format).render(snapshot);
-    if (!clip) return std::nullopt;
+    if (!clip)
+        return std::nullopt;
     return clip->string;
 }
 
@@ -36,7 +39,8 @@ TEST(PasteboardCleanerTest, OriginalRendersNothingAndLeavesTheClipboard) {
     EXPECT_EQ(cleanerFor(OutputFormat::original).clean(pasteboard, false),
               CleanOutcome::skipped(SkipReason::keptOriginal));
     EXPECT_EQ(pasteboard.changeCount(), before);
-    EXPECT_EQ(CleanOutcome::skipped(SkipReason::keptOriginal).label(), "skipped: original formatting kept (rule)");
+    EXPECT_EQ(CleanOutcome::skipped(SkipReason::keptOriginal).label(),
+              "skipped: original formatting kept (rule)");
 }
 
 TEST(PasteboardCleanerTest, PlainTextRepresentationWins) {
@@ -55,7 +59,8 @@ TEST(PasteboardCleanerTest, RichTextIsTheFallbackSource) {
 }
 
 TEST(PasteboardCleanerTest, LinkPreservingOutput) {
-    ClipboardSnapshot snapshot({}, "see <a href=\"https://example.com/docs?utm_source=x&id=2\">docs</a>", {}, {});
+    ClipboardSnapshot snapshot({}, "see <a href=\"https://example.com/docs?utm_source=x&id=2\">docs</a>", {},
+                               {});
     auto clip = cleanerFor(OutputFormat::plainWithLinks).render(snapshot);
     ASSERT_TRUE(clip);
     EXPECT_EQ(clip->string, "see docs");
@@ -65,22 +70,24 @@ TEST(PasteboardCleanerTest, LinkPreservingOutput) {
 
 TEST(PasteboardCleanerTest, LinkSegmentsMergeEscapeAndKeepOtherSchemes) {
     ClipboardSnapshot snapshot(
-        {}, "<a href=\"https://a.example/\">one</a><a href=\"https://a.example/\"> two</a> "
-            "<a href=\"mailto:x@y.z?subject=Hi\">mail</a> &lt;&amp;&quot;<br>",
+        {},
+        "<a href=\"https://a.example/\">one</a><a href=\"https://a.example/\"> two</a> "
+        "<a href=\"mailto:x@y.z?subject=Hi\">mail</a> &lt;&amp;&quot;<br>",
         {}, {});
     PasteboardCleaner cleaner({}, false, OutputFormat::plainWithLinks);
     cleaner.options.trimWhitespace = false;
     auto clip = cleaner.render(snapshot);
     ASSERT_TRUE(clip);
-    EXPECT_EQ(clip->string, "one two mail <&\"\n\n");
+    EXPECT_EQ(clip->string, "one two mail <&\"\n");
     EXPECT_EQ(clip->html,
               "<meta charset=\"utf-8\"><a href=\"https://a.example/\">one two</a> "
-              "<a href=\"mailto:x@y.z?subject=Hi\">mail</a> &lt;&amp;&quot;<br><br>");
+              "<a href=\"mailto:x@y.z?subject=Hi\">mail</a> &lt;&amp;&quot;<br>");
 }
 
 TEST(PasteboardCleanerTest, WordProcessorHTMLConvertsFromRTF) {
-    ClipboardSnapshot snapshot({}, "<html xmlns:o=\"urn:schemas-microsoft-com:office:office\"><p>from html</p></html>",
-                               "{\\rtf1\\ansi from rtf\\par}", {});
+    ClipboardSnapshot snapshot(
+        {}, "<html xmlns:o=\"urn:schemas-microsoft-com:office:office\"><p>from html</p></html>",
+        "{\\rtf1\\ansi from rtf\\par}", {});
     EXPECT_EQ(renderString(OutputFormat::markdown, snapshot), "from rtf");
 }
 
@@ -99,23 +106,26 @@ TEST(PasteboardCleanerTest, UnchangedTest) {
     EXPECT_EQ(plainOnly.changeCount(), before);
     EXPECT_EQ(CleanOutcome::unchanged().label(), "already plain");
 
-    MemoryPasteboard withHTML({{std::string(pt::string), "already clean"}, {std::string(pt::html), "<p>already clean</p>"}});
+    MemoryPasteboard withHTML(
+        {{std::string(pt::string), "already clean"}, {std::string(pt::html), "<p>already clean</p>"}});
     EXPECT_EQ(cleanerFor(OutputFormat::plain).clean(withHTML, false), CleanOutcome::cleaned());
     std::vector<MemoryPasteboard::Item> written{{std::string(pt::string), "already clean"},
                                                 {std::string(pt::markerType), std::string()}};
     EXPECT_EQ(withHTML.items(), written);
     // Written once, the marker makes the next capture skip it.
-    EXPECT_EQ(cleanerFor(OutputFormat::plain).clean(withHTML, false), CleanOutcome::skipped(SkipReason::alreadyCleaned));
+    EXPECT_EQ(cleanerFor(OutputFormat::plain).clean(withHTML, false),
+              CleanOutcome::skipped(SkipReason::alreadyCleaned));
 }
 
 TEST(PasteboardCleanerTest, CopysOwnLinkIsCleaned) {
-    ClipboardSnapshot snapshot("https://example.com/?utm_source=x", {}, {}, "https://example.com/?utm_source=x");
+    ClipboardSnapshot snapshot("https://example.com/?utm_source=x", {}, {},
+                               "https://example.com/?utm_source=x");
     auto clip = cleanerFor(OutputFormat::plain).render(snapshot);
     ASSERT_TRUE(clip);
     EXPECT_EQ(clip->url, "https://example.com/");
     EXPECT_EQ(clip->string, "https://example.com/");
-    EXPECT_FALSE(PasteboardCleaner::isUnchanged({"https://example.com/?utm_source=x", {}, "https://example.com/"},
-                                                snapshot));
+    EXPECT_FALSE(PasteboardCleaner::isUnchanged(
+        {"https://example.com/?utm_source=x", {}, "https://example.com/"}, snapshot));
     MemoryPasteboard pasteboard;
     clip->write(pasteboard);
     EXPECT_EQ(*pasteboard.types(), (std::vector<std::string>{std::string(pt::string), std::string(pt::url),
@@ -153,7 +163,9 @@ TEST(PasteboardCleanerTest, MarkdownKeepsFootnoteLikeCode) {
 }
 
 TEST(PasteboardCleanerTest, DeclaredSource) {
-    EXPECT_EQ(PasteboardCleaner::declaredSource(MemoryPasteboard({{std::string(pt::sourceType), "com.example.app"}})),
+    EXPECT_EQ(PasteboardCleaner::declaredSource(
+                  MemoryPasteboard({{std::string(pt::sourceType), "com.example.app"}})),
               "com.example.app");
-    EXPECT_EQ(PasteboardCleaner::declaredSource(MemoryPasteboard({{std::string(pt::string), "x"}})), std::nullopt);
+    EXPECT_EQ(PasteboardCleaner::declaredSource(MemoryPasteboard({{std::string(pt::string), "x"}})),
+              std::nullopt);
 }
