@@ -165,6 +165,13 @@ std::string alpha(int n, bool upper) {
     return out;
 }
 
+// A leading integer, saturated to the int range; 0 when there is none.
+int leadingInt(std::string_view text) {
+    std::string v(trimAscii(text));
+    long n = std::strtol(v.c_str(), nullptr, 10);
+    return static_cast<int>(std::clamp<long>(n, -1'000'000'000, 1'000'000'000));
+}
+
 bool isCollapsibleSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
@@ -288,7 +295,7 @@ HTMLAttributedReader::Builder::Style HTMLAttributedReader::Builder::derive(const
         if (auto size = element.attribute("size")) {
             static const double sizes[] = {7.5, 10, 12, 13.5, 18, 24, 36};
             std::string_view v = trimAscii(*size);
-            int n = std::atoi(std::string(v).c_str());
+            int n = leadingInt(v);
             if (!v.empty() && (v[0] == '+' || v[0] == '-'))
                 n += 3;
             if (!v.empty())
@@ -299,7 +306,7 @@ HTMLAttributedReader::Builder::Style HTMLAttributedReader::Builder::derive(const
         for (const auto& [property, value] : declarations(*css)) {
             std::string v = asciiLower(value);
             if (property == "font-weight") {
-                int weight = std::atoi(v.c_str());
+                int weight = leadingInt(v);
                 if (v == "bold" || v == "bolder" || weight >= 600)
                     style.bold = true;
                 else if (v == "normal" || v == "lighter" || (weight > 0 && weight < 600))
@@ -499,7 +506,7 @@ void HTMLAttributedReader::Builder::enter(Frame& frame) {
                 table.row = 0;
             int span = 1;
             if (auto colspan = node.attribute("colspan"))
-                span = std::clamp(std::atoi(std::string(trimAscii(*colspan)).c_str()), 1, maxColspan);
+                span = std::clamp(leadingInt(*colspan), 1, maxColspan);
             cells_.push_back({{table.id, table.row, table.column}, paragraphs_});
             TextTable& t = out_.table(table.id);
             t.numberOfColumns = std::max(t.numberOfColumns, std::min(table.column + span, 1'000'000));
