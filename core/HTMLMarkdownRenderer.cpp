@@ -244,22 +244,6 @@ std::string replaced(std::string_view text, char from, std::string_view to) {
     return out;
 }
 
-std::string escapedSource(std::string_view source) {
-    std::string out;
-    out.reserve(source.size());
-    for (char c : source) {
-        if (c == ' ')
-            out += "%20";
-        else if (c == '(')
-            out += "%28";
-        else if (c == ')')
-            out += "%29";
-        else
-            out += c;
-    }
-    return out;
-}
-
 // Table rows (tr children of the table and of its row groups, in order) and
 // the shape that decides between a pipe table and plain blocks, found before
 // any cell is rendered.
@@ -501,7 +485,7 @@ std::string HTMLMarkdownRenderer::image(HTMLNode element) const {
     std::string alt(element.attributeOrEmpty("alt"));
     std::erase(alt, '[');
     std::erase(alt, ']');
-    return "![" + alt + "](" + escapedSource(source) + ")";
+    return "![" + alt + "](" + MarkdownText::escapeDestination(source) + ")";
 }
 
 // ---------------------------------------------------------------------------

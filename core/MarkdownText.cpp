@@ -41,22 +41,6 @@ std::string asciiLowercased(std::string_view text) {
     return out;
 }
 
-// Spaces and parentheses would end a Markdown link destination.
-std::string escapeDestination(std::string_view address) {
-    std::string out;
-    out.reserve(address.size());
-    for (char c : address) {
-        if (c == ' ')
-            out += "%20";
-        else if (c == '(')
-            out += "%28";
-        else if (c == ')')
-            out += "%29";
-        else
-            out += c;
-    }
-    return out;
-}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9')
@@ -91,6 +75,23 @@ std::optional<std::string> percentDecoded(std::string_view text) {
 }
 
 }  // namespace
+
+// Spaces and parentheses would end a Markdown link destination.
+std::string MarkdownText::escapeDestination(std::string_view address) {
+    std::string out;
+    out.reserve(address.size());
+    for (char c : address) {
+        if (c == ' ')
+            out += "%20";
+        else if (c == '(')
+            out += "%28";
+        else if (c == ')')
+            out += "%29";
+        else
+            out += c;
+    }
+    return out;
+}
 
 const Regex& MarkdownText::emphasisStartRegex() {
     static const Regex regex("(^|[\\s(\\[{\"'])([*_])(?=\\S)");

@@ -22,6 +22,9 @@ class MarkdownText {
     // emphasis. Converters escape it as group 1 + "\" + group 2.
     static const Regex& emphasisStartRegex();
 
+    // Spaces and parentheses would end a Markdown link destination.
+    static std::string escapeDestination(std::string_view address);
+
     // Removes spaces and tabs around line breaks, folds runs of spaces into
     // one, and trims white space and line breaks from both ends.
     static std::string tidyInline(std::string_view text);
