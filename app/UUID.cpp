@@ -1,4 +1,5 @@
 #include "app/UUID.h"
+#include "core/Unicode.h"
 
 #include <mutex>
 #include <random>
@@ -6,16 +7,6 @@
 namespace dz {
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool isDashPosition(size_t i) {
     return i == 8 || i == 13 || i == 18 || i == 23;
@@ -56,7 +47,7 @@ std::optional<UUID> UUID::parse(std::string_view text) {
                 return std::nullopt;
             continue;
         }
-        int v = hexValue(text[i]);
+        int v = unicode::hexDigitValue(text[i]);
         if (v < 0)
             return std::nullopt;
         uint8_t& byte = id.bytes[nibble / 2];

@@ -1,6 +1,7 @@
 #include "core/MarkdownText.h"
 
 #include "core/URLCleaner.h"
+#include "core/URLQueryItem.h"
 #include "core/Unicode.h"
 
 namespace dz {
@@ -38,39 +39,6 @@ std::string asciiLowercased(std::string_view text) {
     for (char& c : out)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c + ('a' - 'A'));
-    return out;
-}
-
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Nothing on a malformed escape or when the bytes are not UTF-8.
-std::optional<std::string> percentDecoded(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size())
-            return std::nullopt;
-        int high = hexValue(text[i + 1]), low = hexValue(text[i + 2]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        out += static_cast<char>(high * 16 + low);
-        i += 2;
-    }
-    if (!unicode::isValidUTF8(out))
-        return std::nullopt;
     return out;
 }
 
@@ -210,7 +178,7 @@ std::string MarkdownText::link(std::string_view text, std::string_view href,
         if (plain == address || plain == withoutScheme || plain == href || plain + "/" == withoutScheme)
             return bare(escapeDestination(address));
     } else {
-        std::string email = percentDecoded(std::string_view(address).substr(7)).value_or("");
+        std::string email = URLQueryItem::percentDecode(std::string_view(address).substr(7)).value_or("");
         if (plain == email || plain == address)
             return bare(email);
     }

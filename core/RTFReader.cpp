@@ -341,16 +341,6 @@ bool isDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
 
-int hexValue(unsigned char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 const char* markerFormatForNumbering(int nfc) {
     switch (nfc) {
         case 1:
@@ -714,8 +704,8 @@ void RTFReader::Parser::readControl() {
     if (!isLetter(c)) {
         ++pos_;
         if (c == '\'') {
-            int hi = pos_ < n ? hexValue(static_cast<unsigned char>(data_[pos_])) : -1;
-            int lo = pos_ + 1 < n ? hexValue(static_cast<unsigned char>(data_[pos_ + 1])) : -1;
+            int hi = pos_ < n ? unicode::hexDigitValue(static_cast<unsigned char>(data_[pos_])) : -1;
+            int lo = pos_ + 1 < n ? unicode::hexDigitValue(static_cast<unsigned char>(data_[pos_ + 1])) : -1;
             // A malformed escape consumes its valid hex digits and gives nothing.
             pos_ += hi < 0 ? 0 : (lo < 0 ? 1 : 2);
             if (skipUnits_ > 0) {

@@ -6,6 +6,7 @@
 #include <unicode/uchar.h>
 
 #include "core/URLCleaner.h"
+#include "core/URLQueryItem.h"
 #include "core/Unicode.h"
 
 namespace dz {
@@ -71,35 +72,6 @@ char32_t singleCodePoint(std::string_view s) {
     size_t i = 0;
     char32_t c = nextCodePoint(s, i);
     return i == s.size() ? c : 0;
-}
-
-bool isHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-int hexValue(char c) {
-    if (c <= '9')
-        return c - '0';
-    return (c | 0x20) - 'a' + 10;
-}
-
-// Nothing on a malformed escape or when the bytes are not UTF-8. "+" stays.
-std::optional<std::string> percentDecoded(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '%') {
-            out.push_back(s[i]);
-            continue;
-        }
-        if (i + 2 >= s.size() || !isHex(s[i + 1]) || !isHex(s[i + 2]))
-            return std::nullopt;
-        out.push_back(static_cast<char>(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
-        i += 2;
-    }
-    if (!unicode::isValidUTF8(out))
-        return std::nullopt;
-    return out;
 }
 
 bool containsMailto(std::string_view text) {
@@ -641,7 +613,7 @@ std::string TextCleaner::removeMailto(std::string_view text) {
         if (U_FAILURE(status))
             return m.group(status);
         std::string utf8 = fromICU(address);
-        if (auto decoded = percentDecoded(utf8))
+        if (auto decoded = URLQueryItem::percentDecode(utf8))
             return toICU(*decoded);
         return address;
     });

@@ -6,16 +6,6 @@ namespace dz {
 
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string decodedOrAsWritten(std::string_view text) {
     if (auto decoded = URLQueryItem::percentDecode(text))
         return std::move(*decoded);
@@ -48,7 +38,7 @@ std::optional<std::string> URLQueryItem::percentDecode(std::string_view text) {
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        int high = hexValue(text[i + 1]), low = hexValue(text[i + 2]);
+        int high = unicode::hexDigitValue(text[i + 1]), low = unicode::hexDigitValue(text[i + 2]);
         if (high < 0 || low < 0)
             return std::nullopt;
         out.push_back(static_cast<char>(high * 16 + low));

@@ -37,6 +37,17 @@ std::string_view trimWhitespaceAndNewlines(std::string_view text);
 std::string_view trimWhitespace(std::string_view text);
 bool isBlank(std::string_view text);  // only white space and line breaks
 
+// The value of an ASCII hexadecimal digit, or -1.
+constexpr int hexDigitValue(unsigned char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // Full case mapping in the root locale.
 std::string lowercased(std::string_view text);
 std::string uppercased(std::string_view text);
