@@ -1,8 +1,8 @@
 #include "app/AppRule.h"
 
 #include "app/KnownApps.h"
-#include "core/URLComponents.h"
-#include "core/Unicode.h"
+#include "core/links/URLComponents.h"
+#include "core/text/Unicode.h"
 
 namespace dz {
 

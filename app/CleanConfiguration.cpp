@@ -2,7 +2,7 @@
 
 #include "app/AppSettings.h"
 #include "app/FileSettingsStorage.h"
-#include "core/Unicode.h"
+#include "core/text/Unicode.h"
 
 namespace dz {
 

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "app/SettingsData.h"
-#include "core/CleaningOptions.h"
-#include "core/MarkdownOptions.h"
-#include "core/OutputFormat.h"
-#include "core/PDFOptions.h"
+#include "core/options/CleaningOptions.h"
+#include "core/options/MarkdownOptions.h"
+#include "core/options/OutputFormat.h"
+#include "core/options/PDFOptions.h"
 
 namespace dz {
 

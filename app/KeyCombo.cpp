@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "core/Unicode.h"
+#include "core/text/Unicode.h"
 
 namespace dz {
 

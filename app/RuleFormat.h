@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "core/OutputFormat.h"
+#include "core/options/OutputFormat.h"
 
 namespace dz {
 

@@ -1,6 +1,6 @@
 #include "app/SettingsData.h"
 
-#include "core/JSONFields.h"
+#include "core/options/JSONFields.h"
 
 namespace dz {
 

@@ -12,11 +12,11 @@
 #include "app/KeyCombo.h"
 #include "app/MenuBarIcon.h"
 #include "app/ShortcutAction.h"
-#include "core/CleaningOptions.h"
-#include "core/JavaScriptTransformer.h"
-#include "core/MarkdownOptions.h"
-#include "core/OutputFormat.h"
-#include "core/PDFOptions.h"
+#include "core/options/CleaningOptions.h"
+#include "core/script/JavaScriptTransformer.h"
+#include "core/options/MarkdownOptions.h"
+#include "core/options/OutputFormat.h"
+#include "core/options/PDFOptions.h"
 
 namespace dz {
 

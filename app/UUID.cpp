@@ -1,5 +1,5 @@
 #include "app/UUID.h"
-#include "core/Unicode.h"
+#include "core/text/Unicode.h"
 
 #include <mutex>
 #include <random>

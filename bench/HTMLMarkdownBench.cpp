@@ -12,8 +12,8 @@
 
 #include <gumbo.h>
 
-#include "core/HTMLDocument.h"
-#include "core/HTMLMarkdownConverter.h"
+#include "core/html/HTMLDocument.h"
+#include "core/html/HTMLMarkdownConverter.h"
 
 using namespace dz;
 

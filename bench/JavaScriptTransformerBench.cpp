@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/JavaScriptTransformer.h"
+#include "core/script/JavaScriptTransformer.h"
 
 using namespace dz;
 

@@ -2,7 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/PDFReflower.h"
+#include "core/pdf/PDFReflower.h"
 #include "linux/HunspellDictionary.h"
 
 using namespace dz;

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/PasteboardCleaner.h"
+#include "core/cleaner/PasteboardCleaner.h"
 
 using namespace dz;
 

@@ -7,9 +7,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/AttributedMarkdownConverter.h"
-#include "core/HTMLAttributedReader.h"
-#include "core/RTFReader.h"
+#include "core/richtext/AttributedMarkdownConverter.h"
+#include "core/html/HTMLAttributedReader.h"
+#include "core/richtext/RTFReader.h"
 
 using namespace dz;
 

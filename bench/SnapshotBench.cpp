@@ -1,8 +1,8 @@
 #include <benchmark/benchmark.h>
 
-#include "core/ClipboardSnapshot.h"
-#include "core/MemoryPasteboard.h"
-#include "core/PasteboardTypes.h"
+#include "core/clipboard/ClipboardSnapshot.h"
+#include "core/clipboard/MemoryPasteboard.h"
+#include "core/clipboard/PasteboardTypes.h"
 
 using namespace dz;
 

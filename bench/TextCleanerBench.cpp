@@ -2,7 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/TextCleaner.h"
+#include "core/text/TextCleaner.h"
 
 using namespace dz;
 

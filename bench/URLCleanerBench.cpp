@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/URLCleaner.h"
+#include "core/links/URLCleaner.h"
 
 namespace {
 

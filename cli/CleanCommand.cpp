@@ -12,10 +12,10 @@
 #include "cli/Commands.h"
 #include "cli/Dictionary.h"
 #include "cli/IO.h"
-#include "core/ClipboardSnapshot.h"
-#include "core/JavaScriptTransformer.h"
-#include "core/PasteboardCleaner.h"
-#include "core/Unicode.h"
+#include "core/clipboard/ClipboardSnapshot.h"
+#include "core/script/JavaScriptTransformer.h"
+#include "core/cleaner/PasteboardCleaner.h"
+#include "core/text/Unicode.h"
 
 namespace dz::cli {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/PDFReflower.h"
+#include "core/pdf/PDFReflower.h"
 
 namespace dz::cli {
 

@@ -8,8 +8,8 @@
 
 #include "cli/Commands.h"
 #include "cli/IO.h"
-#include "core/ClipboardSnapshot.h"
-#include "core/MemoryPasteboard.h"
+#include "core/clipboard/ClipboardSnapshot.h"
+#include "core/clipboard/MemoryPasteboard.h"
 
 namespace dz::cli {
 

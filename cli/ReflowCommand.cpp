@@ -6,8 +6,8 @@
 #include "cli/Commands.h"
 #include "cli/Dictionary.h"
 #include "cli/IO.h"
-#include "core/PDFReflower.h"
-#include "core/Unicode.h"
+#include "core/pdf/PDFReflower.h"
+#include "core/text/Unicode.h"
 
 namespace dz::cli {
 

@@ -7,8 +7,8 @@
 
 #include "cli/Commands.h"
 #include "cli/IO.h"
-#include "core/URLCleaner.h"
-#include "core/Unicode.h"
+#include "core/links/URLCleaner.h"
+#include "core/text/Unicode.h"
 
 namespace dz::cli {
 

@@ -22,6 +22,7 @@ function(dz_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   dz_set_warnings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE DZ_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures"
                                              DZ_SHARED_DIR="${DZ_SHARED_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/ClipboardSnapshot.h"
-#include "core/MemoryPasteboard.h"
+#include "core/clipboard/ClipboardSnapshot.h"
+#include "core/clipboard/MemoryPasteboard.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dz;

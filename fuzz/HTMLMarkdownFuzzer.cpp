@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/HTMLMarkdownConverter.h"
-#include "core/MarkdownText.h"
-#include "core/Unicode.h"
+#include "core/html/HTMLMarkdownConverter.h"
+#include "core/markdown/MarkdownText.h"
+#include "core/text/Unicode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dz;

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/PDFReflower.h"
-#include "core/Unicode.h"
+#include "core/pdf/PDFReflower.h"
+#include "core/text/Unicode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dz;

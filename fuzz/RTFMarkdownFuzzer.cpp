@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/AttributedMarkdownConverter.h"
-#include "core/RTFReader.h"
+#include "core/richtext/AttributedMarkdownConverter.h"
+#include "core/richtext/RTFReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dz;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/PasteboardCleaner.h"
+#include "core/cleaner/PasteboardCleaner.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dz;

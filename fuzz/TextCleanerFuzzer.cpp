@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/TextCleaner.h"
+#include "core/text/TextCleaner.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dz;

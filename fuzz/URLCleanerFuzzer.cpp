@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/LinkDetector.h"
-#include "core/URLCleaner.h"
-#include "core/Unicode.h"
+#include "core/links/LinkDetector.h"
+#include "core/links/URLCleaner.h"
+#include "core/text/Unicode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dz;

@@ -8,7 +8,7 @@
 #include <unicode/ucnv.h>
 #include <hunspell/hunspell.hxx>
 
-#include "core/Unicode.h"
+#include "core/text/Unicode.h"
 
 namespace dz {
 

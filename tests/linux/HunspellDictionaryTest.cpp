@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/PDFReflower.h"
+#include "core/pdf/PDFReflower.h"
 #include "linux/HunspellDictionary.h"
 
 using namespace dz;

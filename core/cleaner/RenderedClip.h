@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/clipboard/Pasteboard.h"
+
+namespace dz {
+
+// One rendition of a copy: the plain text, and for link-preserving output the
+// HTML that carries the links, and the copy's own link cleaned.
+struct RenderedClip {
+    std::string string;
+    std::optional<std::string> html;
+    std::optional<std::string> url;
+
+    // Replaces the clipboard's contents by this rendition and the processed marker.
+    void write(Pasteboard& pasteboard) const;
+
+    bool operator==(const RenderedClip&) const = default;
+};
+
+}  // namespace dz

@@ -1,0 +1,110 @@
+#include "core/richtext/AttributedText.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace dz {
+
+namespace {
+const CharacterAttributes kNoAttributes;
+const ParagraphStyle kNoStyle;
+}  // namespace
+
+AttributedText::AttributedText(std::string_view text, const CharacterAttributes& attributes) {
+    append(text, attributes);
+}
+
+std::string_view AttributedText::substring(size_t start, size_t end) const {
+    end = std::min(end, string_.size());
+    start = std::min(start, end);
+    return std::string_view(string_).substr(start, end - start);
+}
+
+size_t AttributedText::runIndex(size_t position) const {
+    auto it = std::upper_bound(runs_.begin(), runs_.end(), position,
+                               [](size_t p, const Run& run) { return p < run.end; });
+    if (it == runs_.end())
+        return runs_.empty() ? 0 : runs_.size() - 1;
+    return static_cast<size_t>(it - runs_.begin());
+}
+
+const CharacterAttributes& AttributedText::attributes(size_t position) const {
+    if (position >= string_.size() || runs_.empty())
+        return kNoAttributes;
+    return attributeSets_[runs_[runIndex(position)].attributes];
+}
+
+const ParagraphStyle& AttributedText::paragraphStyle(size_t position) const {
+    auto it = std::upper_bound(styles_.begin(), styles_.end(), position,
+                               [](size_t p, const ParagraphStyleRange& range) { return p < range.end; });
+    if (it == styles_.end() || position < it->start)
+        return kNoStyle;
+    return it->style;
+}
+
+std::vector<AttributedText::LinkRun> AttributedText::linkRuns() const {
+    std::vector<LinkRun> out;
+    for (const Run& run : runs_) {
+        const auto& link = attributeSets_[run.attributes].link;
+        if (!out.empty() && out.back().link == link)
+            out.back().end = run.end;
+        else
+            out.push_back({run.start, run.end, link});
+    }
+    return out;
+}
+
+bool AttributedText::containsLinks() const {
+    return std::any_of(runs_.begin(), runs_.end(),
+                       [this](const Run& run) { return attributeSets_[run.attributes].link.has_value(); });
+}
+
+void AttributedText::append(std::string_view text, const CharacterAttributes& attributes) {
+    if (text.empty())
+        return;
+    size_t start = string_.size();
+    string_.append(text);
+    if (!runs_.empty() && attributeSets_[runs_.back().attributes] == attributes) {
+        runs_.back().end = string_.size();
+        return;
+    }
+    auto [it, inserted] =
+        attributeIndex_.try_emplace(attributes, static_cast<uint32_t>(attributeSets_.size()));
+    if (inserted)
+        attributeSets_.push_back(attributes);
+    runs_.push_back({start, string_.size(), it->second});
+}
+
+void AttributedText::setParagraphStyle(size_t start, size_t end, ParagraphStyle style) {
+    end = std::min(end, string_.size());
+    if (style.empty() || start >= end)
+        return;
+    if (!styles_.empty() && start < styles_.back().end)
+        start = styles_.back().end;
+    if (start >= end)
+        return;
+    if (!styles_.empty() && styles_.back().end == start && styles_.back().style == style)
+        styles_.back().end = end;
+    else
+        styles_.push_back({start, end, std::move(style)});
+}
+
+size_t AttributedText::AttributesHash::operator()(const CharacterAttributes& a) const {
+    size_t h = std::hash<int>()(a.strikethrough);
+    auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+    if (a.font) {
+        mix(std::hash<double>()(a.font->pointSize));
+        mix((a.font->bold ? 1u : 0u) | (a.font->italic ? 2u : 0u) | (a.font->monospace ? 4u : 0u) |
+            (a.font->fixedPitch ? 8u : 0u) | 16u);
+    }
+    if (a.link)
+        mix(std::hash<std::string>()(*a.link));
+    return h;
+}
+
+size_t AttributedText::addTable(TextTable table) {
+    tables_.push_back(table);
+    return tables_.size() - 1;
+}
+
+}  // namespace dz

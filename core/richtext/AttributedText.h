@@ -1,0 +1,99 @@
+#pragma once
+// Styled text as the rich-text readers produce it and the converters read it:
+// the string, character attribute runs, paragraph styles (lists and table
+// cells) and the tables those cells belong to.
+//
+// Positions are byte offsets into the UTF-8 string and always fall on code
+// point boundaries. They stand in for UTF-16 positions: ranges, runs and their
+// order are the same; only the unit differs.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/richtext/CharacterAttributes.h"
+#include "core/richtext/ParagraphStyle.h"
+#include "core/richtext/TextTable.h"
+
+namespace dz {
+
+class AttributedText {
+  public:
+    // A maximal stretch of uniform character attributes. Attribute sets are
+    // stored once and shared by index, so heavily formatted text stays small.
+    struct Run {
+        size_t start = 0;
+        size_t end = 0;
+        uint32_t attributes = 0;  // index into attributeSets()
+        bool operator==(const Run&) const = default;
+    };
+    // A maximal stretch with one link value (or none).
+    struct LinkRun {
+        size_t start = 0;
+        size_t end = 0;
+        std::optional<std::string> link;
+        bool operator==(const LinkRun&) const = default;
+    };
+    struct ParagraphStyleRange {
+        size_t start = 0;
+        size_t end = 0;
+        ParagraphStyle style;
+        bool operator==(const ParagraphStyleRange&) const = default;
+    };
+
+    AttributedText() = default;
+    // Plain text with one set of attributes.
+    explicit AttributedText(std::string_view text, const CharacterAttributes& attributes = {});
+
+    const std::string& string() const { return string_; }
+    size_t length() const { return string_.size(); }
+    bool empty() const { return string_.empty(); }
+    std::string_view substring(size_t start, size_t end) const;
+
+    // The runs cover the whole string, in order; neighbours differ.
+    const std::vector<Run>& runs() const { return runs_; }
+    // The index of the run holding `position` (< length()).
+    size_t runIndex(size_t position) const;
+    const CharacterAttributes& attributes(size_t position) const;
+    const CharacterAttributes& attributes(const Run& run) const { return attributeSets_[run.attributes]; }
+    const std::vector<CharacterAttributes>& attributeSets() const { return attributeSets_; }
+
+    // The style of the paragraph holding `position`; the empty style where
+    // none was set.
+    const ParagraphStyle& paragraphStyle(size_t position) const;
+    const std::vector<ParagraphStyleRange>& paragraphStyles() const { return styles_; }
+
+    const std::vector<TextTable>& tables() const { return tables_; }
+
+    // Runs of the link attribute alone, covering the string in order.
+    std::vector<LinkRun> linkRuns() const;
+    bool containsLinks() const;
+
+    // Building. Text is only ever appended; an append with the attributes of
+    // the last run extends it.
+    void append(std::string_view text, const CharacterAttributes& attributes);
+    // Gives [start, end) a paragraph style. Ranges are set in ascending
+    // order and must not overlap earlier ones; an empty style is not stored.
+    void setParagraphStyle(size_t start, size_t end, ParagraphStyle style);
+    size_t addTable(TextTable table);
+    void reserve(size_t bytes) { string_.reserve(bytes); }
+    TextTable& table(size_t index) { return tables_[index]; }
+
+  private:
+    struct AttributesHash {
+        size_t operator()(const CharacterAttributes& a) const;
+    };
+
+    std::string string_;
+    std::vector<Run> runs_;
+    std::vector<CharacterAttributes> attributeSets_;
+    std::unordered_map<CharacterAttributes, uint32_t, AttributesHash> attributeIndex_;
+    std::vector<ParagraphStyleRange> styles_;
+    std::vector<TextTable> tables_;
+};
+
+}  // namespace dz
