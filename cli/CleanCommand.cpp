@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/CleanConfiguration.h"
+#include "app/settings/CleanConfiguration.h"
 #include "cli/Commands.h"
 #include "cli/Dictionary.h"
 #include "cli/IO.h"

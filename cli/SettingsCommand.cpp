@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "app/AppSettings.h"
-#include "app/FileSettingsStorage.h"
-#include "app/SettingsData.h"
+#include "app/settings/AppSettings.h"
+#include "app/settings/FileSettingsStorage.h"
+#include "app/settings/SettingsData.h"
 #include "cli/Commands.h"
 #include "cli/IO.h"
 

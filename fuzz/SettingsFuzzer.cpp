@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/SettingsData.h"
+#include "app/settings/SettingsData.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/KeyCombo.h"
+#include "app/input/KeyCombo.h"
 
 namespace dz::keynames {
 

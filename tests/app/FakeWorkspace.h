@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "app/Workspace.h"
+#include "app/platform/Workspace.h"
 
 namespace dz::test {
 

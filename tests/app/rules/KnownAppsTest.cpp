@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/KnownApps.h"
+#include "app/rules/KnownApps.h"
 #include "tests/app/FakeWorkspace.h"
 
 using namespace dz;

@@ -1,7 +1,7 @@
-#include "app/CleanConfiguration.h"
+#include "app/settings/CleanConfiguration.h"
 
-#include "app/AppSettings.h"
-#include "app/FileSettingsStorage.h"
+#include "app/settings/AppSettings.h"
+#include "app/settings/FileSettingsStorage.h"
 #include "core/text/Unicode.h"
 
 namespace dz {

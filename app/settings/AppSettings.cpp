@@ -1,9 +1,9 @@
-#include "app/AppSettings.h"
+#include "app/settings/AppSettings.h"
 
 #include <memory>
 
-#include "app/FileSettingsStorage.h"
-#include "app/MemorySettingsStorage.h"
+#include "app/settings/FileSettingsStorage.h"
+#include "app/settings/MemorySettingsStorage.h"
 
 namespace dz {
 

@@ -1,4 +1,4 @@
-#include "app/UUID.h"
+#include "app/support/UUID.h"
 #include "core/text/Unicode.h"
 
 #include <mutex>

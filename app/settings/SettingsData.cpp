@@ -1,4 +1,4 @@
-#include "app/SettingsData.h"
+#include "app/settings/SettingsData.h"
 
 #include "core/options/JSONFields.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/SettingsData.h"
+#include "app/settings/SettingsData.h"
 #include "core/options/CleaningOptions.h"
 #include "core/options/MarkdownOptions.h"
 #include "core/options/OutputFormat.h"

@@ -1,4 +1,4 @@
-#include "app/KeyCombo.h"
+#include "app/input/KeyCombo.h"
 
 #include <array>
 #include <cmath>

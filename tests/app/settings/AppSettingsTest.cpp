@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AppSettings.h"
-#include "app/FileSettingsStorage.h"
-#include "app/MemorySettingsStorage.h"
-#include "tests/app/SettingsFixtures.h"
+#include "app/settings/AppSettings.h"
+#include "app/settings/FileSettingsStorage.h"
+#include "app/settings/MemorySettingsStorage.h"
+#include "tests/app/settings/SettingsFixtures.h"
 
 using namespace dz;
 using nlohmann::json;

@@ -1,9 +1,9 @@
-#include "app/KnownApps.h"
+#include "app/rules/KnownApps.h"
 
 #include <array>
 #include <filesystem>
 
-#include "app/Workspace.h"
+#include "app/platform/Workspace.h"
 
 namespace dz::KnownApps {
 

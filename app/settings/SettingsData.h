@@ -8,10 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/AppRule.h"
-#include "app/KeyCombo.h"
-#include "app/MenuBarIcon.h"
-#include "app/ShortcutAction.h"
+#include "app/rules/AppRule.h"
+#include "app/input/KeyCombo.h"
+#include "app/settings/MenuBarIcon.h"
+#include "app/input/ShortcutAction.h"
 #include "core/options/CleaningOptions.h"
 #include "core/script/JavaScriptTransformer.h"
 #include "core/options/MarkdownOptions.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Observable.h"
+#include "app/support/Observable.h"
 
 using namespace dz;
 

@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/KeyEvent.h"
+#include "app/input/KeyEvent.h"
 
 namespace dz {
 

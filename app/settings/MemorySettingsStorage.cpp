@@ -1,4 +1,4 @@
-#include "app/MemorySettingsStorage.h"
+#include "app/settings/MemorySettingsStorage.h"
 
 namespace dz {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/CleanConfiguration.h"
+#include "app/settings/CleanConfiguration.h"
 
 using namespace dz;
 namespace fs = std::filesystem;

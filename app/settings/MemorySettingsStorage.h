@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "app/SettingsStorage.h"
+#include "app/settings/SettingsStorage.h"
 
 namespace dz {
 

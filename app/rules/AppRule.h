@@ -7,10 +7,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/RuleDirection.h"
-#include "app/RuleFormat.h"
-#include "app/RuleKind.h"
-#include "app/UUID.h"
+#include "app/rules/RuleDirection.h"
+#include "app/rules/RuleFormat.h"
+#include "app/rules/RuleKind.h"
+#include "app/support/UUID.h"
 
 namespace dz {
 

@@ -1,4 +1,4 @@
-#include "app/ShortcutAction.h"
+#include "app/input/ShortcutAction.h"
 
 namespace dz::shortcutaction {
 

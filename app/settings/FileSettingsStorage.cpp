@@ -1,4 +1,4 @@
-#include "app/FileSettingsStorage.h"
+#include "app/settings/FileSettingsStorage.h"
 
 #include <fcntl.h>
 #include <pwd.h>

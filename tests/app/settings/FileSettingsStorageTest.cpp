@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/FileSettingsStorage.h"
+#include "app/settings/FileSettingsStorage.h"
 
 using namespace dz;
 namespace fs = std::filesystem;

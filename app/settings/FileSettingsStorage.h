@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/SettingsStorage.h"
+#include "app/settings/SettingsStorage.h"
 
 namespace dz {
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/KeyCombo.h"
-#include "app/MenuBarIcon.h"
-#include "app/ShortcutAction.h"
+#include "app/input/KeyCombo.h"
+#include "app/settings/MenuBarIcon.h"
+#include "app/input/ShortcutAction.h"
 
 using namespace dz;
 using nlohmann::json;

@@ -1,6 +1,6 @@
-#include "app/AppRule.h"
+#include "app/rules/AppRule.h"
 
-#include "app/KnownApps.h"
+#include "app/rules/KnownApps.h"
 #include "core/links/URLComponents.h"
 #include "core/text/Unicode.h"
 

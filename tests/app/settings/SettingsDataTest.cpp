@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/SettingsData.h"
-#include "tests/app/SettingsFixtures.h"
+#include "app/settings/SettingsData.h"
+#include "tests/app/settings/SettingsFixtures.h"
 
 using namespace dz;
 using nlohmann::json;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/AppRule.h"
+#include "app/rules/AppRule.h"
 
 using namespace dz;
 using nlohmann::json;
