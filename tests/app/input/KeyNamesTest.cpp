@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/SettingsData.h"
+#include "app/settings/SettingsData.h"
 #include "app/input/KeyNames.h"
 
 using namespace dz;
