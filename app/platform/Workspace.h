@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,13 +8,20 @@
 
 namespace dz {
 
-// The desktop's view of installed and running applications, as far as rules
-// need it. The desktop backend provides the real one; tests use a fake.
+// The desktop's view of installed and running applications. An application's
+// identifier ("bundle identifier" in the names) is its desktop-file id, such
+// as "org.gnome.Evince" or "firefox-esr". Main thread only.
 class Workspace {
   public:
+    // This program's own identifier; the backend maps the program's own
+    // process to it however it was started.
+    static constexpr std::string_view ownBundleID = "dev.dozuzavuvu";
+
     struct RunningApplication {
         std::string bundleID;
         std::optional<std::string> localizedName;
+        std::optional<int32_t> pid;
+        bool operator==(const RunningApplication&) const = default;
     };
 
     // What an application's own description says about its name.
@@ -29,6 +37,9 @@ class Workspace {
     virtual std::vector<RunningApplication> runningApplications() const = 0;
     // Nothing when the application at `location` cannot be read.
     virtual std::optional<BundleInfo> bundleInfo(std::string_view location) const = 0;
+    // The application owning the active window; nothing when there is none or
+    // it cannot be told.
+    virtual std::optional<RunningApplication> frontmostApplication() const = 0;
 };
 
 }  // namespace dz

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/rules/KnownApps.h"
-#include "tests/app/FakeWorkspace.h"
+#include "app/platform/fakes/FakeWorkspace.h"
 
 using namespace dz;
 
@@ -23,7 +23,7 @@ TEST(KnownAppsTest, WithoutWorkspace) {
 }
 
 TEST(KnownAppsTest, InstalledMarkdownAppsKeepTableOrder) {
-    test::FakeWorkspace workspace;
+    fake::FakeWorkspace workspace;
     workspace.locations["net.cozic.joplin-desktop"] = "/opt/joplin";
     workspace.locations["md.obsidian"] = "/opt/obsidian";
     workspace.locations["org.other"] = "/opt/other";
@@ -34,9 +34,9 @@ TEST(KnownAppsTest, InstalledMarkdownAppsKeepTableOrder) {
 }
 
 TEST(KnownAppsTest, AppNameFallbacks) {
-    test::FakeWorkspace workspace;
-    workspace.running.push_back({"com.running", "Running App"});
-    workspace.running.push_back({"com.nameless", std::nullopt});
+    fake::FakeWorkspace workspace;
+    workspace.running.push_back({"com.running", "Running App", std::nullopt});
+    workspace.running.push_back({"com.nameless", std::nullopt, std::nullopt});
     workspace.locations["com.running"] = "/apps/Running.app";
     workspace.locations["com.nameless"] = "/apps/Nameless.app";
     workspace.locations["com.display"] = "/apps/Display.app";
