@@ -1,0 +1,627 @@
+#include "linux/clipboard/X11Clipboard.h"
+
+#include <unistd.h>
+#include <xcb/xfixes.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/text/Unicode.h"
+
+namespace dz::x11 {
+
+using Clock = std::chrono::steady_clock;
+
+struct X11Clipboard::Owned {
+    std::vector<EngineItem> items;
+    std::vector<ReadOrigin> origins;
+    std::shared_ptr<const std::vector<MimeItem>> content;
+    xcb_timestamp_t time = 0;
+};
+
+// An INCR transfer we serve: the requester deletes the property, we write the
+// next chunk, until a zero-length chunk has been read.
+struct X11Clipboard::Transfer {
+    xcb_window_t requestor = 0;
+    xcb_atom_t property = 0;
+    xcb_atom_t type = 0;
+    std::shared_ptr<const std::vector<MimeItem>> content;  // keeps `data` alive
+    std::string_view data;
+    size_t offset = 0;
+    bool finished = false;  // the zero-length chunk is written
+    Clock::time_point deadline;
+};
+
+// Requests held while the paste hook decides for one requester.
+struct X11Clipboard::Asking {
+    uint64_t generation = 0;
+    Clock::time_point deadline;
+    std::vector<xcb_selection_request_event_t> requests;
+};
+
+namespace {
+
+bool isTextTarget(std::string_view target) {
+    return target == mime::textUTF8 || target == mime::utf8String || target == mime::textPlain ||
+           target == mime::string || target == mime::text;
+}
+
+uint8_t eventType(const xcb_generic_event_t* ev) { return ev->response_type & 0x7F; }
+
+}  // namespace
+
+std::unique_ptr<X11Clipboard> X11Clipboard::create(Callbacks callbacks, std::string* error, const char* display,
+                                                   Limits limits) {
+    auto conn = XcbConnection::open(display, error);
+    if (!conn)
+        return nullptr;
+    std::unique_ptr<X11Clipboard> clipboard(new X11Clipboard(std::move(conn), std::move(callbacks), limits));
+    if (!clipboard->setUp(error))
+        return nullptr;
+    return clipboard;
+}
+
+X11Clipboard::X11Clipboard(std::unique_ptr<XcbConnection> conn, Callbacks callbacks, Limits limits)
+    : conn_(std::move(conn)), loop_(*conn_), callbacks_(std::move(callbacks)), limits_(limits) {}
+
+X11Clipboard::~X11Clipboard() { shutdown(false); }
+
+bool X11Clipboard::setUp(std::string* error) {
+    auto* c = conn_->get();
+    auto reply = xcb_get_extension_data(c, &xcb_xfixes_id);
+    if (!reply || !reply->present) {
+        if (error)
+            *error = "the X server lacks the XFIXES extension";
+        return false;
+    }
+    xfixesEvent_ = reply->first_event;
+    XcbReply<xcb_xfixes_query_version_reply_t> version(
+        xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));
+    if (!version) {
+        if (error)
+            *error = "the X server's XFIXES extension does not answer";
+        return false;
+    }
+    auto atoms = conn_->atoms({"CLIPBOARD", "TARGETS", "TIMESTAMP", "SAVE_TARGETS", "MULTIPLE", "INCR",
+                               "ATOM_PAIR", "UTF8_STRING", "CLIPBOARD_MANAGER", "DZ_SELECTION", "DZ_TIME",
+                               "NULL"});
+    clipboard_ = atoms[0], targets_ = atoms[1], timestamp_ = atoms[2], saveTargets_ = atoms[3],
+    multiple_ = atoms[4], incr_ = atoms[5], atomPair_ = atoms[6], utf8String_ = atoms[7],
+    clipboardManager_ = atoms[8], property_ = atoms[9], timeProperty_ = atoms[10], null_ = atoms[11];
+
+    window_ = xcb_generate_id(c);
+    uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, conn_->root(), -10, -10, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                      XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    static constexpr char title[] = "dozuzavuvu clipboard";
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        sizeof title - 1, title);
+    xcb_xfixes_select_selection_input(c, window_, clipboard_,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    xcb_flush(c);
+    if (conn_->failed()) {
+        if (error)
+            *error = "the X connection failed while setting up the clipboard";
+        return false;
+    }
+    // Property writes must stay under the request limit, with room for the header.
+    size_t maxRequest = conn_->maximumRequestBytes();
+    incrThreshold_ = maxRequest > 4096 ? maxRequest - 1024 : 3072;
+    chunkBytes_ = limits_.chunkBytes ? std::min(limits_.chunkBytes, incrThreshold_)
+                                     : std::min<size_t>(incrThreshold_, 1 << 20);
+    ownPID_ = int32_t(getpid());
+
+    EventLoop::Handler handler;
+    handler.event = [this](xcb_generic_event_t* ev) { onEvent(ev); };
+    handler.nextDeadline = [this] { return nextDeadline(); };
+    handler.deadline = [this](Clock::time_point now) { onDeadline(now); };
+    handler.idle = [this] { captureIfChanged(); };
+    handler.connectionLost = [this] {
+        alive_ = false;
+        owns_ = false;
+        if (callbacks_.connectionLost)
+            callbacks_.connectionLost();
+    };
+    loop_.start(std::move(handler));
+    return true;
+}
+
+X11Clipboard::Stats X11Clipboard::stats() const {
+    std::lock_guard lock(statsMutex_);
+    return stats_;
+}
+
+void X11Clipboard::own(std::vector<EngineItem> items, std::vector<ReadOrigin> origins) {
+    loop_.post([this, items = std::move(items), origins = std::move(origins)]() mutable {
+        takeOwnership(std::move(items), std::move(origins));
+    });
+}
+
+void X11Clipboard::shutdown(bool handOverContent) {
+    loop_.stop([this, handOverContent] {
+        if (handOverContent && alive_)
+            handOver();
+    });
+}
+
+// ---------------------------------------------------------------- events
+
+void X11Clipboard::onEvent(xcb_generic_event_t* ev) {
+    {
+        std::lock_guard lock(statsMutex_);
+        ++stats_.wakeups;
+    }
+    uint8_t type = eventType(ev);
+    if (type == uint8_t(xfixesEvent_ + XCB_XFIXES_SELECTION_NOTIFY)) {
+        auto* e = reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(ev);
+        if (e->selection != clipboard_)
+            return;
+        {
+            std::lock_guard lock(statsMutex_);
+            ++stats_.ownerEvents;
+        }
+        bool ours = e->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER && e->owner == window_;
+        if (ours)
+            return;  // counted where we wrote
+        ++pendingChanges_;
+        pendingOwner_ = e->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER ? e->owner : 0;
+        pendingTime_ = e->timestamp;
+        captureCancelled_ = true;
+        return;
+    }
+    switch (type) {
+    case XCB_SELECTION_REQUEST:
+        onSelectionRequest(*reinterpret_cast<xcb_selection_request_event_t*>(ev));
+        break;
+    case XCB_SELECTION_CLEAR: {
+        auto* e = reinterpret_cast<xcb_selection_clear_event_t*>(ev);
+        if (e->selection == clipboard_ && owned_ && e->time >= owned_->time) {
+            owned_.reset();
+            owns_ = false;
+            ++generation_;
+            forgetAnswers();
+        }
+        break;
+    }
+    case XCB_PROPERTY_NOTIFY:
+        onPropertyNotify(*reinterpret_cast<xcb_property_notify_event_t*>(ev));
+        break;
+    default:
+        break;  // errors from requesters that went away, among others
+    }
+}
+
+std::optional<Clock::time_point> X11Clipboard::nextDeadline() {
+    std::optional<Clock::time_point> next;
+    auto consider = [&](Clock::time_point t) {
+        if (!next || t < *next)
+            next = t;
+    };
+    if (pendingChanges_ > 0)
+        consider(Clock::now());
+    for (auto& [key, asking] : asking_) consider(asking->deadline);
+    for (auto& t : transfers_) consider(t->deadline);
+    return next;
+}
+
+void X11Clipboard::onDeadline(Clock::time_point now) {
+    std::vector<RequestKey> late;
+    for (auto& [key, asking] : asking_)
+        if (asking->deadline <= now)
+            late.push_back(key);
+    for (auto key : late) answer(key, generation_, std::nullopt);
+    std::erase_if(transfers_, [now](const auto& t) { return t->deadline <= now; });
+}
+
+// ---------------------------------------------------------------- reading
+
+std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, xcb_timestamp_t time,
+                                                             Duration timeout) {
+    auto* c = conn_->get();
+    xcb_delete_property(c, window_, property_);
+    xcb_convert_selection(c, window_, clipboard_, target, property_, time);
+    auto notified = loop_.waitFor(
+        [&](xcb_generic_event_t* ev) {
+            if (eventType(ev) != XCB_SELECTION_NOTIFY)
+                return false;
+            auto* e = reinterpret_cast<xcb_selection_notify_event_t*>(ev);
+            return e->requestor == window_ && e->selection == clipboard_ && e->target == target &&
+                   (e->time == time || e->time == XCB_CURRENT_TIME);
+        },
+        Clock::now() + timeout, [this] { return captureCancelled_; });
+    if (!notified)
+        return std::nullopt;
+    auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(notified.get());
+    if (n->property == XCB_ATOM_NONE)
+        return std::nullopt;
+
+    // One byte over the limit is enough to know the item is too large.
+    uint32_t words = uint32_t(std::min<size_t>(limits_.maxItemBytes / 4 + 1, UINT32_MAX / 4));
+    XcbReply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window_, n->property, XCB_GET_PROPERTY_TYPE_ANY, 0, words),
+                               nullptr));
+    if (!reply || reply->type == XCB_ATOM_NONE) {
+        xcb_delete_property(c, window_, n->property);
+        return std::nullopt;
+    }
+    if (reply->type != incr_) {
+        xcb_delete_property(c, window_, n->property);
+        size_t length = size_t(xcb_get_property_value_length(reply.get()));
+        if (reply->bytes_after > 0 || length > limits_.maxItemBytes)
+            return std::nullopt;
+        ReadReply out{reply->type, std::string(static_cast<const char*>(xcb_get_property_value(reply.get())), length)};
+        if (reply->format != 8 && target != targets_)
+            return std::nullopt;
+        return out;
+    }
+
+    // INCR: each deletion of the property asks for the next chunk; a chunk of
+    // length 0 ends the transfer. The idle limit restarts with every chunk.
+    xcb_atom_t prop = n->property;
+    xcb_delete_property(c, window_, prop);
+    ReadReply out;
+    bool first = true;
+    for (;;) {
+        auto changed = loop_.waitFor(
+            [&](xcb_generic_event_t* ev) {
+                if (eventType(ev) != XCB_PROPERTY_NOTIFY)
+                    return false;
+                auto* e = reinterpret_cast<xcb_property_notify_event_t*>(ev);
+                return e->window == window_ && e->atom == prop && e->state == XCB_PROPERTY_NEW_VALUE;
+            },
+            Clock::now() + limits_.dataIdleTimeout, [this] { return captureCancelled_; });
+        if (!changed) {
+            xcb_delete_property(c, window_, prop);
+            return std::nullopt;
+        }
+        uint32_t left = uint32_t(std::min<size_t>((limits_.maxItemBytes - out.data.size()) / 4 + 1, UINT32_MAX / 4));
+        XcbReply<xcb_get_property_reply_t> chunk(xcb_get_property_reply(
+            c, xcb_get_property(c, 1, window_, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, left), nullptr));
+        if (!chunk)
+            return std::nullopt;
+        size_t length = size_t(xcb_get_property_value_length(chunk.get()));
+        if (length == 0 && chunk->bytes_after == 0)
+            break;
+        if (first) {
+            out.type = chunk->type;
+            first = false;
+        } else if (chunk->type != out.type) {
+            return std::nullopt;
+        }
+        if (chunk->format != 8 || chunk->bytes_after > 0 || out.data.size() + length > limits_.maxItemBytes) {
+            // Stop listening: the owner gives up on its own time-out.
+            xcb_delete_property(c, window_, prop);
+            return std::nullopt;
+        }
+        out.data.append(static_cast<const char*>(xcb_get_property_value(chunk.get())), length);
+    }
+    if (first)
+        out.type = incr_;  // an empty transfer: no chunk told the type
+    return out;
+}
+
+std::optional<std::string> X11Clipboard::readTarget(const std::string& target, xcb_timestamp_t time) {
+    xcb_atom_t atom = conn_->atom(target);
+    if (!atom)
+        return std::nullopt;
+    auto reply = convert(atom, time, limits_.dataIdleTimeout);
+    if (!reply)
+        return std::nullopt;
+    if (reply->type == atom || (reply->type == incr_ && reply->data.empty()))
+        return std::move(reply->data);
+    // Owners answer text requests with whichever text type they hold; any
+    // other type is a lie (an HTML owner answering every target with HTML).
+    if (isTextTarget(target)) {
+        if (reply->type == utf8String_ && unicode::isValidUTF8(reply->data))
+            return std::move(reply->data);
+        if (reply->type == XCB_ATOM_STRING)
+            return target == mime::string ? std::move(reply->data) : unicode::decodeLatin1(reply->data);
+    }
+    return std::nullopt;
+}
+
+void X11Clipboard::captureIfChanged() {
+    while (pendingChanges_ > 0) {
+        Change change;
+        change.changes = pendingChanges_;
+        change.owner = pendingOwner_;
+        xcb_timestamp_t time = pendingTime_;
+        pendingChanges_ = 0;
+        captureCancelled_ = false;
+        if (change.owner != 0) {
+            change.ownerPID = conn_->clientPID(change.owner);
+            if (auto reply = convert(targets_, time, limits_.targetsTimeout)) {
+                if ((reply->type == XCB_ATOM_ATOM || reply->type == targets_) && reply->data.size() % 4 == 0) {
+                    std::vector<xcb_atom_t> atoms(reply->data.size() / 4);
+                    std::memcpy(atoms.data(), reply->data.data(), atoms.size() * 4);
+                    auto names = conn_->atomNames(atoms);
+                    std::erase(names, std::string());
+                    change.readable = true;
+                    change.content = readTargets(names, [&](const std::string& target) -> std::optional<std::string> {
+                        if (captureCancelled_)
+                            return std::nullopt;
+                        return readTarget(target, time);
+                    });
+                }
+            }
+        }
+        if (captureCancelled_) {
+            // A newer change came while reading: report both with the newer content.
+            pendingChanges_ += change.changes;
+            continue;
+        }
+        if (callbacks_.changed)
+            callbacks_.changed(std::move(change));
+    }
+}
+
+// ---------------------------------------------------------------- owning
+
+std::optional<xcb_timestamp_t> X11Clipboard::serverTime() {
+    // A zero-length append to our own window: the PropertyNotify carries the
+    // server's time, which ownership needs (CurrentTime invites races).
+    auto* c = conn_->get();
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, window_, timeProperty_, XCB_ATOM_INTEGER, 32, 0, nullptr);
+    auto ev = loop_.waitFor(
+        [&](xcb_generic_event_t* ev) {
+            if (eventType(ev) != XCB_PROPERTY_NOTIFY)
+                return false;
+            auto* e = reinterpret_cast<xcb_property_notify_event_t*>(ev);
+            return e->window == window_ && e->atom == timeProperty_;
+        },
+        Clock::now() + std::chrono::seconds(1));
+    if (!ev)
+        return std::nullopt;
+    return reinterpret_cast<xcb_property_notify_event_t*>(ev.get())->time;
+}
+
+void X11Clipboard::takeOwnership(std::vector<EngineItem> items, std::vector<ReadOrigin> origins) {
+    auto time = serverTime();
+    if (!time)
+        return;
+    auto owned = std::make_unique<Owned>();
+    owned->content = std::make_shared<const std::vector<MimeItem>>(toTargets(items, origins));
+    owned->items = std::move(items);
+    owned->origins = std::move(origins);
+    owned->time = *time;
+    auto* c = conn_->get();
+    xcb_set_selection_owner(c, window_, clipboard_, *time);
+    XcbReply<xcb_get_selection_owner_reply_t> confirm(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard_), nullptr));
+    ++generation_;
+    forgetAnswers();
+    // Changes not yet read are older than this write, which replaces them.
+    pendingChanges_ = 0;
+    if (!confirm || confirm->owner != window_) {
+        owned_.reset();
+        owns_ = false;
+        return;
+    }
+    owned_ = std::move(owned);
+    owns_ = true;
+}
+
+void X11Clipboard::forgetAnswers() {
+    kept_.clear();
+    // Requests still waiting for a decision get the (new) content now.
+    auto asking = std::move(asking_);
+    asking_.clear();
+    for (auto& [key, a] : asking)
+        for (auto& r : a->requests) {
+            if (owned_)
+                serve(r, *owned_->content);
+            else
+                notify(r, XCB_ATOM_NONE);
+        }
+}
+
+void X11Clipboard::notify(const xcb_selection_request_event_t& e, xcb_atom_t property) {
+    xcb_selection_notify_event_t n{};
+    n.response_type = XCB_SELECTION_NOTIFY;
+    n.time = e.time;
+    n.requestor = e.requestor;
+    n.selection = e.selection;
+    n.target = e.target;
+    n.property = property;
+    xcb_send_event(conn_->get(), 0, e.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&n));
+    std::lock_guard lock(statsMutex_);
+    ++(property == XCB_ATOM_NONE ? stats_.requestsRefused : stats_.requestsServed);
+}
+
+void X11Clipboard::onSelectionRequest(const xcb_selection_request_event_t& e) {
+    if (e.selection != clipboard_ || !owned_ || (e.time != XCB_CURRENT_TIME && e.time < owned_->time)) {
+        notify(e, XCB_ATOM_NONE);
+        return;
+    }
+    if (!callbacks_.pasteRequest || shuttingDown_ || e.target == timestamp_) {
+        serve(e, *owned_->content);
+        return;
+    }
+    auto pid = conn_->clientPID(e.requestor);
+    if (!pid || *pid == ownPID_) {
+        serve(e, *owned_->content);
+        return;
+    }
+    RequestKey key{e.requestor, *pid};
+    auto now = Clock::now();
+    if (auto it = kept_.find(key); it != kept_.end()) {
+        if (it->second.until > now) {
+            serve(e, *it->second.content);
+            return;
+        }
+        kept_.erase(it);
+    }
+    if (auto it = asking_.find(key); it != asking_.end()) {
+        it->second->requests.push_back(e);
+        return;
+    }
+    auto asking = std::make_unique<Asking>();
+    asking->generation = generation_;
+    asking->deadline = now + limits_.answerTimeout;
+    asking->requests.push_back(e);
+    asking_[key] = std::move(asking);
+
+    Request request{e.requestor, *pid, conn_->atomName(e.target)};
+    auto once = std::make_shared<std::atomic<bool>>(false);
+    uint64_t generation = generation_;
+    callbacks_.pasteRequest(request, [this, key, generation, once](std::optional<std::vector<EngineItem>> items) {
+        if (once->exchange(true) || !alive_)
+            return;
+        loop_.post([this, key, generation, items = std::move(items)]() mutable {
+            answer(key, generation, std::move(items));
+        });
+    });
+}
+
+void X11Clipboard::answer(RequestKey key, uint64_t generation, std::optional<std::vector<EngineItem>> items) {
+    auto it = asking_.find(key);
+    if (it == asking_.end() || it->second->generation != generation || generation != generation_ || !owned_)
+        return;  // answered late, or the content changed meanwhile (already served)
+    auto asking = std::move(it->second);
+    asking_.erase(it);
+    std::shared_ptr<const std::vector<MimeItem>> content = owned_->content;
+    if (items)
+        content = std::make_shared<const std::vector<MimeItem>>(toTargets(*items, owned_->origins));
+    kept_[key] = {content, Clock::now() + limits_.answerKept};
+    for (auto& r : asking->requests) serve(r, *content);
+}
+
+void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content) {
+    xcb_atom_t property = e.property ? e.property : e.target;  // obsolete requesters name no property
+    if (e.target == multiple_) {
+        if (!e.property) {
+            notify(e, XCB_ATOM_NONE);
+            return;
+        }
+        auto pairs = conn_->property(e.requestor, e.property);
+        if (!pairs || pairs->size() % 8 != 0) {
+            notify(e, XCB_ATOM_NONE);
+            return;
+        }
+        std::vector<xcb_atom_t> list(pairs->size() / 4);
+        std::memcpy(list.data(), pairs->data(), pairs->size());
+        for (size_t i = 0; i + 1 < list.size(); i += 2) {
+            if (list[i] == multiple_ || !list[i + 1] || !serveInto(e.requestor, list[i + 1], list[i], content))
+                list[i + 1] = XCB_ATOM_NONE;
+        }
+        xcb_change_property(conn_->get(), XCB_PROP_MODE_REPLACE, e.requestor, e.property, atomPair_, 32,
+                            uint32_t(list.size()), list.data());
+        notify(e, e.property);
+        return;
+    }
+    notify(e, serveInto(e.requestor, property, e.target, content) ? property : xcb_atom_t(XCB_ATOM_NONE));
+}
+
+bool X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
+                             const std::vector<MimeItem>& content) {
+    auto* c = conn_->get();
+    if (target == targets_) {
+        std::vector<xcb_atom_t> list{targets_, timestamp_, saveTargets_, multiple_};
+        std::vector<std::string> names;
+        for (const auto& item : content) names.push_back(item.target);
+        for (auto a : conn_->atoms(names))
+            if (a)
+                list.push_back(a);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_ATOM, 32, uint32_t(list.size()),
+                            list.data());
+        return true;
+    }
+    if (target == timestamp_) {
+        uint32_t time = owned_ ? owned_->time : 0;
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_INTEGER, 32, 1, &time);
+        return true;
+    }
+    if (target == saveTargets_) {
+        // A side-effect target: answered with an empty NULL property.
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, null_, 32, 0, nullptr);
+        return true;
+    }
+    std::string name = conn_->atomName(target);
+    auto found = std::find_if(content.begin(), content.end(), [&](const MimeItem& m) { return m.target == name; });
+    if (found == content.end())
+        return false;
+    xcb_atom_t type = target;
+    if (name == mime::text)
+        type = utf8String_;
+    std::string_view data = found->data;
+    if (data.size() > incrThreshold_) {
+        // Find the shared content this item lives in, so the transfer can outlive a change.
+        std::shared_ptr<const std::vector<MimeItem>> holder;
+        if (owned_ && owned_->content.get() == &content)
+            holder = owned_->content;
+        for (auto& [key, kept] : kept_)
+            if (kept.content.get() == &content)
+                holder = kept.content;
+        if (!holder)
+            holder = std::make_shared<const std::vector<MimeItem>>(content);
+        auto it = std::find_if(holder->begin(), holder->end(), [&](const MimeItem& m) { return m.target == name; });
+        auto t = std::make_unique<Transfer>();
+        t->requestor = requestor;
+        t->property = property;
+        t->type = type;
+        t->content = holder;
+        t->data = it->data;
+        t->deadline = Clock::now() + limits_.servingIdleTimeout;
+        uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(c, requestor, XCB_CW_EVENT_MASK, &mask);
+        uint32_t size = uint32_t(std::min<size_t>(data.size(), UINT32_MAX));
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, incr_, 32, 1, &size);
+        std::erase_if(transfers_, [&](const auto& o) { return o->requestor == requestor && o->property == property; });
+        transfers_.push_back(std::move(t));
+        return true;
+    }
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, type, 8, uint32_t(data.size()), data.data());
+    return true;
+}
+
+void X11Clipboard::onPropertyNotify(const xcb_property_notify_event_t& e) {
+    if (e.state != XCB_PROPERTY_DELETE)
+        return;
+    auto it = std::find_if(transfers_.begin(), transfers_.end(),
+                           [&](const auto& t) { return t->requestor == e.window && t->property == e.atom; });
+    if (it == transfers_.end())
+        return;
+    Transfer& t = **it;
+    auto* c = conn_->get();
+    if (t.finished) {
+        transfers_.erase(it);
+        if (std::none_of(transfers_.begin(), transfers_.end(), [&](const auto& o) { return o->requestor == e.window; })) {
+            uint32_t none = 0;
+            xcb_change_window_attributes(c, e.window, XCB_CW_EVENT_MASK, &none);
+        }
+        return;
+    }
+    size_t n = std::min(chunkBytes_, t.data.size() - t.offset);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, t.requestor, t.property, t.type, 8, uint32_t(n),
+                        t.data.data() + t.offset);
+    t.offset += n;
+    if (n == 0)
+        t.finished = true;
+    t.deadline = Clock::now() + limits_.servingIdleTimeout;
+}
+
+void X11Clipboard::handOver() {
+    shuttingDown_ = true;
+    if (!owned_)
+        return;
+    auto* c = conn_->get();
+    XcbReply<xcb_get_selection_owner_reply_t> manager(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboardManager_), nullptr));
+    if (!manager || manager->owner == XCB_WINDOW_NONE)
+        return;
+    xcb_convert_selection(c, window_, clipboardManager_, saveTargets_, property_, owned_->time);
+    loop_.waitFor(
+        [&](xcb_generic_event_t* ev) {
+            if (eventType(ev) != XCB_SELECTION_NOTIFY)
+                return false;
+            auto* e = reinterpret_cast<xcb_selection_notify_event_t*>(ev);
+            return e->requestor == window_ && e->selection == clipboardManager_;
+        },
+        Clock::now() + limits_.handOverTimeout);
+    xcb_flush(c);
+}
+
+}  // namespace dz::x11

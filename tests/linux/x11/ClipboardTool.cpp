@@ -1,0 +1,308 @@
+// A small X clipboard client for the X11 tests, since xclip offers a single
+// target. Modes:
+//   own [--hang] [--lie] [--reown-after MS] TARGET=TEXT | TARGET=@FILE ...
+//       owns CLIPBOARD with these targets (no INCR); prints "owned" once the
+//       server confirms; --hang never answers; --lie answers every target
+//       with the first one's type and data. Exits on losing ownership.
+//   read TARGET [--times N] [--interval MS]
+//       reads TARGET N times from one window and prints each result on its
+//       own line ("<refused>" when refused).
+//   manager
+//       owns CLIPBOARD_MANAGER; on SAVE_TARGETS copies the clipboard's text
+//       targets and prints "saved UTF8_STRING=TEXT".
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+xcb_connection_t* c;
+xcb_window_t win;
+xcb_window_t root;
+
+xcb_atom_t atom(const std::string& name) {
+    auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.data()), nullptr);
+    xcb_atom_t a = r ? r->atom : 0;
+    free(r);
+    return a;
+}
+
+std::string atomName(xcb_atom_t a) {
+    auto* r = xcb_get_atom_name_reply(c, xcb_get_atom_name(c, a), nullptr);
+    if (!r)
+        return {};
+    std::string s(xcb_get_atom_name_name(r), size_t(xcb_get_atom_name_name_length(r)));
+    free(r);
+    return s;
+}
+
+xcb_timestamp_t serverTime() {
+    xcb_atom_t p = atom("DZ_TOOL_TIME");
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, win, p, XCB_ATOM_INTEGER, 32, 0, nullptr);
+    xcb_flush(c);
+    for (;;) {
+        auto* ev = xcb_wait_for_event(c);
+        if (!ev)
+            exit(3);
+        if ((ev->response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
+            auto t = reinterpret_cast<xcb_property_notify_event_t*>(ev)->time;
+            free(ev);
+            return t;
+        }
+        free(ev);
+    }
+}
+
+std::string getProperty(xcb_window_t w, xcb_atom_t p, xcb_atom_t* type = nullptr) {
+    auto* r = xcb_get_property_reply(c, xcb_get_property(c, 1, w, p, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 24), nullptr);
+    if (!r)
+        return {};
+    std::string s(static_cast<const char*>(xcb_get_property_value(r)),
+                  size_t(xcb_get_property_value_length(r)));
+    if (type)
+        *type = r->type;
+    free(r);
+    return s;
+}
+
+void notify(const xcb_selection_request_event_t& e, xcb_atom_t property) {
+    xcb_selection_notify_event_t n{};
+    n.response_type = XCB_SELECTION_NOTIFY;
+    n.time = e.time;
+    n.requestor = e.requestor;
+    n.selection = e.selection;
+    n.target = e.target;
+    n.property = property;
+    xcb_send_event(c, 0, e.requestor, 0, reinterpret_cast<const char*>(&n));
+    xcb_flush(c);
+}
+
+struct Item {
+    std::string target;
+    std::string data;
+};
+
+// Serves `items` on `selection` until ownership is lost.
+int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool lie, int reownAfterMs,
+          xcb_atom_t extraSelection = 0, const std::function<void(const xcb_selection_request_event_t&)>& extra = {}) {
+    xcb_timestamp_t time = serverTime();
+    xcb_set_selection_owner(c, win, selection, time);
+    auto* owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    if (!owner || owner->owner != win)
+        return 2;
+    free(owner);
+    std::printf("owned\n");
+    std::fflush(stdout);
+    xcb_atom_t targets = atom("TARGETS");
+    auto reownAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(reownAfterMs);
+    bool reowned = reownAfterMs <= 0;
+    for (;;) {
+        xcb_generic_event_t* ev = nullptr;
+        if (!reowned) {
+            while (!(ev = xcb_poll_for_event(c))) {
+                if (xcb_connection_has_error(c))
+                    return 3;
+                if (std::chrono::steady_clock::now() >= reownAt) {
+                    time = serverTime();
+                    xcb_set_selection_owner(c, win, selection, time);
+                    xcb_flush(c);
+                    std::printf("reowned\n");
+                    std::fflush(stdout);
+                    reowned = true;
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            if (!ev)
+                continue;
+        } else {
+            ev = xcb_wait_for_event(c);
+        }
+        if (!ev)
+            return 3;
+        int type = ev->response_type & 0x7F;
+        if (type == XCB_SELECTION_CLEAR &&
+            reinterpret_cast<xcb_selection_clear_event_t*>(ev)->selection == selection) {
+            free(ev);
+            return 0;
+        }
+        if (type == XCB_SELECTION_REQUEST) {
+            auto e = *reinterpret_cast<xcb_selection_request_event_t*>(ev);
+            if (extraSelection && e.selection == extraSelection && extra) {
+                extra(e);
+            } else if (!hang) {
+                xcb_atom_t prop = e.property ? e.property : e.target;
+                if (e.target == targets) {
+                    std::vector<xcb_atom_t> list{targets};
+                    for (const auto& item : items) list.push_back(atom(item.target));
+                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, XCB_ATOM_ATOM, 32,
+                                        uint32_t(list.size()), list.data());
+                    notify(e, prop);
+                } else {
+                    const Item* found = nullptr;
+                    std::string name = atomName(e.target);
+                    for (const auto& item : items)
+                        if (item.target == name)
+                            found = &item;
+                    if (lie && !items.empty())
+                        found = &items.front();
+                    if (found) {
+                        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, atom(found->target), 8,
+                                            uint32_t(found->data.size()), found->data.data());
+                        notify(e, prop);
+                    } else {
+                        notify(e, XCB_ATOM_NONE);
+                    }
+                }
+            }
+        }
+        free(ev);
+    }
+}
+
+bool waitNotify(xcb_atom_t selection, xcb_atom_t* property, int timeoutMs = 3000) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < until) {
+        auto* ev = xcb_poll_for_event(c);
+        if (!ev) {
+            if (xcb_connection_has_error(c))
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        if ((ev->response_type & 0x7F) == XCB_SELECTION_NOTIFY) {
+            auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(ev);
+            if (n->selection == selection) {
+                *property = n->property;
+                free(ev);
+                return true;
+            }
+        }
+        free(ev);
+    }
+    return false;
+}
+
+std::optional<std::string> readOnce(xcb_atom_t selection, xcb_atom_t target, xcb_atom_t* type = nullptr) {
+    xcb_atom_t prop = atom("DZ_TOOL_READ");
+    xcb_convert_selection(c, win, selection, target, prop, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    xcb_atom_t got = 0;
+    if (!waitNotify(selection, &got) || got == XCB_ATOM_NONE)
+        return std::nullopt;
+    return getProperty(win, got, type);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return 64;
+    c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 3;
+    root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    win = xcb_generate_id(c);
+    uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, win, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+    std::string mode = argv[1];
+    xcb_atom_t clipboard = atom("CLIPBOARD");
+
+    if (mode == "own") {
+        bool hang = false, lie = false;
+        int reown = 0;
+        std::vector<Item> items;
+        for (int i = 2; i < argc; ++i) {
+            std::string a = argv[i];
+            if (a == "--hang")
+                hang = true;
+            else if (a == "--lie")
+                lie = true;
+            else if (a == "--reown-after" && i + 1 < argc)
+                reown = std::atoi(argv[++i]);
+            else if (auto eq = a.find('='); eq != std::string::npos) {
+                std::string value = a.substr(eq + 1);
+                if (!value.empty() && value[0] == '@') {
+                    std::ifstream in(value.substr(1), std::ios::binary);
+                    std::stringstream ss;
+                    ss << in.rdbuf();
+                    value = ss.str();
+                }
+                items.push_back({a.substr(0, eq), value});
+            }
+        }
+        return serve(clipboard, items, hang, lie, reown);
+    }
+    if (mode == "read" && argc >= 3) {
+        xcb_atom_t target = atom(argv[2]);
+        int times = 1, interval = 0;
+        for (int i = 3; i + 1 < argc; ++i) {
+            if (std::string(argv[i]) == "--times")
+                times = std::atoi(argv[++i]);
+            else if (std::string(argv[i]) == "--interval")
+                interval = std::atoi(argv[++i]);
+        }
+        for (int i = 0; i < times; ++i) {
+            if (i > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(interval));
+            auto data = readOnce(clipboard, target);
+            std::printf("%s\n", data ? data->c_str() : "<refused>");
+            std::fflush(stdout);
+        }
+        return 0;
+    }
+    if (mode == "manager") {
+        xcb_atom_t manager = atom("CLIPBOARD_MANAGER"), saveTargets = atom("SAVE_TARGETS"),
+                   targets = atom("TARGETS");
+        std::vector<Item> saved;
+        bool done = false;
+        auto onSave = [&](const xcb_selection_request_event_t& e) {
+            if (e.target != saveTargets) {
+                notify(e, XCB_ATOM_NONE);
+                return;
+            }
+            auto list = readOnce(clipboard, targets);
+            if (list) {
+                std::vector<xcb_atom_t> atoms(list->size() / 4);
+                std::memcpy(atoms.data(), list->data(), atoms.size() * 4);
+                for (auto a : atoms) {
+                    std::string name = atomName(a);
+                    if (name == "TARGETS" || name == "TIMESTAMP" || name == "MULTIPLE" || name == "SAVE_TARGETS")
+                        continue;
+                    auto data = readOnce(clipboard, a);
+                    if (data)
+                        saved.push_back({name, *data});
+                }
+            }
+            xcb_atom_t prop = e.property ? e.property : e.target;
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, atom("NULL"), 32, 0, nullptr);
+            notify(e, prop);
+            std::printf("saved");
+            for (const auto& s : saved)
+                if (s.target == "UTF8_STRING")
+                    std::printf(" %s=%s", s.target.c_str(), s.data.c_str());
+            std::printf("\n");
+            std::fflush(stdout);
+            done = true;
+        };
+        int rc = serve(manager, {}, false, false, 0, manager, onSave);
+        (void)done;
+        return rc;
+    }
+    return 64;
+}
