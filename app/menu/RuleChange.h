@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "app/RuleDirection.h"
-#include "app/RuleFormat.h"
-#include "app/RuleKind.h"
+#include "app/rules/RuleDirection.h"
+#include "app/rules/RuleFormat.h"
+#include "app/rules/RuleKind.h"
 
 namespace dz {
 

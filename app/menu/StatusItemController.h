@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "app/AppSettings.h"
-#include "app/MenuBarIcon.h"
+#include "app/settings/AppSettings.h"
+#include "app/settings/MenuBarIcon.h"
 #include "app/menu/MenuItem.h"
 #include "app/menu/RuleChange.h"
 #include "app/menu/ShortTime.h"

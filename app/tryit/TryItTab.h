@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppSettings.h"
+#include "app/settings/AppSettings.h"
 #include "core/clipboard/ClipboardSnapshot.h"
 #include "core/options/OutputFormat.h"
 

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/MemorySettingsStorage.h"
+#include "app/settings/MemorySettingsStorage.h"
 #include "app/menu/StatusItemController.h"
-#include "tests/app/menu/TestScheduler.h"
+#include "app/platform/fakes/VirtualScheduler.h"
 
 using namespace dz;
 using nlohmann::json;
@@ -25,7 +25,7 @@ std::optional<std::string> optionalString(const ordered_json& object, const char
 struct Harness {
     MemorySettingsStorage storage;
     AppSettings settings{storage};
-    test::TestScheduler scheduler;
+    fake::VirtualScheduler scheduler;
     StatusItemState state;
     std::vector<std::string> calls;
     CleanOutcome convertOutcome = CleanOutcome::cleaned();
@@ -89,7 +89,7 @@ TEST_P(StatusMenuFixture, BuildsTheExpectedMenu) {
     }
     h.scheduler.advance(fixture.value("elapsed", 0.0));
     if (fixture.contains("pausedUntil"))
-        h.state.pausedUntil = test::TestScheduler::start + fixture["pausedUntil"].get<double>();
+        h.state.pausedUntil = fake::VirtualScheduler::defaultStart + fixture["pausedUntil"].get<double>();
     if (fixture.contains("lastCopy")) {
         const ordered_json& c = fixture["lastCopy"];
         h.state.lastCopy = StatusItemState::LastCopy{
@@ -175,15 +175,15 @@ TEST(StatusItemControllerTest, RevealShowsAHiddenIconForTheRequestedTime) {
     // A second reveal replaces the first re-refresh; none outlives the item.
     h.status.revealTemporarily(5);
     h.status.revealTemporarily(1);
-    EXPECT_EQ(h.scheduler.pending(), 1u);
+    EXPECT_EQ(h.scheduler.pendingCount(), 1u);
     h.scheduler.advance(1.2);
     EXPECT_FALSE(h.rendered.back().visible);
     {
         StatusItemController shortLived(h.settings, h.scheduler, [] { return StatusItemState{}; }, {});
         shortLived.revealTemporarily(5);
-        EXPECT_EQ(h.scheduler.pending(), 1u);
+        EXPECT_EQ(h.scheduler.pendingCount(), 1u);
     }
-    EXPECT_EQ(h.scheduler.pending(), 0u);
+    EXPECT_EQ(h.scheduler.pendingCount(), 0u);
 }
 
 TEST(StatusItemControllerTest, ItemsForwardToTheController) {
@@ -224,7 +224,7 @@ TEST(StatusItemControllerTest, ItemsForwardToTheController) {
 
 TEST(StatusItemControllerTest, ResumeTitleUsesTheShortTimeAndForwards) {
     Harness h;
-    h.state.pausedUntil = test::TestScheduler::start + 300;
+    h.state.pausedUntil = fake::VirtualScheduler::defaultStart + 300;
     h.choose({"Resume (Paused Until 09:05)"});
     EXPECT_EQ(h.calls, std::vector<std::string>{"resume"});
     // At the end of the pause the pause submenu is back.
@@ -299,8 +299,8 @@ TEST(SetRuleTest, WebsiteRulesUseTheNormalisedHost) {
 
 TEST(ShortTimeTest, FixedPatternAndLocalStyle) {
     auto format = shorttime::pattern("HH:mm", "UTC");
-    EXPECT_EQ(format(test::TestScheduler::start + 300), "09:05");
-    EXPECT_EQ(shorttime::pattern("HH:mm", "Europe/Berlin")(test::TestScheduler::start), "10:00");
-    EXPECT_FALSE(shorttime::local(test::TestScheduler::start).empty());
+    EXPECT_EQ(format(fake::VirtualScheduler::defaultStart + 300), "09:05");
+    EXPECT_EQ(shorttime::pattern("HH:mm", "Europe/Berlin")(fake::VirtualScheduler::defaultStart), "10:00");
+    EXPECT_FALSE(shorttime::local(fake::VirtualScheduler::defaultStart).empty());
     EXPECT_EQ(format(std::numeric_limits<double>::quiet_NaN()), "");
 }

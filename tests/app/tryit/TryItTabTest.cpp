@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/MemorySettingsStorage.h"
+#include "app/settings/MemorySettingsStorage.h"
 #include "app/tryit/TryItTab.h"
 #include "core/cleaner/PasteboardCleaner.h"
 
