@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/input/KeyNames.h"
+#include "app/platform/Workspace.h"
 #include "core/links/URLComponents.h"
 
 namespace dz {
@@ -191,7 +192,7 @@ Menu StatusItemController::buildMenu() const {
         line.title = "Last copy: " + source.label + " \u2014 " + state.lastCopy->detail;
         line.enabled = false;
         menu.push_back(std::move(line));
-        if (source.bundleID && *source.bundleID != ownBundleID) {
+        if (source.bundleID && *source.bundleID != Workspace::ownBundleID) {
             const std::string& name = source.name ? *source.name : *source.bundleID;
             menu.push_back(ruleMenu("Copying from \u201C" + name + "\u201D", RuleDirection::source, RuleKind::app,
                                     *source.bundleID, name));
@@ -204,7 +205,7 @@ Menu StatusItemController::buildMenu() const {
         }
     }
 
-    if (state.frontmost && state.frontmost->bundleID && *state.frontmost->bundleID != ownBundleID) {
+    if (state.frontmost && state.frontmost->bundleID && *state.frontmost->bundleID != Workspace::ownBundleID) {
         const std::string& id = *state.frontmost->bundleID;
         const std::string& name = state.frontmost->name ? *state.frontmost->name : id;
         menu.push_back(ruleMenu("Pasting into \u201C" + name + "\u201D", RuleDirection::destination, RuleKind::app,

@@ -67,8 +67,6 @@ class StatusItemController {
         bool operator==(const Appearance&) const = default;
     };
 
-    static constexpr std::string_view ownBundleID = "dev.dozuzavuvu";
-
     // `settings` and `scheduler` must outlive the status item.
     StatusItemController(AppSettings& settings, Scheduler& scheduler, std::function<StatusItemState()> state,
                          StatusItemActions actions, TimeFormatter formatTime = shorttime::local);
