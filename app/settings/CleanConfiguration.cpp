@@ -17,11 +17,11 @@ CleanConfiguration CleanConfiguration::fromSettings(const SettingsData& settings
     return c;
 }
 
-std::optional<CleanConfiguration> CleanConfiguration::resolve(
+std::optional<SettingsData> CleanConfiguration::resolveSettings(
     const std::optional<std::filesystem::path>& settingsFile,
-    const std::optional<std::filesystem::path>& storedDirectory, const Overrides& overrides,
-    std::string* error) {
-    CleanConfiguration c;
+    const std::optional<std::filesystem::path>& storedDirectory, Source* source, std::string* error) {
+    if (source)
+        *source = Source::defaults;
     if (settingsFile) {
         FileSettingsStorage folder(settingsFile->parent_path().empty() ? "." : settingsFile->parent_path());
         SettingsStorage::Stored stored = folder.read(settingsFile->filename().string());
@@ -39,9 +39,11 @@ std::optional<CleanConfiguration> CleanConfiguration::resolve(
                 *error = settingsFile->string() + ": " + decodeError;
             return std::nullopt;
         }
-        c = fromSettings(*settings);
-        c.source = Source::file;
-    } else if (storedDirectory) {
+        if (source)
+            *source = Source::file;
+        return settings;
+    }
+    if (storedDirectory) {
         FileSettingsStorage storage(*storedDirectory);
         SettingsStorage::Stored stored = storage.read(AppSettings::storageKey);
         if (stored.status == SettingsStorage::Stored::Status::failed) {
@@ -51,13 +53,25 @@ std::optional<CleanConfiguration> CleanConfiguration::resolve(
         }
         if (stored.status == SettingsStorage::Stored::Status::present) {
             if (std::optional<SettingsData> settings = SettingsData::decode(stored.bytes)) {
-                c = fromSettings(*settings);
-                c.source = Source::stored;
+                if (source)
+                    *source = Source::stored;
+                return settings;
             }
         }
     }
-    if (c.source == Source::defaults)
-        c = fromSettings(SettingsData());
+    return SettingsData();
+}
+
+std::optional<CleanConfiguration> CleanConfiguration::resolve(
+    const std::optional<std::filesystem::path>& settingsFile,
+    const std::optional<std::filesystem::path>& storedDirectory, const Overrides& overrides,
+    std::string* error) {
+    Source source = Source::defaults;
+    std::optional<SettingsData> settings = resolveSettings(settingsFile, storedDirectory, &source, error);
+    if (!settings)
+        return std::nullopt;
+    CleanConfiguration c = fromSettings(*settings);
+    c.source = source;
 
     if (overrides.format)
         c.format = *overrides.format;

@@ -107,3 +107,21 @@ TEST_F(CleanConfigurationTest, BadExplicitFileIsAnErrorButABadStoredOneGivesDefa
     // Resolving only reads: nothing is copied aside or rewritten.
     EXPECT_FALSE(fs::exists(dir / "stored" / "settings.v1.unreadable"));
 }
+
+TEST_F(CleanConfigurationTest, WholeDocumentForSimulations) {
+    fs::path file = write("export.json", R"({"autoDetectPDF": false, "rules": []})");
+    CleanConfiguration::Source source = CleanConfiguration::Source::defaults;
+    auto settings = CleanConfiguration::resolveSettings(file, dir / "stored", &source);
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(source, CleanConfiguration::Source::file);
+    EXPECT_TRUE(settings->rules.empty());
+    EXPECT_FALSE(settings->autoDetectPDF);
+
+    auto defaults = CleanConfiguration::resolveSettings(std::nullopt, dir / "stored", &source);
+    EXPECT_EQ(source, CleanConfiguration::Source::defaults);
+    EXPECT_EQ(defaults, SettingsData());
+
+    std::string error;
+    EXPECT_FALSE(CleanConfiguration::resolveSettings(dir / "missing.json", std::nullopt, &source, &error));
+    EXPECT_NE(error.find("missing.json"), std::string::npos);
+}
