@@ -30,10 +30,12 @@ struct X11Clipboard::Transfer {
     size_t offset = 0;
     bool finished = false;  // the zero-length chunk is written
     Clock::time_point deadline;
+    uint64_t pasteID = 0;
 };
 
 // Requests held while the paste hook decides for one requester.
 struct X11Clipboard::Asking {
+    uint64_t id = 0;
     uint64_t generation = 0;
     Clock::time_point deadline;
     std::vector<xcb_selection_request_event_t> requests;
@@ -204,6 +206,9 @@ std::optional<Clock::time_point> X11Clipboard::nextDeadline() {
         consider(Clock::now());
     for (auto& [key, asking] : asking_) consider(asking->deadline);
     for (auto& t : transfers_) consider(t->deadline);
+    for (auto& [key, kept] : kept_)
+        if (openPastes_.count(kept.id))
+            consider(kept.until);
     return next;
 }
 
@@ -213,7 +218,18 @@ void X11Clipboard::onDeadline(Clock::time_point now) {
         if (asking->deadline <= now)
             late.push_back(key);
     for (auto key : late) answer(key, generation_, std::nullopt);
-    std::erase_if(transfers_, [now](const auto& t) { return t->deadline <= now; });
+    std::erase_if(transfers_, [&](const auto& t) {
+        if (t->deadline > now)
+            return false;
+        finished(t->pasteID);
+        return true;
+    });
+    std::erase_if(kept_, [&](const auto& entry) {
+        if (entry.second.until > now)
+            return false;
+        finished(entry.second.id);
+        return true;
+    });
 }
 
 // ---------------------------------------------------------------- reading
@@ -404,18 +420,26 @@ void X11Clipboard::takeOwnership(std::vector<EngineItem> items, std::vector<Read
     owns_ = true;
 }
 
+void X11Clipboard::finished(uint64_t pasteID) {
+    if (pasteID && openPastes_.erase(pasteID) && callbacks_.pasteFinished)
+        callbacks_.pasteFinished(pasteID);
+}
+
 void X11Clipboard::forgetAnswers() {
+    for (auto& [key, kept] : kept_) finished(kept.id);
     kept_.clear();
     // Requests still waiting for a decision get the (new) content now.
     auto asking = std::move(asking_);
     asking_.clear();
-    for (auto& [key, a] : asking)
+    for (auto& [key, a] : asking) {
         for (auto& r : a->requests) {
             if (owned_)
                 serve(r, *owned_->content);
             else
                 notify(r, XCB_ATOM_NONE);
         }
+        finished(a->id);
+    }
 }
 
 void X11Clipboard::notify(const xcb_selection_request_event_t& e, xcb_atom_t property) {
@@ -449,9 +473,10 @@ void X11Clipboard::onSelectionRequest(const xcb_selection_request_event_t& e) {
     auto now = Clock::now();
     if (auto it = kept_.find(key); it != kept_.end()) {
         if (it->second.until > now) {
-            serve(e, *it->second.content);
+            serve(e, *it->second.content, it->second.id);
             return;
         }
+        finished(it->second.id);
         kept_.erase(it);
     }
     if (auto it = asking_.find(key); it != asking_.end()) {
@@ -459,12 +484,14 @@ void X11Clipboard::onSelectionRequest(const xcb_selection_request_event_t& e) {
         return;
     }
     auto asking = std::make_unique<Asking>();
+    asking->id = nextPasteID_++;
+    openPastes_.insert(asking->id);
     asking->generation = generation_;
     asking->deadline = now + limits_.answerTimeout;
     asking->requests.push_back(e);
     asking_[key] = std::move(asking);
 
-    Request request{e.requestor, *pid, conn_->atomName(e.target)};
+    Request request{asking_[key]->id, e.requestor, *pid, conn_->atomName(e.target)};
     auto once = std::make_shared<std::atomic<bool>>(false);
     uint64_t generation = generation_;
     callbacks_.pasteRequest(request, [this, key, generation, once](std::optional<std::vector<EngineItem>> items) {
@@ -485,11 +512,12 @@ void X11Clipboard::answer(RequestKey key, uint64_t generation, std::optional<std
     std::shared_ptr<const std::vector<MimeItem>> content = owned_->content;
     if (items)
         content = std::make_shared<const std::vector<MimeItem>>(toTargets(*items, owned_->origins));
-    kept_[key] = {content, Clock::now() + limits_.answerKept};
-    for (auto& r : asking->requests) serve(r, *content);
+    kept_[key] = {content, Clock::now() + limits_.answerKept, asking->id};
+    for (auto& r : asking->requests) serve(r, *content, asking->id);
 }
 
-void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content) {
+void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content,
+                         uint64_t pasteID) {
     xcb_atom_t property = e.property ? e.property : e.target;  // obsolete requesters name no property
     if (e.target == multiple_) {
         if (!e.property) {
@@ -503,20 +531,31 @@ void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vect
         }
         std::vector<xcb_atom_t> list(pairs->size() / 4);
         std::memcpy(list.data(), pairs->data(), pairs->size());
+        bool incremental = false;
         for (size_t i = 0; i + 1 < list.size(); i += 2) {
-            if (list[i] == multiple_ || !list[i + 1] || !serveInto(e.requestor, list[i + 1], list[i], content))
+            auto served = list[i] == multiple_ || !list[i + 1]
+                              ? Served::refused
+                              : serveInto(e.requestor, list[i + 1], list[i], content, pasteID);
+            if (served == Served::refused)
                 list[i + 1] = XCB_ATOM_NONE;
+            incremental = incremental || served == Served::incremental;
         }
         xcb_change_property(conn_->get(), XCB_PROP_MODE_REPLACE, e.requestor, e.property, atomPair_, 32,
                             uint32_t(list.size()), list.data());
         notify(e, e.property);
+        if (!incremental)
+            finished(pasteID);
         return;
     }
-    notify(e, serveInto(e.requestor, property, e.target, content) ? property : xcb_atom_t(XCB_ATOM_NONE));
+    auto served = serveInto(e.requestor, property, e.target, content, pasteID);
+    notify(e, served == Served::refused ? xcb_atom_t(XCB_ATOM_NONE) : property);
+    bool dataTarget = e.target != targets_ && e.target != timestamp_ && e.target != saveTargets_;
+    if (served == Served::done && dataTarget)
+        finished(pasteID);
 }
 
-bool X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
-                             const std::vector<MimeItem>& content) {
+X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
+                                             const std::vector<MimeItem>& content, uint64_t pasteID) {
     auto* c = conn_->get();
     if (target == targets_) {
         std::vector<xcb_atom_t> list{targets_, timestamp_, saveTargets_, multiple_};
@@ -527,22 +566,22 @@ bool X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_at
                 list.push_back(a);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_ATOM, 32, uint32_t(list.size()),
                             list.data());
-        return true;
+        return Served::done;
     }
     if (target == timestamp_) {
         uint32_t time = owned_ ? owned_->time : 0;
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_INTEGER, 32, 1, &time);
-        return true;
+        return Served::done;
     }
     if (target == saveTargets_) {
         // A side-effect target: answered with an empty NULL property.
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, null_, 32, 0, nullptr);
-        return true;
+        return Served::done;
     }
     std::string name = conn_->atomName(target);
     auto found = std::find_if(content.begin(), content.end(), [&](const MimeItem& m) { return m.target == name; });
     if (found == content.end())
-        return false;
+        return Served::refused;
     xcb_atom_t type = target;
     if (name == mime::text)
         type = utf8String_;
@@ -565,16 +604,17 @@ bool X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_at
         t->content = holder;
         t->data = it->data;
         t->deadline = Clock::now() + limits_.servingIdleTimeout;
+        t->pasteID = pasteID;
         uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_change_window_attributes(c, requestor, XCB_CW_EVENT_MASK, &mask);
         uint32_t size = uint32_t(std::min<size_t>(data.size(), UINT32_MAX));
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, incr_, 32, 1, &size);
         std::erase_if(transfers_, [&](const auto& o) { return o->requestor == requestor && o->property == property; });
         transfers_.push_back(std::move(t));
-        return true;
+        return Served::incremental;
     }
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, type, 8, uint32_t(data.size()), data.data());
-    return true;
+    return Served::done;
 }
 
 void X11Clipboard::onPropertyNotify(const xcb_property_notify_event_t& e) {
@@ -587,6 +627,7 @@ void X11Clipboard::onPropertyNotify(const xcb_property_notify_event_t& e) {
     Transfer& t = **it;
     auto* c = conn_->get();
     if (t.finished) {
+        finished(t.pasteID);
         transfers_.erase(it);
         if (std::none_of(transfers_.begin(), transfers_.end(), [&](const auto& o) { return o->requestor == e.window; })) {
             uint32_t none = 0;

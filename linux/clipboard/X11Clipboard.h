@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,7 @@ class X11Clipboard {
     };
 
     struct Request {
+        uint64_t id = 0;  // one per paste, for `pasteFinished`
         xcb_window_t requestor = 0;
         int32_t pid = 0;
         std::string target;
@@ -60,6 +62,9 @@ class X11Clipboard {
         std::function<void(Change)> changed;
         // Without it every requester gets the clipboard's content.
         std::function<void(const Request&, Answer)> pasteRequest;
+        // A paste's data has reached its requester, or never will (its kept
+        // answer ran out or the content changed first).
+        std::function<void(uint64_t id)> pasteFinished;
         std::function<void()> connectionLost;
     };
 
@@ -97,6 +102,7 @@ class X11Clipboard {
     struct Kept {
         std::shared_ptr<const std::vector<MimeItem>> content;
         std::chrono::steady_clock::time_point until;
+        uint64_t id = 0;
     };
     struct ReadReply {
         xcb_atom_t type = 0;
@@ -117,9 +123,11 @@ class X11Clipboard {
     void takeOwnership(std::vector<EngineItem> items, std::vector<ReadOrigin> origins);
     std::optional<xcb_timestamp_t> serverTime();
     void onSelectionRequest(const xcb_selection_request_event_t& e);
-    void serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content);
-    bool serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
-                   const std::vector<MimeItem>& content);
+    void serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content, uint64_t pasteID = 0);
+    enum class Served { refused, done, incremental };
+    Served serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
+                     const std::vector<MimeItem>& content, uint64_t pasteID);
+    void finished(uint64_t pasteID);
     void notify(const xcb_selection_request_event_t& e, xcb_atom_t property);
     void answer(RequestKey key, uint64_t generation, std::optional<std::vector<EngineItem>> items);
     void onPropertyNotify(const xcb_property_notify_event_t& e);
@@ -153,6 +161,8 @@ class X11Clipboard {
     std::map<RequestKey, Kept> kept_;
     std::map<RequestKey, std::unique_ptr<Asking>> asking_;
     std::vector<std::unique_ptr<Transfer>> transfers_;
+    uint64_t nextPasteID_ = 1;
+    std::set<uint64_t> openPastes_;
 
     mutable std::mutex statsMutex_;
     Stats stats_;

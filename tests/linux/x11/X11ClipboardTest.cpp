@@ -228,3 +228,74 @@ TEST_F(X11ClipboardTest, HandsTheContentToAClipboardManagerOnQuit) {
 
 }  // namespace
 }  // namespace dz::x11
+
+// The controller's view: main-thread reads, batched writes, owners as applications.
+#include "linux/clipboard/X11ClipboardService.h"
+#include "tests/linux/x11/PumpScheduler.h"
+
+namespace dz::x11 {
+namespace {
+
+using namespace test;
+
+TEST(X11ClipboardServiceTest, ChangesWritesAndPastesThroughTheMainThread) {
+    PumpScheduler scheduler;
+    AppIdentity identity;
+    std::string error;
+    auto service = X11ClipboardService::create(scheduler, identity, &error);
+    ASSERT_TRUE(service) << error;
+    EXPECT_TRUE(service->canIdentifyRequesters());
+    int changes = 0;
+    service->setChangeHandler([&] { ++changes; });
+
+    Child owner({tool, "own", "UTF8_STRING=copied", "text/html=<p>copied</p>"});
+    ASSERT_EQ(owner.line(), "owned");
+    ASSERT_TRUE(scheduler.pumpUntil([&] { return changes == 1; }));
+    EXPECT_EQ(service->data(std::string(pt::html)), "<p>copied</p>");
+    ASSERT_TRUE(service->owner());
+    EXPECT_EQ(service->owner()->pid, owner.pid());
+    EXPECT_EQ(service->owner()->bundleID, "dz_clipboard_tool");
+    int64_t before = service->changeCount();
+
+    // A write moves the counter at once and is published after the loop turns.
+    std::vector<Clipboard::PasteRequest> asked, done;
+    service->setPasteHandler([&](const Clipboard::PasteRequest& r, Clipboard::PasteReply reply) {
+        asked.push_back(r);
+        if (r.requester.bundleID == "xclip")
+            reply(Clipboard::Rendition{{std::string(pt::string), "markdown **for xclip**"},
+                                       {std::string(pt::markerType), ""}});
+        else
+            reply(std::nullopt);
+    });
+    service->setPasteFinishedHandler([&](const Clipboard::PasteRequest& r) { done.push_back(r); });
+    service->clearContents();
+    service->declareTypes({std::string(pt::string), std::string(pt::markerType)});
+    service->setData("clean", std::string(pt::string));
+    service->setData("", std::string(pt::markerType));
+    EXPECT_GT(service->changeCount(), before);
+    int64_t afterWrite = service->changeCount();
+    ASSERT_TRUE(scheduler.pumpUntil([&] { return service->engine().ownsClipboard(); }));
+    EXPECT_EQ(owner.wait(3s), 0);  // the tool exits on losing the clipboard
+
+    std::string fromXclip, fromXsel;
+    std::thread readers([&] {
+        fromXclip = Child({"xclip", "-o", "-selection", "clipboard"}).all();
+        fromXsel = Child({"xsel", "-b", "-o"}).all();
+    });
+    scheduler.pumpUntil([&] { return done.size() >= 2; });
+    readers.join();
+    EXPECT_EQ(fromXclip, "markdown **for xclip**");
+    EXPECT_EQ(fromXsel, "clean");
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].requester.bundleID, "xclip");
+    EXPECT_EQ(asked[1].requester.bundleID, "xsel");
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_EQ(done[0].id, asked[0].id);
+    // Our own write is not announced as a change and the counter stays.
+    scheduler.pump(200ms);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(service->changeCount(), afterWrite);
+}
+
+}  // namespace
+}  // namespace dz::x11
