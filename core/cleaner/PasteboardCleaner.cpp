@@ -255,6 +255,9 @@ std::optional<RenderedClip> PasteboardCleaner::linkPreservingOutput(const Attrib
 }
 
 std::string PasteboardCleaner::removeFootnotesOutsideCode(std::string_view markdown) {
+    // Most copies hold no marker at all; the direct scan tells without building the pattern.
+    if (TextCleaner::removeFootnotes(markdown).size() == markdown.size())
+        return std::string(markdown);
     icu::UnicodeString text = unicode::toICU(markdown);
     // Code ranges in UTF-16 units: fenced blocks, then code spans on other lines.
     std::vector<std::pair<int32_t, int32_t>> code;

@@ -173,8 +173,12 @@ std::string MarkdownText::link(std::string_view text, std::string_view href,
         return std::string(p.leading) + std::string(shown) + std::string(p.trailing);
     };
     if (web) {
-        static const Regex scheme("^https?://");
-        std::string withoutScheme = scheme.replaceAll(address, "");
+        std::string_view withoutScheme = address;
+        for (std::string_view scheme : {"http://", "https://"})
+            if (withoutScheme.starts_with(scheme)) {
+                withoutScheme.remove_prefix(scheme.size());
+                break;
+            }
         if (plain == address || plain == withoutScheme || plain == href || plain + "/" == withoutScheme)
             return bare(escapeDestination(address));
     } else {

@@ -4,8 +4,6 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include <JavaScriptCore/JavaScript.h>
-
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -14,18 +12,8 @@
 #include <memory>
 #include <optional>
 
+#include "core/script/JavaScriptCoreAPI.h"
 #include "core/text/Unicode.h"
-
-// Exported by JavaScriptCore but declared only in a header the package does
-// not install. When the script has used `limit` seconds of CPU time the
-// callback is asked whether to terminate it; returning false without setting a
-// new limit disarms the watch.
-extern "C" {
-typedef bool (*JSShouldTerminateCallback)(JSContextRef ctx, void* context);
-JS_EXPORT void JSContextGroupSetExecutionTimeLimit(JSContextGroupRef group, double limit,
-                                                   JSShouldTerminateCallback callback, void* context);
-JS_EXPORT void JSContextGroupClearExecutionTimeLimit(JSContextGroupRef group);
-}
 
 namespace dz {
 
@@ -98,6 +86,7 @@ size_t residentBytes() {
 
 // What the engine's watch needs for one evaluation; lives on the worker's stack.
 struct Watch {
+    const jsc::API* js = nullptr;
     Clock::time_point deadline;
     std::string timeoutMessage;
     const std::atomic<bool>* abandoned = nullptr;
@@ -109,6 +98,7 @@ struct Watch {
 // is asked again after every interval of script CPU time.
 bool shouldTerminate(JSContextRef context, void* data) {
     auto& watch = *static_cast<Watch*>(data);
+    const jsc::API& js = *watch.js;
     if (watch.abandoned->load(std::memory_order_relaxed))
         watch.stopReason = shutDownMessage;
     else if (Clock::now() >= watch.deadline)
@@ -118,128 +108,133 @@ bool shouldTerminate(JSContextRef context, void* data) {
         watch.stopReason = memoryMessage;
     if (watch.stopReason)
         return true;
-    JSContextGroupSetExecutionTimeLimit(JSContextGetGroup(context), watchInterval, shouldTerminate, data);
+    js.JSContextGroupSetExecutionTimeLimit(js.JSContextGetGroup(context), watchInterval, shouldTerminate, data);
     return false;
 }
 
 struct StringRelease {
-    void operator()(JSStringRef string) const { JSStringRelease(string); }
+    const jsc::API* js;
+    void operator()(JSStringRef string) const { js->JSStringRelease(string); }
 };
 using OwnedString = std::unique_ptr<OpaqueJSString, StringRelease>;
 
 struct ContextRelease {
+    const jsc::API* api;
     void operator()(JSGlobalContextRef context) const {
+        const jsc::API& js = *api;
         // The watch points into the worker's stack; never let it outlive the run.
-        JSContextGroupClearExecutionTimeLimit(JSContextGetGroup(context));
-        JSGlobalContextRelease(context);
+        js.JSContextGroupClearExecutionTimeLimit(js.JSContextGetGroup(context));
+        js.JSGlobalContextRelease(context);
     }
 };
 using OwnedContext = std::unique_ptr<OpaqueJSContext, ContextRelease>;
 
 // Goes through UTF-16 so that text with NUL characters survives.
-OwnedString makeString(std::string_view utf8) {
+OwnedString makeString(const jsc::API& js, std::string_view utf8) {
     icu::UnicodeString text = unicode::toICU(utf8);
     return OwnedString(
-        JSStringCreateWithCharacters(reinterpret_cast<const JSChar*>(text.getBuffer()),
-                                     static_cast<size_t>(std::max<int32_t>(text.length(), 0))));
+        js.JSStringCreateWithCharacters(reinterpret_cast<const JSChar*>(text.getBuffer()),
+                                     static_cast<size_t>(std::max<int32_t>(text.length(), 0))),
+        StringRelease{&js});
 }
 
 // Unpaired surrogates become U+FFFD.
-std::string toUTF8(JSStringRef string) {
-    size_t length = JSStringGetLength(string);
+std::string toUTF8(const jsc::API& js, JSStringRef string) {
+    size_t length = js.JSStringGetLength(string);
     if (length == 0)
         return {};
-    icu::UnicodeString text(false, reinterpret_cast<const char16_t*>(JSStringGetCharactersPtr(string)),
+    icu::UnicodeString text(false, reinterpret_cast<const char16_t*>(js.JSStringGetCharactersPtr(string)),
                             static_cast<int32_t>(std::min<size_t>(length, INT32_MAX)));
     return unicode::fromICU(text);
 }
 
 // The value's text as `String(value)` gives it; nothing when that throws.
-std::optional<std::string> valueText(JSContextRef context, JSValueRef value) {
+std::optional<std::string> valueText(const jsc::API& js, JSContextRef context, JSValueRef value) {
     JSValueRef exception = nullptr;
-    OwnedString string(JSValueToStringCopy(context, value, &exception));
+    OwnedString string(js.JSValueToStringCopy(context, value, &exception), StringRelease{&js});
     if (!string || exception)
         return std::nullopt;
-    return toUTF8(string.get());
+    return toUTF8(js, string.get());
 }
 
-JSValueRef evaluate(JSContextRef context, std::string_view source, JSValueRef* exception) {
-    OwnedString script = makeString(source);
+JSValueRef evaluate(const jsc::API& js, JSContextRef context, std::string_view source, JSValueRef* exception) {
+    OwnedString script = makeString(js, source);
     *exception = nullptr;
-    return JSEvaluateScript(context, script.get(), nullptr, nullptr, 1, exception);
+    return js.JSEvaluateScript(context, script.get(), nullptr, nullptr, 1, exception);
 }
 
 // A length check that does not flatten the engine's rope strings.
-std::optional<double> stringLength(JSContextRef context, JSValueRef value) {
+std::optional<double> stringLength(const jsc::API& js, JSContextRef context, JSValueRef value) {
     JSValueRef exception = nullptr;
-    JSObjectRef wrapper = JSValueToObject(context, value, &exception);
+    JSObjectRef wrapper = js.JSValueToObject(context, value, &exception);
     if (!wrapper || exception)
         return std::nullopt;
-    OwnedString name(JSStringCreateWithUTF8CString("length"));
-    JSValueRef length = JSObjectGetProperty(context, wrapper, name.get(), &exception);
-    if (!length || exception || !JSValueIsNumber(context, length))
+    OwnedString name(js.JSStringCreateWithUTF8CString("length"), StringRelease{&js});
+    JSValueRef length = js.JSObjectGetProperty(context, wrapper, name.get(), &exception);
+    if (!length || exception || !js.JSValueIsNumber(context, length))
         return std::nullopt;
-    return JSValueToNumber(context, length, nullptr);
+    return js.JSValueToNumber(context, length, nullptr);
 }
 
 // The steps in their order; the first failure wins. A stop by the watch
 // overrides whatever the engine reported for the interrupted step.
 Result evaluateIn(JSContextRef context, const std::string& source, const std::string& input, Watch& watch) {
+    const jsc::API& js = *watch.js;
     auto failure = [&](std::string message) {
         return Failure{watch.stopReason.value_or(std::move(message))};
     };
     auto thrown = [&](JSValueRef exception) {
-        JSValueProtect(context, exception);  // converting may run script code and collect garbage
-        std::optional<std::string> text = valueText(context, exception);
-        JSValueUnprotect(context, exception);
+        js.JSValueProtect(context, exception);  // converting may run script code and collect garbage
+        std::optional<std::string> text = valueText(js, context, exception);
+        js.JSValueUnprotect(context, exception);
         return failure(text.value_or(unknownErrorMessage));
     };
 
     JSValueRef exception = nullptr;
-    evaluate(context, source, &exception);
+    evaluate(js, context, source, &exception);
     if (watch.stopReason)
         return failure("");
     if (exception)
         return thrown(exception);
 
-    JSValueRef type = evaluate(context, "typeof transform", &exception);
+    JSValueRef type = evaluate(js, context, "typeof transform", &exception);
     if (watch.stopReason)
         return failure("");
-    std::optional<std::string> typeName = type ? valueText(context, type) : std::nullopt;
+    std::optional<std::string> typeName = type ? valueText(js, context, type) : std::nullopt;
     if (typeName != "function")
         return failure(noFunctionMessage);
     // Read by name rather than as a property of the global object, so that
     // `const transform = ...` counts as a definition too.
-    JSValueRef found = evaluate(context, "transform", &exception);
+    JSValueRef found = evaluate(js, context, "transform", &exception);
     if (watch.stopReason)
         return failure("");
     JSObjectRef function =
-        found && JSValueIsObject(context, found) ? JSValueToObject(context, found, nullptr) : nullptr;
-    if (!function || !JSObjectIsFunction(context, function))
+        found && js.JSValueIsObject(context, found) ? js.JSValueToObject(context, found, nullptr) : nullptr;
+    if (!function || !js.JSObjectIsFunction(context, function))
         return failure(noFunctionMessage);
 
-    OwnedString text = makeString(input);
-    JSValueRef argument = JSValueMakeString(context, text.get());
-    JSValueProtect(context, function);
+    OwnedString text = makeString(js, input);
+    JSValueRef argument = js.JSValueMakeString(context, text.get());
+    js.JSValueProtect(context, function);
     exception = nullptr;
-    JSValueRef returned = JSObjectCallAsFunction(context, function, nullptr, 1, &argument, &exception);
-    JSValueUnprotect(context, function);
+    JSValueRef returned = js.JSObjectCallAsFunction(context, function, nullptr, 1, &argument, &exception);
+    js.JSValueUnprotect(context, function);
     if (watch.stopReason)
         return failure("");
     if (exception)
         return thrown(exception);
-    if (!returned || !JSValueIsString(context, returned))
+    if (!returned || !js.JSValueIsString(context, returned))
         return failure(notAStringMessage);
 
     // UTF-8 never takes fewer bytes than UTF-16 takes units, so an oversized
     // string is refused before it is copied.
     constexpr auto limit = static_cast<double>(JavaScriptTransformer::resultLimit);
-    JSValueProtect(context, returned);
-    std::optional<double> length = stringLength(context, returned);
+    js.JSValueProtect(context, returned);
+    std::optional<double> length = stringLength(js, context, returned);
     std::optional<std::string> result;
     if (length && *length <= limit)
-        result = valueText(context, returned);
-    JSValueUnprotect(context, returned);
+        result = valueText(js, context, returned);
+    js.JSValueUnprotect(context, returned);
     if (watch.stopReason)
         return failure("");
     if (length && *length > limit)
@@ -253,11 +248,12 @@ Result evaluateIn(JSContextRef context, const std::string& source, const std::st
 
 Result evaluateScript(const std::string& source, const std::string& input, Watch& watch) {
     // A context in a group of its own: nothing survives from one run to the next.
-    OwnedContext context(JSGlobalContextCreate(nullptr));
+    const jsc::API& js = *watch.js;
+    OwnedContext context(js.JSGlobalContextCreate(nullptr), ContextRelease{&js});
     if (!context)
         return Failure{noContextMessage};
     watch.baseline = residentBytes();
-    JSContextGroupSetExecutionTimeLimit(JSContextGetGroup(context.get()), watchInterval, shouldTerminate,
+    js.JSContextGroupSetExecutionTimeLimit(js.JSContextGetGroup(context.get()), watchInterval, shouldTerminate,
                                         &watch);
     return evaluateIn(context.get(), source, input, watch);
 }
@@ -274,6 +270,20 @@ struct ResultBox {
 }  // namespace
 
 JavaScriptTransformer::JavaScriptTransformer() : worker_([this] { workerLoop(); }) {}
+
+JavaScriptTransformer::JavaScriptTransformer(std::string engineLibrary)
+    : engineLibrary_(std::move(engineLibrary)), worker_([this] { workerLoop(); }) {}
+
+std::shared_ptr<const jsc::API> JavaScriptTransformer::engine() {
+    std::call_once(engineOnce_, [this] {
+        jsc::Loaded loaded = engineLibrary_.empty() ? jsc::defaultEngine() : jsc::load(engineLibrary_);
+        if (auto* api = std::get_if<std::shared_ptr<const jsc::API>>(&loaded))
+            engine_ = *api;
+        else
+            engineError_ = std::get<std::string>(loaded);
+    });
+    return engine_;
+}
 
 JavaScriptTransformer::~JavaScriptTransformer() {
     abandoned_.store(true);
@@ -317,6 +327,9 @@ void JavaScriptTransformer::workerLoop() {
 
 JavaScriptTransformer::Result JavaScriptTransformer::run(std::string_view script, std::string_view input,
                                                          double timeout) {
+    std::shared_ptr<const jsc::API> api = engine();
+    if (!api)
+        return Failure{engineError_};
     {
         std::lock_guard guard(lock_);
         if (busy_)
@@ -336,10 +349,11 @@ JavaScriptTransformer::Result JavaScriptTransformer::run(std::string_view script
     auto box = std::make_shared<ResultBox>();
 
     try {
-        submit([this, box, deadline, timedOut, script = std::string(script), input = std::string(input)] {
+        submit([this, api, box, deadline, timedOut, script = std::string(script), input = std::string(input)] {
             std::optional<Result> result;
             try {
                 Watch watch;
+                watch.js = api.get();
                 watch.deadline = deadline;
                 watch.timeoutMessage = timedOut;
                 watch.abandoned = &abandoned_;

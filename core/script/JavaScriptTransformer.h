@@ -1,14 +1,15 @@
 #pragma once
 // Runs a user-written `transform(text)` script under a hard time limit, on a
 // worker thread of its own, so that a broken or endless script can never hang
-// the clipboard handling. The engine is JavaScriptCore; nothing of it shows
-// here.
+// the clipboard handling. The engine is JavaScriptCore, loaded the first time
+// a script runs; nothing of it shows here.
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -17,6 +18,10 @@
 #include <vector>
 
 namespace dz {
+
+namespace jsc {
+struct API;
+}
 
 class JavaScriptTransformer {
   public:
@@ -49,13 +54,17 @@ class JavaScriptTransformer {
     static constexpr const char* queueLabel = "Dozuzavuvu.JavaScript";
 
     JavaScriptTransformer();
+    // Runs scripts on the engine in the shared library `engineLibrary` (a
+    // name the dynamic loader looks up) instead of the one built against.
+    explicit JavaScriptTransformer(std::string engineLibrary);
     ~JavaScriptTransformer();
     JavaScriptTransformer(const JavaScriptTransformer&) = delete;
     JavaScriptTransformer& operator=(const JavaScriptTransformer&) = delete;
 
     // Evaluates `script` in a fresh global context and calls its `transform`
     // with `input`. Blocks the calling thread for at most `timeout` seconds.
-    // Never throws; every problem is a Failure.
+    // Never throws; every problem is a Failure, including an engine that
+    // cannot be loaded.
     Result run(std::string_view script, std::string_view input, double timeout = defaultTimeout);
 
     // True from the start of a run until its script has finished evaluating,
@@ -68,8 +77,15 @@ class JavaScriptTransformer {
     static const std::vector<Example>& examples();
 
   private:
+    // The engine, loaded on first use; empty when it cannot be (engineError_ says why).
+    std::shared_ptr<const jsc::API> engine();
     void submit(std::function<void()> job);
     void workerLoop();
+
+    std::string engineLibrary_;  // empty: the one built against
+    std::once_flag engineOnce_;
+    std::shared_ptr<const jsc::API> engine_;
+    std::string engineError_;
 
     mutable std::mutex lock_;  // guards busy_
     bool busy_ = false;

@@ -195,3 +195,17 @@ TEST(JavaScriptTransformerTest, RefusesResultsTooLargeForTheClipboard) {
     ASSERT_TRUE(std::holds_alternative<std::string>(exact)) << outcome(exact);
     EXPECT_EQ(std::get<std::string>(exact).size(), Transformer::resultLimit);
 }
+
+TEST(JavaScriptTransformerTest, AnEngineThatCannotBeLoadedIsAFailureNamingIt) {
+    Transformer transformer("libdz-no-such-engine.so.0");
+    for (int run = 0; run < 2; ++run) {
+        std::string text = outcome(transformer.run(Transformer::templateScript(), "a"));
+        EXPECT_TRUE(text.starts_with("failure: Could not load the JavaScript engine: libdz-no-such-engine.so.0"))
+            << text;
+        EXPECT_FALSE(transformer.isBusy());
+    }
+    // A library without the engine's functions is refused by name too.
+    std::string text = outcome(Transformer("libm.so.6").run(Transformer::templateScript(), "a"));
+    EXPECT_TRUE(text.starts_with("failure: Could not load the JavaScript engine:")) << text;
+    EXPECT_NE(text.find("JSContextGetGroup"), std::string::npos) << text;
+}
