@@ -9,7 +9,7 @@ namespace dz::KnownApps {
 
 namespace {
 
-constexpr std::array<MarkdownApp, 17> markdownTable{{
+constexpr std::array<MarkdownApp, 30> markdownTable{{
     {"md.obsidian", "Obsidian"},
     {"net.shinyfrog.bear", "Bear"},
     {"abnerworks.Typora", "Typora"},
@@ -27,6 +27,20 @@ constexpr std::array<MarkdownApp, 17> markdownTable{{
     {"app.tana.desktop", "Tana"},
     {"com.anytype.anytype", "Anytype"},
     {"net.cozic.joplin-desktop", "Joplin"},
+    // This desktop's editors
+    {"md.obsidian.Obsidian", "Obsidian"},
+    {"obsidian", "Obsidian"},
+    {"typora", "Typora"},
+    {"marktext", "MarkText"},
+    {"com.github.marktext.marktext", "MarkText"},
+    {"com.zettlr.Zettlr", "Zettlr"},
+    {"zettlr", "Zettlr"},
+    {"logseq", "Logseq"},
+    {"com.logseq.Logseq", "Logseq"},
+    {"joplin", "Joplin"},
+    {"net.cozic.joplin_desktop", "Joplin"},
+    {"org.kde.ghostwriter", "Ghostwriter"},
+    {"org.gnome.gitlab.somas.Apostrophe", "Apostrophe"},
 }};
 
 }  // namespace
@@ -46,6 +60,18 @@ const std::unordered_set<std::string_view>& pdfViewers() {
         "com.zotero.zotero",
         "com.pdfgear.pdfgear",
         "com.foxit-software.Foxit.PDF.Reader",
+        // This desktop's viewers
+        "org.gnome.Evince",
+        "evince",
+        "org.kde.okular",
+        "okularApplication_pdf",
+        "org.pwmt.zathura",
+        "zathura",
+        "mupdf",
+        "qpdfview",
+        "atril",
+        "xreader",
+        "org.gnome.Papers",
     };
     return viewers;
 }

@@ -125,6 +125,9 @@ const std::vector<AppRule>& SettingsData::defaultRules() {
             keepOriginal(RuleKind::app, "com.apple.iWork.Numbers", "Numbers", ""),
             keepOriginal(RuleKind::website, "", "",
                          AppRule::normalizedPattern("docs.google.com/spreadsheets")),
+            // The spreadsheets of this desktop: plain text would lose cells and formulas.
+            keepOriginal(RuleKind::app, "libreoffice-calc", "LibreOffice Calc", ""),
+            keepOriginal(RuleKind::app, "org.gnome.Gnumeric", "Gnumeric", ""),
         };
     }();
     return rules;

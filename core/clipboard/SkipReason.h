@@ -40,7 +40,7 @@ constexpr std::string_view rawValue(SkipReason reason) {
         case SkipReason::excludedApp:
             return "excluded app";
         case SkipReason::bypassed:
-            return "formatting kept (Option bypass)";
+            return "formatting kept (Alt bypass)";
         case SkipReason::paused:
             return "paused";
         case SkipReason::autoCleanOff:

@@ -6,13 +6,15 @@
 using namespace dz;
 
 TEST(KnownAppsTest, Tables) {
-    EXPECT_EQ(KnownApps::pdfViewers().size(), 13u);
+    EXPECT_EQ(KnownApps::pdfViewers().size(), 24u);
+    EXPECT_TRUE(KnownApps::pdfViewers().contains("org.gnome.Evince"));
     EXPECT_TRUE(KnownApps::pdfViewers().contains("com.apple.Preview"));
     EXPECT_FALSE(KnownApps::pdfViewers().contains("com.apple.preview"));
-    ASSERT_EQ(KnownApps::markdownApps().size(), 17u);
+    ASSERT_EQ(KnownApps::markdownApps().size(), 30u);
+    EXPECT_TRUE(KnownApps::isMarkdownApp("md.obsidian.Obsidian"));
     EXPECT_EQ(KnownApps::markdownApps().front().name, "Obsidian");
     EXPECT_EQ(KnownApps::markdownApps()[10].bundleID, "com.uranusjr.macdown");
-    EXPECT_EQ(KnownApps::markdownApps().back().bundleID, "net.cozic.joplin-desktop");
+    EXPECT_EQ(KnownApps::markdownApps()[16].bundleID, "net.cozic.joplin-desktop");
     EXPECT_TRUE(KnownApps::isMarkdownApp("abnerworks.Typora"));
     EXPECT_FALSE(KnownApps::isMarkdownApp("abnerworks.typora"));
 }

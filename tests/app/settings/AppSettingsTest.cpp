@@ -181,12 +181,12 @@ TEST(AppSettingsTest, RuleLookupsAddAndRemove) {
 
     AppRule paste = AppRule::forApp(RuleDirection::destination, "com.microsoft.Excel", "Excel");
     EXPECT_EQ(settings.addRule(paste), paste.id);
-    ASSERT_EQ(settings.data().rules.size(), 4u);
+    ASSERT_EQ(settings.data().rules.size(), 6u);
     EXPECT_EQ(settings.data().rules.back(), paste);
     EXPECT_EQ(storage.writeCount, 1);
 
     settings.removeRules({settings.data().rules[0].id, paste.id, UUID::random()});
-    ASSERT_EQ(settings.data().rules.size(), 2u);
+    ASSERT_EQ(settings.data().rules.size(), 4u);
     EXPECT_EQ(settings.data().rules[0].name, "Numbers");
     EXPECT_EQ(storage.writeCount, 2);
     settings.removeRules({UUID::random()});

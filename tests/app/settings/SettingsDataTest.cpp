@@ -25,11 +25,15 @@ TEST(SettingsDataTest, DefaultRecord) {
     EXPECT_EQ(d.menuBarIcon, MenuBarIcon::hammer);
     EXPECT_FALSE(d.detectPDFInBrowsers);
     EXPECT_FALSE(d.scriptEnabled);
-    ASSERT_EQ(d.rules.size(), 3u);
+    ASSERT_EQ(d.rules.size(), 5u);
     EXPECT_EQ(d.rules[0].bundleID, "com.microsoft.Excel");
     EXPECT_EQ(d.rules[1].name, "Numbers");
     EXPECT_EQ(d.rules[2].kind, RuleKind::website);
     EXPECT_EQ(d.rules[2].website, "docs.google.com/spreadsheets");
+    EXPECT_EQ(d.rules[3].bundleID, "libreoffice-calc");
+    EXPECT_EQ(d.rules[3].name, "LibreOffice Calc");
+    EXPECT_EQ(d.rules[4].bundleID, "org.gnome.Gnumeric");
+    EXPECT_EQ(d.rules[4].name, "Gnumeric");
     for (const AppRule& rule : d.rules) {
         EXPECT_EQ(rule.direction, RuleDirection::source);
         EXPECT_EQ(rule.format, RuleFormat::original);
@@ -55,7 +59,7 @@ TEST(SettingsDataTest, RuleSummaries) {
     d.rules.push_back(paste);
     EXPECT_FALSE(d.hasDestinationRules());
     EXPECT_EQ(d.rulesFor(RuleDirection::destination).size(), 1u);
-    EXPECT_EQ(d.rulesFor(RuleDirection::source).size(), 3u);
+    EXPECT_EQ(d.rulesFor(RuleDirection::source).size(), 5u);
     d.rules.back().enabled = true;
     EXPECT_TRUE(d.hasDestinationRules());
 }
