@@ -17,14 +17,34 @@ void FakeClipboard::announceOwnWrite() {
 }
 
 void FakeClipboard::clearContents() {
+    if (willWrite)
+        willWrite();
     ++writes_;
     store_.clearContents();
     announceOwnWrite();
+    if (didWrite)
+        didWrite();
 }
 
 void FakeClipboard::declareTypes(const std::vector<std::string>& types) {
     store_.declareTypes(types);
     announceOwnWrite();
+    if (didWrite)
+        didWrite();
+}
+
+bool FakeClipboard::setData(const std::string& bytes, const std::string& type) {
+    bool written = store_.setData(bytes, type);
+    if (didWrite)
+        didWrite();
+    return written;
+}
+
+bool FakeClipboard::setString(const std::string& text, const std::string& type) {
+    bool written = store_.setString(text, type);
+    if (didWrite)
+        didWrite();
+    return written;
 }
 
 void FakeClipboard::copy(const std::vector<std::pair<std::string, std::string>>& items,

@@ -36,10 +36,8 @@ class FakeClipboard final : public Clipboard {
     std::optional<std::string> string(const std::string& type) const override { return store_.string(type); }
     void clearContents() override;
     void declareTypes(const std::vector<std::string>& types) override;
-    bool setData(const std::string& bytes, const std::string& type) override { return store_.setData(bytes, type); }
-    bool setString(const std::string& text, const std::string& type) override {
-        return store_.setString(text, type);
-    }
+    bool setData(const std::string& bytes, const std::string& type) override;
+    bool setString(const std::string& text, const std::string& type) override;
     int64_t changeCount() const override { return store_.changeCount(); }
 
     std::optional<Party> owner() const override { return owner_; }
@@ -62,6 +60,10 @@ class FakeClipboard final : public Clipboard {
     int writes() const { return writes_; }
 
     bool identifiesRequesters = true;
+    // Called before the program starts a write (a clear), and after each of
+    // its writing calls, so an observer can report finished writes in order.
+    std::function<void()> willWrite;
+    std::function<void()> didWrite;
 
   private:
     void announceOwnWrite();
