@@ -48,7 +48,7 @@ AppSettings& AppSettings::shared() {
 bool AppSettings::preserveUnreadable(std::string* error) {
     if (!unpreserved_)
         return true;
-    if (!storage_.write(unreadableKey, *unpreserved_, error))
+    if (!storage_.keepAside(unreadableKey, *unpreserved_, error))
         return false;
     unpreserved_.reset();
     return true;

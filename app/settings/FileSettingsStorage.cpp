@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <system_error>
 #include <vector>
 
@@ -47,6 +49,18 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// Temporary files are "." + key + "." + six letters or digits from mkostemp.
+bool isTemporaryOf(std::string_view key, std::string_view name) {
+    constexpr size_t suffix = 6;
+    if (name.size() != key.size() + 2 + suffix || name[0] != '.' || name.substr(1, key.size()) != key ||
+        name[1 + key.size()] != '.')
+        return false;
+    for (char c : name.substr(name.size() - suffix))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    return true;
+}
+
 std::optional<std::filesystem::path> homeDirectory() {
     if (const char* home = std::getenv("HOME"); home && *home)
         return std::filesystem::path(home);
@@ -80,6 +94,7 @@ std::filesystem::path FileSettingsStorage::path(std::string_view key) const {
 SettingsStorage::Stored FileSettingsStorage::read(std::string_view key) const {
     if (!validKey(key))
         return {Stored::Status::failed, {}, "invalid storage key"};
+    removeStaleTemporaries(key);
     std::filesystem::path file = path(key);
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -116,26 +131,27 @@ SettingsStorage::Stored FileSettingsStorage::read(std::string_view key) const {
     return {Stored::Status::present, std::move(bytes), {}};
 }
 
-bool FileSettingsStorage::write(std::string_view key, std::string_view bytes, std::string* error) {
-    if (!validKey(key))
-        return setError(error, "invalid storage key");
+std::optional<std::string> FileSettingsStorage::writeTemporary(std::string_view key, std::string_view bytes,
+                                                               std::string* error) const {
     std::error_code ec;
     std::filesystem::create_directories(directory_, ec);
-    if (ec)
-        return setError(error, "cannot create " + directory_.string() + ": " + ec.message());
-
-    std::filesystem::path target = path(key);
+    if (ec) {
+        setError(error, "cannot create " + directory_.string() + ": " + ec.message());
+        return std::nullopt;
+    }
     std::string temp = (directory_ / ("." + std::string(key) + ".XXXXXX")).string();
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return setError(error, errnoText("cannot create a temporary file in", directory_, errno));
-
-    auto fail = [&](const char* what) {
+    if (fd < 0) {
+        setError(error, errnoText("cannot create a temporary file in", directory_, errno));
+        return std::nullopt;
+    }
+    auto fail = [&](const char* what) -> std::optional<std::string> {
         int saved = errno;
         if (fd >= 0)
             ::close(fd);
         ::unlink(temp.c_str());
-        return setError(error, errnoText(what, temp, saved));
+        setError(error, errnoText(what, temp, saved));
+        return std::nullopt;
     };
     if (!writeAll(fd, bytes))
         return fail("cannot write");
@@ -145,15 +161,90 @@ bool FileSettingsStorage::write(std::string_view key, std::string_view bytes, st
     fd = -1;
     if (closed != 0)
         return fail("cannot close");
-    if (::rename(temp.c_str(), target.c_str()) != 0)
-        return fail("cannot rename");
-    // Make the rename itself durable; failing here loses nothing.
+    return temp;
+}
+
+void FileSettingsStorage::syncDirectory() const {
+    // Makes a rename or link durable; failing here loses nothing.
     int dir = ::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+bool FileSettingsStorage::write(std::string_view key, std::string_view bytes, std::string* error) {
+    if (!validKey(key))
+        return setError(error, "invalid storage key");
+    std::optional<std::string> temp = writeTemporary(key, bytes, error);
+    if (!temp)
+        return false;
+    std::filesystem::path target = path(key);
+    if (::rename(temp->c_str(), target.c_str()) != 0) {
+        int saved = errno;
+        ::unlink(temp->c_str());
+        return setError(error, errnoText("cannot rename", *temp, saved));
+    }
+    syncDirectory();
     return true;
+}
+
+bool FileSettingsStorage::keepAside(std::string_view key, std::string_view bytes, std::string* error) {
+    if (!validKey(key))
+        return setError(error, "invalid storage key");
+    auto existing = [&] {
+        std::vector<unsigned> numbers;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(directory_, ec))
+            if (unsigned number = keptAsideNumber(key, entry.path().filename().string()))
+                numbers.push_back(number);
+        return numbers;
+    };
+    std::optional<std::string> temp = writeTemporary(key, bytes, error);
+    if (!temp)
+        return false;
+    std::vector<unsigned> numbers = existing();
+    unsigned next = numbers.empty() ? 1 : *std::max_element(numbers.begin(), numbers.end()) + 1;
+    // link() never replaces: a name taken meanwhile moves on to the next.
+    for (int attempt = 0;; ++attempt, ++next) {
+        std::filesystem::path target = path(keptAsideName(key, next));
+        if (::link(temp->c_str(), target.c_str()) == 0)
+            break;
+        int saved = errno;
+        if (saved != EEXIST || attempt >= 1000) {
+            ::unlink(temp->c_str());
+            return setError(error, errnoText("cannot keep a copy as", target, saved));
+        }
+    }
+    ::unlink(temp->c_str());
+    syncDirectory();
+    for (unsigned surplus : keptAsideSurplus(existing()))
+        ::unlink(path(keptAsideName(key, surplus)).c_str());
+    return true;
+}
+
+void FileSettingsStorage::removeStaleTemporaries(std::string_view key) const {
+    std::error_code ec;
+    std::filesystem::directory_iterator entries(directory_, ec);
+    if (ec)
+        return;
+    time_t now = ::time(nullptr);
+    for (const auto& entry : entries) {
+        std::string name = entry.path().filename().string();
+        // Ours: "." + the key, or a key kept aside under it, + "." + the suffix.
+        if (name.size() < 8 || name[0] != '.')
+            continue;
+        std::string_view middle = std::string_view(name).substr(1, name.size() - 8);
+        if (!(middle == key || (middle.starts_with(key) && middle.size() > key.size() &&
+                                middle[key.size()] == '.')) ||
+            !isTemporaryOf(middle, name))
+            continue;
+        struct stat info {};
+        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid())
+            continue;
+        if (now - info.st_mtime >= staleTemporarySeconds)
+            ::unlink(entry.path().c_str());
+    }
 }
 
 }  // namespace dz

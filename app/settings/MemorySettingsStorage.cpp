@@ -22,4 +22,18 @@ bool MemorySettingsStorage::write(std::string_view key, std::string_view bytes, 
     return true;
 }
 
+bool MemorySettingsStorage::keepAside(std::string_view key, std::string_view bytes, std::string* error) {
+    std::vector<unsigned> numbers;
+    for (const auto& [name, blob] : blobs)
+        if (unsigned number = keptAsideNumber(key, name))
+            numbers.push_back(number);
+    unsigned next = numbers.empty() ? 1 : *std::max_element(numbers.begin(), numbers.end()) + 1;
+    if (!write(keptAsideName(key, next), bytes, error))
+        return false;
+    numbers.push_back(next);
+    for (unsigned surplus : keptAsideSurplus(numbers))
+        blobs.erase(keptAsideName(key, surplus));
+    return true;
+}
+
 }  // namespace dz

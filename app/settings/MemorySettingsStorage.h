@@ -17,6 +17,7 @@ class MemorySettingsStorage : public SettingsStorage {
 
     Stored read(std::string_view key) const override;
     bool write(std::string_view key, std::string_view bytes, std::string* error = nullptr) override;
+    bool keepAside(std::string_view key, std::string_view bytes, std::string* error = nullptr) override;
 };
 
 }  // namespace dz

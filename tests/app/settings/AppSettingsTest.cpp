@@ -83,14 +83,17 @@ TEST(AppSettingsTest, UndecodableStoredDocumentIsKeptAside) {
     AppSettings settings(storage);
     EXPECT_EQ(settings.data(), SettingsData());
     EXPECT_FALSE(settings.isFirstLaunch());
-    // Copied aside at once, replacing an older copy, before any save.
-    EXPECT_EQ(storage.blobs.at(unreadable), handEdited);
+    // Copied aside at once under a name of its own, before any save; the older
+    // copy stays.
+    EXPECT_EQ(storage.blobs.at(unreadable), "an older copy");
+    EXPECT_EQ(storage.blobs.at(unreadable + ".2"), handEdited);
     EXPECT_EQ(storage.blobs.at(key), handEdited);
 
     SettingsData changed = settings.data();
     changed.defaultFormat = OutputFormat::markdown;
     settings.setData(changed);
-    EXPECT_EQ(storage.blobs.at(unreadable), handEdited);
+    EXPECT_EQ(storage.blobs.at(unreadable + ".2"), handEdited);
+    EXPECT_FALSE(storage.blobs.contains(unreadable + ".3"));
     EXPECT_EQ(SettingsData::decode(storage.blobs.at(key))->defaultFormat, OutputFormat::markdown);
 }
 

@@ -1,13 +1,16 @@
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include <gtest/gtest.h>
 
+#include "app/settings/AppSettings.h"
 #include "app/settings/FileSettingsStorage.h"
 
 using namespace dz;
@@ -148,4 +151,53 @@ TEST(FileSettingsStorageTest, SomethingThatIsNotAFileReadsAsFailed) {
     // A missing folder is simply nothing stored.
     EXPECT_EQ(FileSettingsStorage(temp.path / "missing").read("settings.v1").status,
               SettingsStorage::Stored::Status::absent);
+}
+
+TEST(FileSettingsStorageTest, CopiesKeptAsideNeverReplaceEachOther) {
+    TempDir temp;
+    const std::string key(AppSettings::unreadableKey);
+    // Two hand-edits gone wrong in a row, each loaded by a fresh program.
+    for (const char* broken : {"{\"autoClean\": \"no\"", "not json either"}) {
+        FileSettingsStorage storage(temp.path);
+        ASSERT_TRUE(storage.write(AppSettings::storageKey, broken));
+        AppSettings settings(storage);
+        EXPECT_EQ(settings.data(), SettingsData());
+    }
+    FileSettingsStorage storage(temp.path);
+    EXPECT_EQ(storage.read(key).bytes, "{\"autoClean\": \"no\"");
+    EXPECT_EQ(storage.read(key + ".2").bytes, "not json either");
+
+    // Of many, the first and the newest nine stay.
+    for (int i = 3; i <= 14; ++i) ASSERT_TRUE(storage.keepAside(key, "copy " + std::to_string(i)));
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temp.path)) names.insert(entry.path().filename().string());
+    std::set<std::string> expected = {std::string(AppSettings::storageKey), key};
+    for (int i = 6; i <= 14; ++i) expected.insert(key + "." + std::to_string(i));
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(storage.read(key).bytes, "{\"autoClean\": \"no\"");
+    EXPECT_EQ(storage.read(key + ".14").bytes, "copy 14");
+}
+
+TEST(FileSettingsStorageTest, ReadingRemovesStaleTemporaryFilesOnly) {
+    TempDir temp;
+    FileSettingsStorage storage(temp.path);
+    ASSERT_TRUE(storage.write("settings.v1", "stored"));
+    ASSERT_TRUE(storage.keepAside("settings.v1.unreadable", "kept"));
+    auto make = [&](const std::string& name, int ageSeconds) {
+        std::ofstream(temp.path / name) << "partial";
+        timespec times[2] = {{::time(nullptr) - ageSeconds, 0}, {::time(nullptr) - ageSeconds, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, (temp.path / name).c_str(), times, 0), 0);
+    };
+    make(".settings.v1.aB3xYz", 120);              // killed mid-save: removed
+    make(".settings.v1.unreadable.Qw12er", 3600);  // killed while keeping a copy: removed
+    make(".settings.v1.k9LmNo", 5);                // another program saving right now: kept
+    make(".settings.v1.toolong1", 3600);           // not our pattern: kept
+    make(".other.v1.aB3xYz", 3600);                // another key's: kept
+    make("settings.v1.unreadable.2", 3600);        // an old kept-aside copy: kept
+    EXPECT_EQ(storage.read("settings.v1").bytes, "stored");
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temp.path)) names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"settings.v1", "settings.v1.unreadable", ".settings.v1.k9LmNo",
+                                            ".settings.v1.toolong1", ".other.v1.aB3xYz",
+                                            "settings.v1.unreadable.2"}));
 }
