@@ -7,6 +7,9 @@
 //   read TARGET [--times N] [--interval MS]
 //       reads TARGET N times from one window and prints each result on its
 //       own line ("<refused>" when refused).
+//   window INSTANCE CLASS
+//       maps a normal top-level window with this WM_CLASS and its process id,
+//       prints "mapped", and stays until killed.
 //   manager
 //       owns CLIPBOARD_MANAGER; on SAVE_TARGETS copies the clipboard's text
 //       targets and prints "saved UTF8_STRING=TEXT".
@@ -265,6 +268,30 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
         return 0;
+    }
+    if (mode == "window" && argc >= 4) {
+        xcb_window_t top = xcb_generate_id(c);
+        auto* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, top, root, 10, 10, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+        std::string wmClass = std::string(argv[2]) + '\0' + argv[3] + '\0';
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, top, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                            uint32_t(wmClass.size()), wmClass.data());
+        uint32_t pid = uint32_t(getpid());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, top, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+        xcb_map_window(c, top);
+        xcb_flush(c);
+        for (;;) {
+            auto* ev = xcb_wait_for_event(c);
+            if (!ev)
+                return 3;
+            if ((ev->response_type & 0x7F) == XCB_MAP_NOTIFY) {
+                std::printf("mapped\n");
+                std::fflush(stdout);
+            }
+            free(ev);
+        }
     }
     if (mode == "manager") {
         xcb_atom_t manager = atom("CLIPBOARD_MANAGER"), saveTargets = atom("SAVE_TARGETS"),
