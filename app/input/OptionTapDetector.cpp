@@ -1,6 +1,18 @@
 #include "app/input/OptionTapDetector.h"
 
+#include <cmath>
+
 namespace dz {
+
+namespace {
+
+// Seconds between two times, to the microsecond: times are large numbers of
+// seconds, and a hold of exactly 0.8 s must not come out a hair shorter.
+double between(TimePoint from, TimePoint to) {
+    return std::round((to - from) * 1e6) / 1e6;
+}
+
+}  // namespace
 
 void OptionTapDetector::handle(const KeyStateEvent& event) {
     using Key = KeyStateEvent::Key;
@@ -15,8 +27,8 @@ void OptionTapDetector::handle(const KeyStateEvent& event) {
                 return;
             }
             if (optionDown_ && optionDownAt_) {
-                double held = event.time - *optionDownAt_;
-                bool quietEnough = !lastKeyPressAt_ || held + keySlack < event.time - *lastKeyPressAt_;
+                double held = between(*optionDownAt_, event.time);
+                bool quietEnough = !lastKeyPressAt_ || held + keySlack < between(*lastKeyPressAt_, event.time);
                 if (!otherModifierDuringHold_ && held < maximumHold && quietEnough)
                     lastTapAt_ = event.time;
             }
@@ -41,7 +53,7 @@ void OptionTapDetector::handle(const KeyStateEvent& event) {
 bool OptionTapDetector::consumeBypass(TimePoint now, double window) {
     if (optionDown_)
         return true;
-    if (lastTapAt_ && now - *lastTapAt_ < window) {
+    if (lastTapAt_ && between(*lastTapAt_, now) < window) {
         lastTapAt_.reset();
         return true;
     }
