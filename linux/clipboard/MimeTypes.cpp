@@ -151,6 +151,13 @@ std::string toLatin1(std::string_view utf8) {
     out.reserve(utf8.size());
     size_t i = 0;
     while (i < utf8.size()) {
+        // Runs of ASCII are copied as they are.
+        size_t ascii = i;
+        while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+        out.append(utf8.substr(i, ascii - i));
+        i = ascii;
+        if (i >= utf8.size())
+            break;
         char32_t c = unicode::nextCodePoint(utf8, i);
         out.push_back(c <= 0xFF ? char(c) : '?');
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/text/Unicode.h"
+#include "linux/clipboard/IncrementalTransfer.h"
 
 namespace dz::x11 {
 
@@ -278,8 +279,7 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
     // length 0 ends the transfer. The idle limit restarts with every chunk.
     xcb_atom_t prop = n->property;
     xcb_delete_property(c, window_, prop);
-    ReadReply out;
-    bool first = true;
+    IncrementalTransfer transfer(limits_.maxItemBytes);
     for (;;) {
         auto changed = loop_.waitFor(
             [&](xcb_generic_event_t* ev) {
@@ -293,29 +293,26 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
             xcb_delete_property(c, window_, prop);
             return std::nullopt;
         }
-        uint32_t left = uint32_t(std::min<size_t>((limits_.maxItemBytes - out.data.size()) / 4 + 1, UINT32_MAX / 4));
         XcbReply<xcb_get_property_reply_t> chunk(xcb_get_property_reply(
-            c, xcb_get_property(c, 1, window_, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, left), nullptr));
+            c, xcb_get_property(c, 1, window_, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, transfer.nextRequestUnits()),
+            nullptr));
         if (!chunk)
             return std::nullopt;
-        size_t length = size_t(xcb_get_property_value_length(chunk.get()));
-        if (length == 0 && chunk->bytes_after == 0)
+        std::string_view bytes(static_cast<const char*>(xcb_get_property_value(chunk.get())),
+                               size_t(xcb_get_property_value_length(chunk.get())));
+        auto step = transfer.add(chunk->type, chunk->format, bytes, chunk->bytes_after);
+        if (step == IncrementalTransfer::Step::done)
             break;
-        if (first) {
-            out.type = chunk->type;
-            first = false;
-        } else if (chunk->type != out.type) {
-            return std::nullopt;
-        }
-        if (chunk->format != 8 || chunk->bytes_after > 0 || out.data.size() + length > limits_.maxItemBytes) {
+        if (step == IncrementalTransfer::Step::failed) {
             // Stop listening: the owner gives up on its own time-out.
             xcb_delete_property(c, window_, prop);
             return std::nullopt;
         }
-        out.data.append(static_cast<const char*>(xcb_get_property_value(chunk.get())), length);
     }
-    if (first)
-        out.type = incr_;  // an empty transfer: no chunk told the type
+    ReadReply out;
+    // An empty transfer names no type: it is accepted for any target.
+    out.type = transfer.type() ? transfer.type() : incr_;
+    out.data = transfer.take();
     return out;
 }
 

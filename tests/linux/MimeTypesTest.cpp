@@ -173,3 +173,36 @@ TEST(MimeTypes, WritesTextInEveryFormAndRestoresOriginalsAsRead) {
 
 }  // namespace
 }  // namespace dz::x11
+
+#include "linux/clipboard/IncrementalTransfer.h"
+
+namespace dz::x11 {
+namespace {
+
+TEST(IncrementalTransfer, ChunksUpToTheLimitAndNotOneByteMore) {
+    using Step = IncrementalTransfer::Step;
+    IncrementalTransfer exact(10);
+    EXPECT_EQ(exact.add(7, 8, "12345", 0), Step::more);
+    EXPECT_EQ(exact.nextRequestUnits(), 2u);  // five left: one unit more than needed shows an excess
+    EXPECT_EQ(exact.add(7, 8, "67890", 0), Step::more);
+    EXPECT_EQ(exact.add(7, 8, "", 0), Step::done);
+    EXPECT_EQ(exact.type(), 7u);
+    EXPECT_EQ(exact.take(), "1234567890");
+
+    IncrementalTransfer over(10);
+    EXPECT_EQ(over.add(7, 8, "12345", 0), Step::more);
+    EXPECT_EQ(over.add(7, 8, "678901", 0), Step::failed);
+    // Another type mid-way, a 32-bit chunk, or a chunk cut short all fail.
+    IncrementalTransfer retyped(100), wide(100), cut(100);
+    EXPECT_EQ(retyped.add(7, 8, "a", 0), Step::more);
+    EXPECT_EQ(retyped.add(8, 8, "b", 0), Step::failed);
+    EXPECT_EQ(wide.add(7, 32, "abcd", 0), Step::failed);
+    EXPECT_EQ(cut.add(7, 8, "abcd", 12), Step::failed);
+    // Nothing more after the end.
+    IncrementalTransfer ended(100);
+    EXPECT_EQ(ended.add(0, 0, "", 0), Step::done);
+    EXPECT_EQ(ended.add(7, 8, "late", 0), Step::failed);
+}
+
+}  // namespace
+}  // namespace dz::x11

@@ -49,9 +49,13 @@ class X11ClipboardTest : public ::testing::Test {
             clipboard->shutdown(false);
     }
     // Owns with plain text and waits until the server says so.
-    void ownText(const std::string& text) {
+    void ownText(const std::string& text, std::chrono::seconds wait = 3s) {
+        auto ownerEvents = clipboard->stats().ownerEvents;
         clipboard->own({{std::string(pt::string), text}});
-        auto until = std::chrono::steady_clock::now() + 3s;
+        auto until = std::chrono::steady_clock::now() + wait;
+        while ((!clipboard->ownsClipboard() || clipboard->stats().ownerEvents == ownerEvents) &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(2ms);
         while (!clipboard->ownsClipboard() && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(2ms);
         ASSERT_TRUE(clipboard->ownsClipboard());
@@ -155,7 +159,7 @@ TEST_F(X11ClipboardTest, ReadsAndServesThirtyMiBButNotOneByteMore) {
         }
     }
     for (size_t size : {limit, limit + 1}) {
-        ownText(std::string(size, 'b'));
+        ownText(std::string(size, 'b'), 30s);  // five text forms of 30 MiB to prepare
         std::string got = Child({"xclip", "-o", "-selection", "clipboard", "-t", "UTF8_STRING"}).all(20s);
         EXPECT_EQ(got.size(), size);
         EXPECT_EQ(got.find_first_not_of('b'), std::string::npos);
