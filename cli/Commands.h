@@ -11,5 +11,6 @@ void addInspectCommand(CLI::App& app, int& exitCode);
 void addUrlCommand(CLI::App& app, int& exitCode);
 void addSettingsCommand(CLI::App& app, int& exitCode);
 void addReflowCommand(CLI::App& app, int& exitCode);
+void addTryCommand(CLI::App& app, int& exitCode);
 
 }  // namespace dz::cli

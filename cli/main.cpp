@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     dz::cli::addUrlCommand(app, exitCode);
     dz::cli::addSettingsCommand(app, exitCode);
     dz::cli::addReflowCommand(app, exitCode);
+    dz::cli::addTryCommand(app, exitCode);
 
     try {
         app.parse(argc, argv);

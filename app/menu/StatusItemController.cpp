@@ -79,6 +79,11 @@ void StatusItemController::refresh() {
         renderer_(appearance());
 }
 
+void StatusItemController::install(Signal& stateChanged) {
+    stateSubscription_ = stateChanged.subscribe([this] { refresh(); });
+    refresh();
+}
+
 void StatusItemController::revealTemporarily(double seconds) {
     revealUntil_ = scheduler_.now() + seconds;
     refresh();

@@ -13,6 +13,7 @@
 #include "app/menu/RuleChange.h"
 #include "app/menu/ShortTime.h"
 #include "app/platform/Scheduler.h"
+#include "app/support/Signal.h"
 #include "core/cleaner/CleanOutcome.h"
 #include "core/options/OutputFormat.h"
 
@@ -76,6 +77,8 @@ class StatusItemController {
 
     // Receives the appearance on every refresh.
     void setRenderer(std::function<void(const Appearance&)> renderer) { renderer_ = std::move(renderer); }
+    // Refreshes now and on every notice of `stateChanged` from now on.
+    void install(Signal& stateChanged);
 
     Appearance appearance() const;
     // Recomputes the appearance and hands it to the renderer.
@@ -104,6 +107,7 @@ class StatusItemController {
     std::function<void(const Appearance&)> renderer_;
     std::optional<TimePoint> revealUntil_;
     Scheduler::TaskID revealEnd_ = 0;
+    Signal::Subscription stateSubscription_;
 };
 
 // Applies a rule submenu's change through the settings store: removes the
