@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/menu/StatusItemBinding.h"
+#include "app/controller/StatusItemBridge.h"
 #include "tests/app/controller/ControllerHarness.h"
 
 using namespace dz;
@@ -44,7 +44,7 @@ bool contains(const std::vector<std::string>& list, const std::string& text) {
 
 }  // namespace
 
-TEST(StatusItemBindingTest, MenuFollowsTheControllersState) {
+TEST(StatusItemBridgeTest, MenuFollowsTheControllersState) {
     TrayHarness h;
     ASSERT_EQ(h.rendered.size(), 1u);  // installing refreshes once
     auto titles = h.titles();
@@ -71,7 +71,7 @@ TEST(StatusItemBindingTest, MenuFollowsTheControllersState) {
     EXPECT_EQ(h.requests, (std::vector<std::string>{"settings", "quit"}));
 }
 
-TEST(StatusItemBindingTest, ConversionsReachTheClipboard) {
+TEST(StatusItemBridgeTest, ConversionsReachTheClipboard) {
     TrayHarness h;
     h.copyHTML("<h1>Title</h1><p>Some <i>text</i></p>", "Title\nSome text");
     h.choose({"Convert Clipboard to Markdown"});
