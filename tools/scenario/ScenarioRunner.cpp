@@ -30,6 +30,8 @@ using ojson = nlohmann::ordered_json;
 // The longest a single wait or a late browser answer may be: the virtual
 // clock runs every timer on the way, so absurd spans would take forever.
 constexpr double maximumSpan = 86'400;
+// And the longest a whole scenario may run.
+constexpr double maximumDuration = 31 * 86'400;
 
 // A step that cannot be run; the message is the reason.
 struct Malformed : std::runtime_error {
@@ -355,7 +357,10 @@ class Runner {
         if (key == "browser")
             return browserStep(value);
         if (key == "wait") {
-            fakes_.scheduler.advance(expectSeconds(value, "wait"));
+            double seconds = expectSeconds(value, "wait");
+            if (fakes_.scheduler.elapsed() + seconds > maximumDuration)
+                throw Malformed("the scenario would run longer than 31 days");
+            fakes_.scheduler.advance(seconds);
             return;
         }
         if (key == "show")
