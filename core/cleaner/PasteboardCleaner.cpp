@@ -357,7 +357,11 @@ std::optional<RenderedClip> PasteboardCleaner::renderMarkdown(const ClipboardSna
         o.removeTrackingParameters = false;
         o.unwrapRedirectLinks = false;
         std::string text = std::move(*md);
-        if (o.removeFootnoteReferences && rich) {
+        // Only a copy that shows superscripts can hold footnote markers;
+        // elsewhere brackets are the text's own (f(list[i]), m[i][j]).
+        if (!rich || !showsFootnoteMarkup(snapshot))
+            o.removeFootnoteReferences = false;
+        if (o.removeFootnoteReferences) {
             // Footnotes go before the other passes would see them, but never inside code.
             if (o.normalizeNewlines)
                 text = TextCleaner::normalizeLineEndings(text);

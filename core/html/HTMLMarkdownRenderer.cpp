@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "core/markdown/MarkdownText.h"
+#include "core/richtext/TextFont.h"
 #include "core/text/Regex.h"
 #include "core/links/URLCleaner.h"
 #include "core/text/Unicode.h"
@@ -128,13 +129,7 @@ bool styleIsMonospace(std::string_view style) {
             break;
         families.remove_prefix(comma + 1);
     }
-    if (first.empty())
-        return false;
-    for (std::string_view mono : {"monospace", "courier", "menlo", "monaco", "consolas", "sfmono",
-                                  "jetbrains", "firacode", "sourcecodepro"})
-        if (contains(first, mono))
-            return true;
-    return false;
+    return TextFont::isMonospaceFamilyName(first);
 }
 
 // A decimal integer with an optional sign and nothing else; nothing on
@@ -244,22 +239,24 @@ std::string replaced(std::string_view text, char from, std::string_view to) {
     return out;
 }
 
-// Table rows (tr children of the table and of its row groups, in order) and
-// the shape that decides between a pipe table and plain blocks, found before
-// any cell is rendered.
+// The table laid out before any cell is rendered: rows (tr children of the
+// table and of its row groups, in order) as slots, one per column, holding
+// the cell that starts there or nothing where a span covers the slot; and the
+// shape that decides between a pipe table and plain blocks.
 struct TableShape {
-    std::vector<HTMLNode> rows;
+    std::vector<std::vector<HTMLNode>> rows;
     size_t columns = 0;
     bool nested = false;
+    HTMLNode caption;
 };
 
 bool isCell(HTMLNode node) {
     return node.is("td") || node.is("th");
 }
 
-// Empty cells after a cell that spans columns, at most 49.
-size_t extraCells(HTMLNode cell) {
-    auto span = decimalInteger(cell.attributeOrEmpty("colspan"));
+// Cells, or rows, a span adds after its own, at most 49.
+size_t extraSpan(HTMLNode cell, std::string_view attribute) {
+    auto span = decimalInteger(cell.attributeOrEmpty(attribute));
     if (!span || *span < 2)
         return 0;
     return static_cast<size_t>(std::min<int64_t>(*span, 50) - 1);
@@ -267,6 +264,7 @@ size_t extraCells(HTMLNode cell) {
 
 TableShape tableShape(HTMLNode table) {
     TableShape shape;
+    std::vector<HTMLNode> rows;
     std::vector<HTMLNode> levels{table.firstChild()};
     while (!levels.empty()) {
         HTMLNode child = levels.back();
@@ -276,20 +274,44 @@ TableShape tableShape(HTMLNode table) {
         }
         levels.back() = child.nextSibling();
         if (child.is("tr"))
-            shape.rows.push_back(child);
+            rows.push_back(child);
         else if (child.is("thead") || child.is("tbody") || child.is("tfoot"))
             levels.push_back(child.firstChild());
+        else if (!shape.caption && levels.size() == 1 && child.is("caption"))
+            shape.caption = child;
     }
-    for (HTMLNode row : shape.rows) {
-        size_t width = 0;
+    // Rows each column is still covered for by a row span from above.
+    std::vector<size_t> covered;
+    for (HTMLNode row : rows) {
+        std::vector<HTMLNode>& slots = shape.rows.emplace_back();
+        auto skipCovered = [&] {
+            while (slots.size() < covered.size() && covered[slots.size()] > 0) {
+                --covered[slots.size()];
+                slots.emplace_back();
+            }
+        };
         for (HTMLNode cell = row.firstChildElement(); cell; cell = cell.nextSiblingElement()) {
             if (!isCell(cell))
                 continue;
             if (!shape.nested && firstDescendant(cell, "table"))
                 shape.nested = true;
-            width += 1 + extraCells(cell);
+            skipCovered();
+            size_t column = slots.size();
+            size_t width = 1 + extraSpan(cell, "colspan");
+            size_t down = extraSpan(cell, "rowspan");
+            slots.push_back(cell);
+            slots.resize(column + width);
+            if (covered.size() < column + width)
+                covered.resize(column + width, 0);
+            for (size_t c = column; c < column + width; ++c) covered[c] = down;
         }
-        shape.columns = std::max(shape.columns, width);
+        // Spans from above that reach past this row's own cells.
+        while (slots.size() < covered.size()) {
+            if (covered[slots.size()] > 0)
+                --covered[slots.size()];
+            slots.emplace_back();
+        }
+        shape.columns = std::max(shape.columns, slots.size());
     }
     return shape;
 }
@@ -351,7 +373,9 @@ bool HTMLMarkdownRenderer::shouldSkip(HTMLNode element, std::string_view name) c
         return true;
     if (element.attribute("aria-hidden") == "true" && hasOnlyBlankText(element))
         return true;
-    return contains(styleOf(element), "display:none");
+    const std::string& style = styleOf(element);
+    // Word writes each list marker as text in a span it marks to be ignored.
+    return contains(style, "display:none") || contains(style, "mso-list:ignore");
 }
 
 bool HTMLMarkdownRenderer::isBold(HTMLNode element, std::string_view name) {
@@ -426,10 +450,8 @@ std::string HTMLMarkdownRenderer::prepareText(std::string_view text) const {
     }
     if ((cleaning_.removeTrackingParameters || cleaning_.unwrapRedirectLinks) && contains(out, "http"))
         out = URLCleaner::cleanURLs(out, cleaning_.removeTrackingParameters, cleaning_.unwrapRedirectLinks);
-    if (out.find_first_of("*_`") != std::string::npos) {
-        out = MarkdownText::emphasisStartRegex().replaceAll(out, "$1\\\\$2");
-        out = replaced(out, '`', "\\`");
-    }
+    if (out.find_first_of("*_`") != std::string::npos)
+        out = MarkdownText::escapeText(out);
     return out;
 }
 
@@ -439,13 +461,187 @@ std::string HTMLMarkdownRenderer::textWithLineBreaks(HTMLNode node) {
     if (node.is("br"))
         return "\n";
     std::string out;
-    for (HTMLNode n = node.firstChild(); n; n = n.nextInDocumentOrder(node)) {
-        if (n.isText())
-            out += n.text();
-        else if (n.is("br"))
+    auto endLine = [&] {
+        if (!out.empty() && out.back() != '\n')
             out += '\n';
+    };
+    struct Level {
+        HTMLNode next;
+        bool block;
+    };
+    std::vector<Level> levels{{node.firstChild(), false}};
+    while (!levels.empty()) {
+        HTMLNode n = levels.back().next;
+        if (!n) {
+            if (levels.back().block)
+                endLine();
+            levels.pop_back();
+            continue;
+        }
+        levels.back().next = n.nextSibling();
+        if (n.isText()) {
+            out += n.text();
+            continue;
+        }
+        if (!n.isElement())
+            continue;
+        std::string_view name = n.name();
+        if (name == "br") {
+            out += '\n';
+            continue;
+        }
+        if (name == "script" || name == "style" || name == "button" || n.attribute("hidden") ||
+            contains(styleText(n), "display:none"))
+            continue;
+        // Editors and highlighters put each line of code in its own block.
+        bool block = elementFlags(n, name) & blockFlag;
+        if (block)
+            endLine();
+        levels.push_back({n.firstChild(), block});
     }
     return out;
+}
+
+namespace {
+
+bool isCodeElementName(std::string_view name) {
+    return name == "code" || name == "kbd" || name == "samp" || name == "tt";
+}
+
+// The level of a Word list paragraph (its style names "mso-list:l0 level2
+// lfo1"), 0 for any other element.
+int wordListLevel(std::string_view style) {
+    size_t at = style.find("mso-list:");
+    if (at == std::string_view::npos)
+        return 0;
+    std::string_view value = style.substr(at + 9);
+    value = value.substr(0, value.find(';'));
+    size_t level = value.find("level");
+    if (level == std::string_view::npos)
+        return 0;
+    int n = 0;
+    for (size_t i = level + 5; i < value.size() && value[i] >= '0' && value[i] <= '9' && n < 100; ++i)
+        n = n * 10 + (value[i] - '0');
+    return std::clamp(n, 0, 9);
+}
+
+// The marker text Word wrote for a list paragraph: the text of its first
+// element styled mso-list:Ignore, without spaces.
+std::string wordListMarker(HTMLNode paragraph) {
+    for (HTMLNode n = paragraph.firstChild(); n; n = n.nextInDocumentOrder(paragraph)) {
+        if (!n.isElement() || !contains(styleText(n), "mso-list:ignore"))
+            continue;
+        std::string value = n.stringValue();
+        std::string marker;
+        size_t i = 0;
+        while (i < value.size()) {
+            size_t from = i;
+            char32_t c = unicode::nextCodePoint(value, i);
+            if (!unicode::isWhiteSpaceOrNewline(c))
+                marker.append(value, from, i - from);
+        }
+        return marker;
+    }
+    return {};
+}
+
+}  // namespace
+
+bool HTMLMarkdownRenderer::isMonospaceParagraph(HTMLNode element, std::string_view name) const {
+    if ((name != "p" && name != "div") || isBlockContainer(element))
+        return false;
+    // Elements still to visit, with whether a monospace ancestor covers them.
+    std::vector<std::pair<HTMLNode, bool>> pending{
+        {element, isCodeElementName(name) || styleIsMonospace(styleText(element))}};
+    bool sawText = false;
+    while (!pending.empty()) {
+        auto [node, mono] = pending.back();
+        pending.pop_back();
+        // Children in reverse so that they are visited in document order.
+        for (size_t i = node.childCount(); i-- > 0;) {
+            HTMLNode child = node.child(i);
+            if (child.isText()) {
+                if (unicode::isBlank(child.text()))
+                    continue;
+                if (!mono)
+                    return false;
+                sawText = true;
+            } else if (child.isElement()) {
+                std::string_view childName = child.name();
+                if (childName == "img" || childName == "input")
+                    return false;
+                if (shouldSkip(child, childName))
+                    continue;
+                pending.emplace_back(child, mono || isCodeElementName(childName) ||
+                                                styleIsMonospace(styleText(child)));
+            }
+        }
+    }
+    return sawText;
+}
+
+std::string HTMLMarkdownRenderer::codeLineText(HTMLNode paragraph) const {
+    std::string out;
+    for (HTMLNode n = paragraph.firstChild(); n;) {
+        if (n.isElement() && shouldSkip(n, n.name())) {
+            n = n.nextSkippingChildren(paragraph);
+            continue;
+        }
+        if (n.is("br")) {
+            out += '\n';
+        } else if (n.isText()) {
+            // Spaces are kept, they indent code; a line break in the source
+            // is only a space, as in any HTML text.
+            std::string_view text = n.text();
+            for (size_t i = 0; i < text.size(); ++i) {
+                char c = text[i];
+                if (c == '\n' || c == '\r' || c == '\f') {
+                    size_t end = text.find_first_not_of(" \t\r\n\f", i);
+                    if (end == std::string_view::npos)
+                        end = text.size();
+                    size_t start = i;
+                    while (start > 0 && (text[start - 1] == ' ' || text[start - 1] == '\t')) --start;
+                    out.resize(out.size() - (i - start));
+                    out += ' ';
+                    i = end - 1;
+                } else {
+                    out += c;
+                }
+            }
+        }
+        n = n.nextInDocumentOrder(paragraph);
+    }
+    return out;
+}
+
+std::optional<std::string> HTMLMarkdownRenderer::codeParagraphs(HTMLNode first, std::string_view name,
+                                                                HTMLNode& last) const {
+    if (!isMonospaceParagraph(first, name))
+        return std::nullopt;
+    std::string code = codeLineText(first);
+    last = first;
+    size_t paragraphs = 1;
+    for (HTMLNode n = first.nextSibling(); n; n = n.nextSibling()) {
+        if (n.isText() && unicode::isBlank(n.text()))
+            continue;
+        if (!n.isElement()) {
+            if (n.isText())
+                break;
+            continue;  // comments
+        }
+        std::string_view next = n.name();
+        if (shouldSkip(n, next))
+            continue;
+        if (!isMonospaceParagraph(n, next))
+            break;
+        code += '\n';
+        code += codeLineText(n);
+        last = n;
+        ++paragraphs;
+    }
+    if (paragraphs == 1 && code.find('\n') == std::string::npos)
+        return std::nullopt;
+    return MarkdownText::codeBlock(code);
 }
 
 std::string HTMLMarkdownRenderer::codeBlock(HTMLNode pre) {
@@ -499,18 +695,25 @@ StacklessTask<HTMLMarkdownRenderer::Blocks> HTMLMarkdownRenderer::walkBlocks(HTM
                                                                              Context context) {
     Blocks blocks;
     std::string buffer;
+    MarkdownText::JoinState joining;
     auto flush = [&] {
         std::string text = MarkdownText::tidyInline(buffer);
         buffer.clear();
+        joining = {};
         if (text.empty())
             return;
+        if (!context.cell)
+            text = MarkdownText::escapeBlockStart(text);
         for (auto w = context.wrappers.rbegin(); w != context.wrappers.rend(); ++w)
             text = MarkdownText::wrap(text, *w);
         blocks.push_back(std::move(text));
     };
-    for (HTMLNode child : element.children()) {
+    // Where the last ordered list ended in `blocks`, to keep a following
+    // list that restarts its numbering from running on as one list.
+    size_t orderedListEnd = SIZE_MAX;
+    for (HTMLNode child = element.firstChild(); child; child = child.nextSibling()) {
         if (child.isText()) {
-            buffer += prepareText(child.text());
+            MarkdownText::appendJoined(buffer, prepareText(child.text()), {}, joining);
             continue;
         }
         if (!child.isElement())
@@ -520,18 +723,83 @@ StacklessTask<HTMLMarkdownRenderer::Blocks> HTMLMarkdownRenderer::walkBlocks(HTM
             continue;
         if (elementFlags(child, name) & blockFlag) {
             flush();
+            HTMLNode last;
+            if (auto code = codeParagraphs(child, name, last)) {
+                blocks.push_back(std::move(*code));
+                child = last;
+                continue;
+            }
+            if (name == "p" && wordListLevel(styleOf(child)) > 0) {
+                std::string list = co_await wordList(child, last, context);
+                if (!list.empty())
+                    blocks.push_back(std::move(list));
+                child = last;
+                continue;
+            }
+            if (name == "ol" && orderedListEnd == blocks.size() && !blocks.empty() &&
+                decimalInteger(child.attributeOrEmpty("start")).value_or(1) != lastListNext_)
+                blocks.push_back("<!-- -->");
             append(blocks, co_await renderBlockElement(child, name, context));
+            if (name == "ol")
+                orderedListEnd = blocks.size();
         } else if (isBlockContainer(child)) {
             flush();
             append(blocks, co_await walkBlocks(child, paragraphContext(child, name, context)));
-        } else if (!child.firstChildElement()) {
-            buffer += renderLeafInline(child, name, context);
         } else {
-            buffer += co_await renderInline(child, name, context);
+            // (Not a conditional expression: g++ 12 mishandles co_await in one.)
+            std::string piece;
+            if (!child.firstChildElement())
+                piece = renderLeafInline(child, name, context);
+            else
+                piece = co_await renderInline(child, name, context);
+            MarkdownText::appendJoined(buffer, piece, lastMarkers_, joining);
         }
     }
     flush();
     co_return blocks;
+}
+
+StacklessTask<std::string> HTMLMarkdownRenderer::wordList(HTMLNode first, HTMLNode& last, Context context) {
+    std::vector<std::string> items;
+    std::vector<int64_t> counters;  // per level, the number of the last item
+    for (HTMLNode n = first; n; n = n.nextSibling()) {
+        if (!n.isElement()) {
+            if (n.isText() && !unicode::isBlank(n.text()))
+                break;
+            continue;
+        }
+        int level = n.is("p") ? wordListLevel(styleOf(n)) : 0;
+        if (level == 0)
+            break;
+        last = n;
+        // A level never starts deeper than one below the item before it.
+        size_t depth = std::min(static_cast<size_t>(level), counters.size() + 1);
+        counters.resize(depth, 0);
+        std::string wordMarker = wordListMarker(n);
+        bool ordered = !wordMarker.empty() && (wordMarker.back() == '.' || wordMarker.back() == ')') &&
+                       wordMarker.size() <= 6 &&
+                       std::all_of(wordMarker.begin(), wordMarker.end() - 1,
+                                   [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+        std::string marker;
+        if (ordered) {
+            auto written = decimalInteger(std::string_view(wordMarker).substr(0, wordMarker.size() - 1));
+            int64_t number = written && *written >= 0 ? *written : counters[depth - 1] + 1;
+            counters[depth - 1] = number;
+            marker = std::to_string(number) + ".";
+        } else {
+            marker = std::string(bulletMarker());
+        }
+        std::string_view name = n.name();
+        Blocks bodyBlocks = co_await walkBlocks(n, paragraphContext(n, name, context));
+        std::string body = join(bodyBlocks, "\n");
+        std::string indent((depth - 1) * 4, ' ');
+        if (body.empty())
+            items.push_back(indent + marker);
+        else
+            items.push_back(indent + marker + " " +
+                            MarkdownText::indentContinuation(body, indent.size() + marker.size() + 1));
+    }
+    co_return join(items, "\n");
 }
 
 StacklessTask<HTMLMarkdownRenderer::Blocks> HTMLMarkdownRenderer::renderBlockElement(HTMLNode element,
@@ -607,7 +875,7 @@ HTMLMarkdownRenderer::InlinePlan HTMLMarkdownRenderer::planInline(HTMLNode eleme
         plan.result = std::string();
     } else if (name == "a") {
         plan.link = true;
-    } else if (name == "code" || name == "kbd" || name == "samp" || name == "tt") {
+    } else if (isCodeElementName(name)) {
         plan.result = MarkdownText::codeSpan(element.stringValue());
     } else if (name == "sup" && isFootnote(element)) {
         plan.result = std::string();
@@ -615,6 +883,8 @@ HTMLMarkdownRenderer::InlinePlan HTMLMarkdownRenderer::planInline(HTMLNode eleme
         const std::string& style = styleOf(element);
         if (styleIsMonospace(style)) {
             plan.result = MarkdownText::codeSpan(element.stringValue());
+        } else if (auto form = scriptForm(element, name, style)) {
+            plan.result = std::move(form);
         } else {
             plan.strong = !context.bold && styleIsBold(style, name);
             plan.emphasis = !context.italic && styleIsItalic(style, name);
@@ -627,8 +897,19 @@ HTMLMarkdownRenderer::InlinePlan HTMLMarkdownRenderer::planInline(HTMLNode eleme
     return plan;
 }
 
+std::optional<std::string> HTMLMarkdownRenderer::scriptForm(HTMLNode element, std::string_view name,
+                                                            std::string_view style) const {
+    bool super = name == "sup" || contains(style, "vertical-align:super");
+    bool sub = !super && (name == "sub" || contains(style, "vertical-align:sub"));
+    if (!super && !sub)
+        return std::nullopt;
+    std::string text = element.stringValue();
+    return super ? unicode::superscriptForm(text) : unicode::subscriptForm(text);
+}
+
 std::string HTMLMarkdownRenderer::finishInline(const InlinePlan& plan, HTMLNode element,
-                                               std::string_view name, std::string text) const {
+                                               std::string_view name, std::string text) {
+    lastMarkers_ = {};
     if (plan.link) {
         if (auto href = element.attribute("href"))
             return MarkdownText::link(text, *href, cleaning_);
@@ -643,14 +924,22 @@ std::string HTMLMarkdownRenderer::finishInline(const InlinePlan& plan, HTMLNode 
         text = MarkdownText::wrap(text, emphasisMarker());
     if (plan.strong)
         text = MarkdownText::wrap(text, strongMarker());
+    if (plan.strong)
+        lastMarkers_.add(strongMarker());
+    if (plan.emphasis)
+        lastMarkers_.add(emphasisMarker());
+    if (plan.strike)
+        lastMarkers_.add("~~");
     return text;
 }
 
 std::string HTMLMarkdownRenderer::renderLeafInline(HTMLNode element, std::string_view name,
-                                                   const Context& context) const {
+                                                   const Context& context) {
     InlinePlan plan = planInline(element, name, context);
-    if (plan.result)
+    if (plan.result) {
+        lastMarkers_ = {};
         return std::move(*plan.result);
+    }
     std::string text;
     for (HTMLNode child : element.children())
         if (child.isText())
@@ -663,25 +952,31 @@ StacklessTask<std::string> HTMLMarkdownRenderer::renderInline(HTMLNode element, 
     if (!element.firstChildElement())
         co_return renderLeafInline(element, name, context);
     InlinePlan plan = planInline(element, name, context);
-    if (plan.result)
+    if (plan.result) {
+        lastMarkers_ = {};
         co_return std::move(*plan.result);
+    }
     std::string text = co_await inlineChildren(element, plan.inner);
     co_return finishInline(plan, element, name, std::move(text));
 }
 
 StacklessTask<std::string> HTMLMarkdownRenderer::inlineChildren(HTMLNode element, Context context) {
     std::string out;
+    MarkdownText::JoinState joining;
     for (HTMLNode child : element.children()) {
         if (child.isText()) {
-            out += prepareText(child.text());
+            MarkdownText::appendJoined(out, prepareText(child.text()), {}, joining);
         } else if (child.isElement()) {
             std::string_view name = child.name();
             if (shouldSkip(child, name))
                 continue;
+            // (Not a conditional expression: g++ 12 mishandles co_await in one.)
+            std::string piece;
             if (!child.firstChildElement())
-                out += renderLeafInline(child, name, context);
+                piece = renderLeafInline(child, name, context);
             else
-                out += co_await renderInline(child, name, context);
+                piece = co_await renderInline(child, name, context);
+            MarkdownText::appendJoined(out, piece, lastMarkers_, joining);
         }
     }
     co_return out;
@@ -717,6 +1012,7 @@ StacklessTask<HTMLMarkdownRenderer::Blocks> HTMLMarkdownRenderer::list(HTMLNode 
             append(items, co_await renderBlockElement(child, name, context));
         }
     }
+    lastListNext_ = number;
     if (items.empty())
         co_return Blocks{};
     co_return Blocks{join(items, "\n")};
@@ -727,6 +1023,9 @@ StacklessTask<std::string> HTMLMarkdownRenderer::listItem(HTMLNode element, std:
     std::string prefix = marker + " ";
     if (HTMLNode checkbox = firstCheckbox(element))
         prefix += checkbox.attribute("checked") ? "[x] " : "[ ] ";
+    else if (unicode::lowercased(element.attributeOrEmpty("role")) == "checkbox")
+        // Checklist items of online word processors.
+        prefix += unicode::lowercased(element.attributeOrEmpty("aria-checked")) == "true" ? "[x] " : "[ ] ";
     Blocks bodyBlocks = co_await walkBlocks(element, context);
     std::string body = join(bodyBlocks, "\n");
     if (body.empty())
@@ -742,21 +1041,30 @@ StacklessTask<HTMLMarkdownRenderer::Blocks> HTMLMarkdownRenderer::table(HTMLNode
     if (!options_.convertTables || shape.nested || shape.columns <= 1)
         co_return co_await walkBlocks(element, context);
 
-    const std::vector<HTMLNode>& rows = shape.rows;
     const size_t columns = shape.columns;
+    Blocks out;
+    // The caption ("Table 6-1. ...") as a paragraph before the table.
+    if (shape.caption) {
+        Blocks captionBlocks = co_await walkBlocks(shape.caption, context);
+        std::string caption = join(captionBlocks, " ");
+        std::replace(caption.begin(), caption.end(), '\n', ' ');
+        if (!caption.empty())
+            out.push_back(std::move(caption));
+    }
+    Context cellContext = context;
+    cellContext.cell = true;
     std::vector<std::string> lines;
-    for (size_t r = 0; r < rows.size(); ++r) {
-        std::vector<std::string> cells;
-        for (HTMLNode cell = rows[r].firstChildElement(); cell; cell = cell.nextSiblingElement()) {
-            if (!isCell(cell))
+    for (size_t r = 0; r < shape.rows.size(); ++r) {
+        std::vector<std::string> cells(columns);
+        const std::vector<HTMLNode>& slots = shape.rows[r];
+        for (size_t c = 0; c < slots.size() && c < columns; ++c) {
+            if (!slots[c])
                 continue;
-            Blocks cellBlocks = co_await walkBlocks(cell, context);
+            Blocks cellBlocks = co_await walkBlocks(slots[c], cellContext);
             std::string text = join(cellBlocks, " ");
             std::replace(text.begin(), text.end(), '\n', ' ');
-            cells.push_back(replaced(text, '|', "\\|"));
-            cells.resize(cells.size() + extraCells(cell));
+            cells[c] = replaced(text, '|', "\\|");
         }
-        cells.resize(columns);
         lines.push_back("| " + join(cells, " | ") + " |");
         if (r == 0) {
             std::string separator = "|";
@@ -764,7 +1072,8 @@ StacklessTask<HTMLMarkdownRenderer::Blocks> HTMLMarkdownRenderer::table(HTMLNode
             lines.push_back(std::move(separator));
         }
     }
-    co_return Blocks{join(lines, "\n")};
+    out.push_back(join(lines, "\n"));
+    co_return out;
 }
 
 }  // namespace dz

@@ -6,12 +6,14 @@
 // The walk is recursive in form but runs as StacklessTask coroutines, so a
 // deeply nested document costs heap, never C++ stack.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
 
+#include "core/markdown/MarkdownText.h"
 #include "core/options/CleaningOptions.h"
 #include "core/html/HTMLNode.h"
 #include "core/options/MarkdownOptions.h"
@@ -30,6 +32,8 @@ class HTMLMarkdownRenderer {
         // Markers every paragraph inside the current block is wrapped in,
         // outermost first (a bold element around paragraphs, for example).
         std::vector<std::string_view> wrappers;
+        // Inside a table cell, where a line start cannot read as structure.
+        bool cell = false;
     };
 
     HTMLMarkdownRenderer(const MarkdownOptions& options, const CleaningOptions& cleaning);
@@ -64,8 +68,15 @@ class HTMLMarkdownRenderer {
     // A fenced block for a pre element, with a language found in the class
     // of the element, its children or its parent.
     static std::string codeBlock(HTMLNode pre);
-    // Text as written, with br elements as line breaks.
+    // Text as written, with br elements and the ends of block elements as
+    // line breaks; scripts, styles, buttons and hidden elements left out.
     static std::string textWithLineBreaks(HTMLNode node);
+    // A paragraph (p or div without blocks inside) whose visible text is all
+    // in a monospace font or code element.
+    bool isMonospaceParagraph(HTMLNode element, std::string_view name) const;
+    // The text of such a paragraph as a code line: spaces kept, br elements
+    // as line breaks.
+    std::string codeLineText(HTMLNode paragraph) const;
     std::string image(HTMLNode element) const;
 
   private:
@@ -87,8 +98,16 @@ class HTMLMarkdownRenderer {
     };
     InlinePlan planInline(HTMLNode element, std::string_view name, const Context& context) const;
     std::string finishInline(const InlinePlan& plan, HTMLNode element, std::string_view name,
-                             std::string text) const;
-    std::string renderLeafInline(HTMLNode element, std::string_view name, const Context& context) const;
+                             std::string text);
+    std::string renderLeafInline(HTMLNode element, std::string_view name, const Context& context);
+    std::optional<std::string> scriptForm(HTMLNode element, std::string_view name,
+                                          std::string_view style) const;
+    // Consecutive monospace paragraphs from `first` on, as one code block
+    // text, and the last of them; nothing when they make a single line.
+    std::optional<std::string> codeParagraphs(HTMLNode first, std::string_view name, HTMLNode& last) const;
+    // Word's list paragraphs (mso-list styles) from `first` on as one list
+    // block, and the last of them.
+    StacklessTask<std::string> wordList(HTMLNode first, HTMLNode& last, Context context);
 
     std::string_view strongMarker() const;
     std::string_view emphasisMarker() const;
@@ -99,6 +118,12 @@ class HTMLMarkdownRenderer {
     const std::string& styleOf(HTMLNode element) const;
     mutable HTMLNode styleElement_;
     mutable std::string style_;
+
+    // The emphasis markers of the inline element rendered last, for joining
+    // it with a neighbour in the same markers.
+    MarkdownText::Markers lastMarkers_;
+    // The number after the last item of the ordered list rendered last.
+    int64_t lastListNext_ = 1;
 
     MarkdownOptions options_;
     CleaningOptions cleaning_;

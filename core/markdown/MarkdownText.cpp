@@ -1,5 +1,8 @@
 #include "core/markdown/MarkdownText.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "core/links/URLCleaner.h"
 #include "core/links/URLQueryItem.h"
 #include "core/text/Unicode.h"
@@ -59,6 +62,163 @@ std::string MarkdownText::escapeDestination(std::string_view address) {
             out += c;
     }
     return out;
+}
+
+namespace {
+
+// What may stand next to a delimiter run, as a set: CommonMark decides by
+// white space, punctuation and everything else. Beyond the text anything may
+// stand; for characters outside ASCII both punctuation and other are assumed,
+// so that the answer holds whichever Unicode tables the reader uses.
+enum : uint8_t { spaceSide = 1, punctSide = 2, otherSide = 4, anySide = 7 };
+
+uint8_t sideOf(std::string_view text, size_t start, size_t end) {
+    if (start >= end)
+        return anySide;
+    size_t i = start;
+    char32_t c = unicode::nextCodePoint(text.substr(0, end), i);
+    if (unicode::isWhiteSpaceOrNewline(c))
+        return spaceSide;
+    if (c < 0x80)
+        return std::isalnum(static_cast<int>(c)) ? otherSide : punctSide;
+    return punctSide | otherSide;
+}
+
+// The start of the code point that ends at `end`.
+size_t previousCodePointStart(std::string_view text, size_t end) {
+    size_t i = end - 1;
+    while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) --i;
+    return i;
+}
+
+bool couldDelimit(char marker, uint8_t before, uint8_t after) {
+    for (uint8_t p = 1; p <= 4; p <<= 1) {
+        if (!(before & p))
+            continue;
+        for (uint8_t n = 1; n <= 4; n <<= 1) {
+            if (!(after & n))
+                continue;
+            bool left = n != spaceSide && (n != punctSide || p == spaceSide || p == punctSide);
+            bool right = p != spaceSide && (p != punctSide || n == spaceSide || n == punctSide);
+            bool opens = marker == '*' ? left : left && (!right || p == punctSide);
+            bool closes = marker == '*' ? right : right && (!left || n == punctSide);
+            if (opens || closes)
+                return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string MarkdownText::escapeText(std::string_view text) {
+    if (text.find_first_of("*_`") == std::string_view::npos)
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 8);
+    size_t i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '`') {
+            out += "\\`";
+            ++i;
+            continue;
+        }
+        if (c != '*' && c != '_') {
+            out += c;
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < text.size() && text[end] == c) ++end;
+        uint8_t before = i == 0 ? uint8_t(anySide) : sideOf(text, previousCodePointStart(text, i), i);
+        uint8_t after = sideOf(text, end, text.size());
+        bool escape = couldDelimit(c, before, after);
+        for (; i < end; ++i) {
+            if (escape)
+                out += '\\';
+            out += c;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Where a backslash keeps the line from reading as a heading, a list item or
+// a quote; npos when the line reads as text anyway.
+size_t structureMarkerAt(std::string_view line) {
+    auto endsMarker = [&](size_t at) { return at >= line.size() || line[at] == ' ' || line[at] == '\t'; };
+    if (line.empty())
+        return std::string_view::npos;
+    char first = line[0];
+    if (first == '#') {
+        size_t hashes = std::min(line.find_first_not_of('#'), line.size());
+        return hashes <= 6 && endsMarker(hashes) ? 0 : std::string_view::npos;
+    }
+    if (first >= '0' && first <= '9') {
+        size_t digits = line.find_first_not_of("0123456789");
+        if (digits != std::string_view::npos && digits <= 9 && (line[digits] == '.' || line[digits] == ')') &&
+            endsMarker(digits + 1))
+            return digits;
+        return std::string_view::npos;
+    }
+    if (first == '-' || first == '+' || first == '*')
+        return line.size() > 1 && (line[1] == ' ' || line[1] == '\t') ? 0 : std::string_view::npos;
+    return first == '>' ? 0 : std::string_view::npos;
+}
+
+}  // namespace
+
+std::string MarkdownText::escapeBlockStart(std::string_view text) {
+    std::string out;
+    size_t copied = 0;  // text before this is in `out`
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = std::min(text.find('\n', start), text.size());
+        size_t at = structureMarkerAt(text.substr(start, end - start));
+        if (at != std::string_view::npos) {
+            out.append(text.substr(copied, start + at - copied)).append("\\");
+            copied = start + at;
+        }
+        start = end + 1;
+    }
+    out.append(text.substr(copied));
+    return out;
+}
+
+void MarkdownText::appendJoined(std::string& out, std::string_view piece, const Markers& markers,
+                                JoinState& state) {
+    if (piece.empty())
+        return;
+    size_t skip = 0;
+    if (state.end == out.size() && state.markers.count && markers.count) {
+        size_t shared = 0;
+        size_t width = 0;
+        while (shared < state.markers.count && shared < markers.count &&
+               state.markers.list[shared] == markers.list[shared]) {
+            width += markers.list[shared].size();
+            ++shared;
+        }
+        std::string outer;
+        for (size_t k = 0; k < shared; ++k) outer += markers.list[k];
+        std::string closing;
+        for (size_t k = shared; k-- > 0;) closing += markers.list[k];
+        if (shared && piece.size() > width && piece.substr(0, width) == outer && out.size() >= width &&
+            std::string_view(out).substr(out.size() - width) == closing) {
+            out.resize(out.size() - width);
+            skip = width;
+        }
+    }
+    out.append(piece.substr(skip));
+    std::string closing;
+    for (size_t k = markers.count; k-- > 0;) closing += markers.list[k];
+    if (markers.count && piece.size() >= closing.size() &&
+        piece.substr(piece.size() - closing.size()) == closing) {
+        state.end = out.size();
+        state.markers = markers;
+    } else {
+        state.end = SIZE_MAX;
+    }
 }
 
 const Regex& MarkdownText::emphasisStartRegex() {
@@ -122,9 +282,27 @@ std::string MarkdownText::codeSpan(std::string_view text) {
         return {};
     size_t end = folded.find_last_not_of(" \t");
     std::string code = folded.substr(start, end - start + 1);
-    if (code.find('`') != std::string::npos)
+    size_t longest = 0;
+    for (size_t i = 0; i < code.size();) {
+        if (code[i] != '`') {
+            ++i;
+            continue;
+        }
+        size_t run = code.find_first_not_of('`', i);
+        if (run == std::string::npos)
+            run = code.size();
+        longest = std::max(longest, run - i);
+        i = run;
+    }
+    if (longest == 0)
+        return "`" + code + "`";
+    if (longest == 1)
         return "`` " + code + " ``";
-    return "`" + code + "`";
+    // A fence longer than any run inside; a space keeps a backtick at either
+    // end from joining the fence.
+    std::string fence(longest + 1, '`');
+    bool pad = code.front() == '`' || code.back() == '`';
+    return fence + (pad ? " " : "") + code + (pad ? " " : "") + fence;
 }
 
 std::string MarkdownText::codeBlock(std::string_view text, std::optional<std::string_view> language) {

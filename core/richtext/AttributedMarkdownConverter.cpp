@@ -80,15 +80,6 @@ size_t trimLineBreaks(std::string_view s, size_t start, size_t end) {
     return end;
 }
 
-// Escapes text the way text nodes are escaped for Markdown.
-std::string escapeText(std::string text) {
-    if (text.find_first_of("*_`") == std::string::npos)
-        return text;
-    std::string escaped = MarkdownText::emphasisStartRegex().replaceAll(text, "$1\\\\$2");
-    replaceAll(escaped, "`", "\\`");
-    return escaped;
-}
-
 struct InlineRun {
     std::string text;
     bool bold = false;
@@ -272,6 +263,7 @@ std::string AttributedMarkdownConverter::inlineMarkdown(const AttributedText& te
     }
     bool underscores = options.emphasis == MarkdownEmphasis::underscores;
     std::string out;
+    MarkdownText::JoinState joining;
     for (const InlineRun& run : runs) {
         std::string rendered;
         if (run.mono) {
@@ -282,7 +274,7 @@ std::string AttributedMarkdownConverter::inlineMarkdown(const AttributedText& te
                 plain.find("http") != std::string::npos)
                 plain = URLCleaner::cleanURLs(plain, cleaning.removeTrackingParameters,
                                               cleaning.unwrapRedirectLinks);
-            rendered = escapeText(std::move(plain));
+            rendered = MarkdownText::escapeText(plain);
         }
         if (run.strike)
             rendered = MarkdownText::wrap(rendered, "~~");
@@ -290,9 +282,18 @@ std::string AttributedMarkdownConverter::inlineMarkdown(const AttributedText& te
             rendered = MarkdownText::wrap(rendered, underscores ? "_" : "*");
         if (run.bold)
             rendered = MarkdownText::wrap(rendered, underscores ? "__" : "**");
-        if (run.link)
+        MarkdownText::Markers markers;
+        if (run.link) {
             rendered = MarkdownText::link(rendered, *run.link, cleaning);
-        out += rendered;
+        } else {
+            if (run.bold)
+                markers.add(underscores ? "__" : "**");
+            if (run.italic)
+                markers.add(underscores ? "_" : "*");
+            if (run.strike)
+                markers.add("~~");
+        }
+        MarkdownText::appendJoined(out, rendered, markers, joining);
     }
     return MarkdownText::tidyInline(out);
 }
@@ -358,7 +359,7 @@ void AttributedMarkdownConverter::Conversion::paragraph(size_t start, size_t end
             marker = std::string(markdownbullet::rawValue(converter.options.bullet));
         std::string line;
         for (size_t i = 1; i < depth; ++i) line += "    ";
-        line += marker + " " + converter.inlineMarkdown(text, start, end, false);
+        line += marker + " " + MarkdownText::escapeBlockStart(converter.inlineMarkdown(text, start, end, false));
         listItems.push_back(std::move(line));
         return;
     }
@@ -389,7 +390,7 @@ void AttributedMarkdownConverter::Conversion::paragraph(size_t start, size_t end
         replaceAll(inlineText, "\n", " ");
         blocks.push_back(std::string(static_cast<size_t>(level), '#') + " " + inlineText);
     } else {
-        blocks.push_back(std::move(inlineText));
+        blocks.push_back(MarkdownText::escapeBlockStart(inlineText));
     }
 }
 

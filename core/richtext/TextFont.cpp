@@ -9,33 +9,40 @@
 namespace dz {
 
 bool TextFont::isMonospaceFamilyName(std::string_view family) {
-    std::string name(unicode::trimWhitespace(family));
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    static const std::array<std::string_view, 34> names = {
-        "courier",        "consolas",        "menlo",
-        "monaco",         "lucida console",  "lucida sans typewriter",
-        "andale mono",    "source code pro", "fira code",
-        "inconsolata",    "sf mono",         "sfmono-regular",
-        "jetbrains mono", "cascadia code",   "hack",
-        "fixedsys",       "terminal",        "ocr a extended",
-        "cousine",        "anonymous pro",   "iosevka",
-        "letter gothic",  "prestige elite",  "lucida typewriter",
-        "pt mono",        "liberation mono", "dejavu sans mono",
-        "ubuntu mono",    "roboto mono",     "noto mono",
-        "freemono",       "nimbus mono",     "overpass mono",
-        "space mono"};
-    for (std::string_view known : names)
-        if (name.compare(0, known.size(), known) == 0)
+    // Lower-cased, without spaces and quotes: "'Roboto Mono'" is "robotomono".
+    std::string name;
+    name.reserve(family.size());
+    for (char c : family) {
+        if (c == ' ' || c == '\t' || c == '"' || c == '\'')
+            continue;
+        name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    if (name.empty())
+        return false;
+    static constexpr std::array<std::string_view, 18> within = {
+        "monospace",      "courier",     "menlo",    "monaco",         "consolas",     "sfmono",
+        "jetbrains",      "firacode",    "sourcecodepro", "lucidaconsole", "lucidasanstypewriter",
+        "lucidatypewriter", "andalemono", "iosevka",  "fixedsys",       "ocraextended", "prestigeelite", "lettergothic"};
+    for (std::string_view known : within)
+        if (name.find(known) != std::string::npos)
             return true;
-    // Any family that calls itself mono ("Noto Sans Mono CJK", "Go Mono").
+    // DejaVu Sans Mono, Liberation Mono, Noto Sans Mono, Roboto Mono, PT Mono...
+    if (name.ends_with("mono"))
+        return true;
+    static constexpr std::array<std::string_view, 6> exact = {"inconsolata",  "hack",        "cousine",
+                                                            "cascadiacode", "anonymouspro", "terminal"};
+    for (std::string_view known : exact)
+        if (name == known)
+            return true;
+    // A family that calls itself mono in a word of its own ("Noto Sans Mono
+    // CJK JP", "Go Mono Bold"); "Monotype Corsiva" is not one.
+    std::string lower = unicode::lowercased(unicode::trimWhitespace(family));
     size_t at = 0;
-    while ((at = name.find("mono", at)) != std::string::npos) {
-        bool startsWord = at == 0 || name[at - 1] == ' ' || name[at - 1] == '-';
+    while ((at = lower.find("mono", at)) != std::string::npos) {
+        bool startsWord = at == 0 || lower[at - 1] == ' ' || lower[at - 1] == '-';
         size_t end = at + 4;
-        while (end < name.size() && std::isalpha(static_cast<unsigned char>(name[end]))) ++end;
-        std::string_view word = std::string_view(name).substr(at, end - at);
+        while (end < lower.size() && std::isalpha(static_cast<unsigned char>(lower[end]))) ++end;
+        std::string_view word = std::string_view(lower).substr(at, end - at);
         if (startsWord && (word == "mono" || word == "monospace" || word == "monospaced"))
             return true;
         at = end;

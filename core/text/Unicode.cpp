@@ -258,4 +258,65 @@ size_t characterCount(std::string_view text) {
     return count;
 }
 
+namespace {
+
+std::optional<std::string> scriptForm(std::string_view text, bool super) {
+    static const char* const superDigits[] = {"\u2070", "\u00B9", "\u00B2", "\u00B3", "\u2074",
+                                              "\u2075", "\u2076", "\u2077", "\u2078", "\u2079"};
+    static const char* const subDigits[] = {"\u2080", "\u2081", "\u2082", "\u2083", "\u2084",
+                                            "\u2085", "\u2086", "\u2087", "\u2088", "\u2089"};
+    if (text.empty())
+        return std::nullopt;
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        char32_t c = nextCodePoint(text, i);
+        if (c >= '0' && c <= '9') {
+            out += (super ? superDigits : subDigits)[c - '0'];
+            continue;
+        }
+        switch (c) {
+            case '+':
+                out += super ? "\u207A" : "\u208A";
+                break;
+            case '-':
+            case 0x2212:
+                out += super ? "\u207B" : "\u208B";
+                break;
+            case '=':
+                out += super ? "\u207C" : "\u208C";
+                break;
+            case '(':
+                out += super ? "\u207D" : "\u208D";
+                break;
+            case ')':
+                out += super ? "\u207E" : "\u208E";
+                break;
+            case 'n':
+                if (!super)
+                    return std::nullopt;
+                out += "\u207F";
+                break;
+            case 'i':
+                if (!super)
+                    return std::nullopt;
+                out += "\u2071";
+                break;
+            default:
+                return std::nullopt;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> superscriptForm(std::string_view text) {
+    return scriptForm(text, true);
+}
+
+std::optional<std::string> subscriptForm(std::string_view text) {
+    return scriptForm(text, false);
+}
+
 }  // namespace dz::unicode

@@ -52,6 +52,12 @@ constexpr int hexDigitValue(unsigned char c) {
 std::string lowercased(std::string_view text);
 std::string uppercased(std::string_view text);
 
+// The text written in Unicode superscript (subscript) characters, when every
+// character has such a form: digits, "+", "-" or U+2212, "=", "(" and ")",
+// and for superscripts "n" and "i". Nothing otherwise, or for empty text.
+std::optional<std::string> superscriptForm(std::string_view text);
+std::optional<std::string> subscriptForm(std::string_view text);
+
 // User-perceived characters (extended grapheme clusters).
 size_t characterCount(std::string_view text);
 

@@ -118,7 +118,7 @@ TEST(AttributedMarkdownConverterTest, JoinsAdjacentRunsOfOneLink) {
 TEST(AttributedMarkdownConverterTest, EscapesTextAndCleansAddressesInIt) {
     EXPECT_EQ(markdown(rtf("A *star*, a `tick` and snake_case; see https://x.example/?utm_source=a&id=1 "
                            "{\\f1 and *code*}")),
-              "A \\*star*, a \\`tick\\` and snake_case; see https://x.example/?id=1 `and *code*`");
+              "A \\*star\\*, a \\`tick\\` and snake_case; see https://x.example/?id=1 `and *code*`");
     CleaningOptions keep = CleaningOptions::defaultValue();
     keep.removeTrackingParameters = false;
     keep.unwrapRedirectLinks = false;
