@@ -172,6 +172,70 @@ int leadingInt(std::string_view text) {
     return static_cast<int>(std::clamp<long>(n, -1'000'000'000, 1'000'000'000));
 }
 
+// 1 for a superscript element, -1 for a subscript, 0 for any other.
+int scriptKind(HTMLNode element, std::string_view name) {
+    if (name == "sup")
+        return 1;
+    if (name == "sub")
+        return -1;
+    auto css = element.attribute("style");
+    if (!css || css->find("vertical-align") == std::string_view::npos)
+        return 0;
+    for (const auto& [property, value] : declarations(asciiLower(*css)))
+        if (property == "vertical-align")
+            return value == "super" ? 1 : value == "sub" ? -1 : 0;
+    return 0;
+}
+
+// The level of a Word list paragraph (style "mso-list:l0 level2 lfo1"), 0
+// for any other element.
+int wordListLevel(HTMLNode element) {
+    auto css = element.attribute("style");
+    if (!css || css->find("mso-list") == std::string_view::npos)
+        return 0;
+    for (const auto& [property, value] : declarations(asciiLower(*css))) {
+        if (property != "mso-list")
+            continue;
+        size_t at = value.find("level");
+        if (at == std::string::npos)
+            return 0;
+        int level = leadingInt(std::string_view(value).substr(at + 5));
+        return std::clamp(level, 0, 9);
+    }
+    return 0;
+}
+
+// The list marker Word wrote for a list paragraph ("1.", "a)", "·"), in
+// the paragraph's span styled mso-list:Ignore; empty when there is none.
+std::string wordListMarker(HTMLNode paragraph) {
+    for (HTMLNode n = paragraph.firstChild(); n; n = n.nextInDocumentOrder(paragraph)) {
+        if (!n.isElement())
+            continue;
+        std::string css = asciiLower(n.attributeOrEmpty("style"));
+        std::erase(css, ' ');
+        if (css.find("mso-list:ignore") == std::string::npos)
+            continue;
+        std::string marker;
+        for (HTMLNode t = n.firstChild(); t; t = t.nextInDocumentOrder(n))
+            if (t.isText())
+                marker += t.text();
+        std::string_view m = trimAscii(marker);
+        while (m.size() >= 2 && m.substr(m.size() - 2) == "\xC2\xA0") {
+            m.remove_suffix(2);
+            m = trimAscii(m);
+        }
+        return std::string(m);
+    }
+    return {};
+}
+
+// Whether a Word list marker is a number or letter ("1.", "a)") rather than
+// a bullet.
+bool isNumberMarker(std::string_view m) {
+    return m.size() >= 2 && m.size() <= 6 && (m.back() == '.' || m.back() == ')') &&
+           std::all_of(m.begin(), m.end() - 1, [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
 bool isCollapsibleSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
@@ -201,6 +265,9 @@ class HTMLAttributedReader::Builder {
         bool item = false;
         bool table = false;
         bool cell = false;
+        bool wordItem = false;
+        int script = 0;  // 1 superscript, -1 subscript
+        size_t scriptStart = 0;
     };
     struct List {
         bool ordered = false;
@@ -245,6 +312,8 @@ class HTMLAttributedReader::Builder {
     std::string pendingMarker_;
     Style pendingMarkerStyle_;
     CharacterAttributes lastAttributes_;
+    // The lists of the Word list paragraph being read (mso-list styles).
+    std::vector<TextList> wordList_;
 };
 
 CharacterAttributes HTMLAttributedReader::Builder::attributesFor(const Style& style) const {
@@ -406,6 +475,8 @@ void HTMLAttributedReader::Builder::endParagraph(bool force) {
     if (!openItems_.empty()) {
         size_t depth = std::min(openItems_.back(), lists_.size());
         for (size_t i = 0; i < depth; ++i) style.textLists.push_back({lists_[i].format, lists_[i].start});
+    } else {
+        style.textLists = wordList_;
     }
     for (const Cell& cell : cells_) style.textBlocks.push_back(cell.block);
     out_.setParagraphStyle(paragraphStart_, out_.length(), std::move(style));
@@ -419,6 +490,26 @@ void HTMLAttributedReader::Builder::enter(Frame& frame) {
     std::string_view name = node.name();
     if (frame.block)
         endParagraph(false);
+    if (frame.script != 0) {
+        // Spaces still pending belong before the superscript.
+        flushPending(frame.style);
+        frame.scriptStart = out_.length();
+    }
+    if (frame.block && openItems_.empty()) {
+        if (int level = wordListLevel(node); level > 0) {
+            // Written like the items of HTML lists; Word's own marker text
+            // is hidden.
+            std::string marker = wordListMarker(node);
+            bool number = isNumberMarker(marker);
+            wordList_.assign(static_cast<size_t>(level), TextList{number ? "{decimal}" : "{disc}", 1});
+            if (!number)
+                marker = level == 1 ? "\xE2\x80\xA2" : level == 2 ? "\xE2\x97\xA6" : "\xE2\x96\xAA";
+            pendingMarker_ = "\t" + marker + "\t";
+            pendingMarkerStyle_ = frame.style;
+            pendingMarkerStyle_.link.reset();
+            frame.wordItem = true;
+        }
+    }
     if (isOneOf(name, {"ul", "ol", "menu", "dir"})) {
         List list;
         list.ordered = name == "ol";
@@ -517,6 +608,8 @@ void HTMLAttributedReader::Builder::enter(Frame& frame) {
 }
 
 void HTMLAttributedReader::Builder::exit(Frame& frame) {
+    if (frame.script != 0)
+        out_.writeTailAsScript(frame.scriptStart, frame.script > 0);
     if (frame.item) {
         if (!pendingMarker_.empty())
             flushPending(frame.style);  // an empty item still shows its marker
@@ -531,6 +624,10 @@ void HTMLAttributedReader::Builder::exit(Frame& frame) {
     }
     if (frame.block)
         endParagraph(false);
+    if (frame.wordItem) {
+        wordList_.clear();
+        pendingMarker_.clear();
+    }
     if (frame.list)
         lists_.pop_back();
     if (frame.table)
@@ -563,7 +660,8 @@ AttributedText HTMLAttributedReader::Builder::build(HTMLNode root) {
             std::string lowered = asciiLower(*css);
             bool hidden = false;
             for (const auto& [property, value] : declarations(lowered))
-                if ((property == "display" && value == "none") || (property == "mso-hide" && value == "all"))
+                if ((property == "display" && value == "none") || (property == "mso-hide" && value == "all") ||
+                    (property == "mso-list" && value == "ignore"))  // Word's list marker text
                     hidden = true;
             if (hidden)
                 continue;
@@ -592,6 +690,7 @@ AttributedText HTMLAttributedReader::Builder::build(HTMLNode root) {
         next.node = child;
         next.style = std::move(style);
         next.block = isBlockElement(name);
+        next.script = scriptKind(child, name);
         stack_.push_back(std::move(next));
         enter(stack_.back());
     }

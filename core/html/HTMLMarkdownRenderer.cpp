@@ -582,31 +582,33 @@ bool HTMLMarkdownRenderer::isMonospaceParagraph(HTMLNode element, std::string_vi
 
 std::string HTMLMarkdownRenderer::codeLineText(HTMLNode paragraph) const {
     std::string out;
+    // Spaces are kept, they indent code; a line break in the source is only
+    // white space, as in any HTML text, and takes the blanks around it (in
+    // this node and the next) into one space.
+    bool folding = false;
+    auto atLineStart = [&] { return out.empty() || out.back() == '\n'; };
     for (HTMLNode n = paragraph.firstChild(); n;) {
         if (n.isElement() && shouldSkip(n, n.name())) {
             n = n.nextSkippingChildren(paragraph);
             continue;
         }
         if (n.is("br")) {
+            while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
             out += '\n';
+            folding = false;
         } else if (n.isText()) {
-            // Spaces are kept, they indent code; a line break in the source
-            // is only a space, as in any HTML text.
-            std::string_view text = n.text();
-            for (size_t i = 0; i < text.size(); ++i) {
-                char c = text[i];
-                if (c == '\n' || c == '\r' || c == '\f') {
-                    size_t end = text.find_first_not_of(" \t\r\n\f", i);
-                    if (end == std::string_view::npos)
-                        end = text.size();
-                    size_t start = i;
-                    while (start > 0 && (text[start - 1] == ' ' || text[start - 1] == '\t')) --start;
-                    out.resize(out.size() - (i - start));
-                    out += ' ';
-                    i = end - 1;
-                } else {
-                    out += c;
+            for (char c : n.text()) {
+                bool lineBreak = c == '\n' || c == '\r' || c == '\f';
+                if (lineBreak && !folding) {
+                    while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
+                    folding = true;
                 }
+                if (folding && (lineBreak || c == ' ' || c == '\t'))
+                    continue;
+                if (folding && !atLineStart())
+                    out += ' ';
+                folding = false;
+                out += c;
             }
         }
         n = n.nextInDocumentOrder(paragraph);

@@ -1,5 +1,7 @@
 #include "core/richtext/AttributedText.h"
 
+#include "core/text/Unicode.h"
+
 #include <algorithm>
 #include <functional>
 
@@ -73,6 +75,54 @@ void AttributedText::append(std::string_view text, const CharacterAttributes& at
     if (inserted)
         attributeSets_.push_back(attributes);
     runs_.push_back({start, string_.size(), it->second});
+}
+
+bool AttributedText::rewriteTail(size_t start, const std::function<std::string(std::string_view)>& map) {
+    if (start >= string_.size())
+        return true;
+    if (!styles_.empty() && styles_.back().end > start)
+        return false;
+    std::vector<std::pair<std::string, uint32_t>> pieces;
+    while (!runs_.empty() && runs_.back().end > start) {
+        Run& run = runs_.back();
+        size_t from = std::max(run.start, start);
+        pieces.emplace_back(map(std::string_view(string_).substr(from, run.end - from)), run.attributes);
+        if (run.start < start) {
+            run.end = start;
+            break;
+        }
+        runs_.pop_back();
+    }
+    string_.resize(start);
+    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) {
+        CharacterAttributes attributes = attributeSets_[it->second];
+        append(it->first, attributes);
+    }
+    return true;
+}
+
+void AttributedText::writeTailAsScript(size_t start, bool superscript) {
+    if (start >= string_.size())
+        return;
+    auto form = [superscript](std::string_view text) {
+        return superscript ? unicode::superscriptForm(text) : unicode::subscriptForm(text);
+    };
+    std::string_view core = unicode::trimWhitespaceAndNewlines(std::string_view(string_).substr(start));
+    if (core.empty() || !form(core))
+        return;
+    rewriteTail(start, [&](std::string_view piece) {
+        std::string out;
+        for (size_t i = 0; i < piece.size();) {
+            size_t from = i;
+            char32_t c = unicode::nextCodePoint(piece, i);
+            std::string_view character = piece.substr(from, i - from);
+            if (unicode::isWhiteSpaceOrNewline(c))
+                out += character;
+            else
+                out += form(character).value_or(std::string(character));
+        }
+        return out;
+    });
 }
 
 void AttributedText::setParagraphStyle(size_t start, size_t end, ParagraphStyle style) {

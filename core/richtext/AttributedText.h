@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,6 +77,15 @@ class AttributedText {
     // Building. Text is only ever appended; an append with the attributes of
     // the last run extends it.
     void append(std::string_view text, const CharacterAttributes& attributes);
+    // Replaces the text from `start` to the end, keeping each stretch's
+    // attributes: `map` rewrites the text of each run piece alone (so it
+    // must work character by character). False, and nothing changed, when a
+    // paragraph style already covers part of it.
+    bool rewriteTail(size_t start, const std::function<std::string(std::string_view)>& map);
+    // Writes the text from `start` on in Unicode superscript (subscript)
+    // characters when every character of it but white space has such a form
+    // (10<sup>6</sup> is 10⁶, H<sub>2</sub>O is H₂O); otherwise leaves it.
+    void writeTailAsScript(size_t start, bool superscript);
     // Gives [start, end) a paragraph style. Ranges are set in ascending
     // order and must not overlap earlier ones; an empty style is not stored.
     void setParagraphStyle(size_t start, size_t end, ParagraphStyle style);

@@ -68,6 +68,9 @@ enum class Kw : uint8_t {
     i,
     strike,
     striked,
+    superscript,  // \super, \up
+    subscript,    // \sub, \dn
+    nosupersub,
     fs,
     f,
     v,
@@ -287,6 +290,11 @@ const std::unordered_map<std::string_view, KeywordInfo>& keywords() {
         add("i", Kw::i);
         add("strike", Kw::strike);
         add("striked", Kw::striked);
+        add("super", Kw::superscript);
+        add("up", Kw::superscript);
+        add("sub", Kw::subscript);
+        add("dn", Kw::subscript);
+        add("nosupersub", Kw::nosupersub);
         add("fs", Kw::fs);
         add("f", Kw::f);
         add("v", Kw::v);
@@ -452,6 +460,7 @@ class RTFReader::Parser {
         bool italic = false;
         bool hidden = false;
         int strike = 0;
+        int script = 0;  // 1 superscript, -1 subscript
         int uc = 1;
         int link = -1;   // index into links_
         int field = -1;  // index into fields_
@@ -528,6 +537,8 @@ class RTFReader::Parser {
     void flushBytes();
     void flushSurrogate();
     void endParagraph(int cellLevel);
+    // Ends the superscript or subscript text written last.
+    void finishScript();
     void endRow(int level);
     int paragraphTableLevel(const State& s) const;
     std::vector<TextList> textListsFor(const State& s);
@@ -555,6 +566,8 @@ class RTFReader::Parser {
     CodePageDecoder* decoder_ = nullptr;
     std::string pendingBytes_;  // multi-byte code page text not yet decoded
     char16_t pendingHighSurrogate_ = 0;
+    int script_ = 0;  // of the text written last
+    size_t scriptStart_ = 0;
 
     int documentCodePage_ = 1252;
     int defaultFont_ = 0;
@@ -601,6 +614,7 @@ AttributedText RTFReader::Parser::run() {
     }
     flushBytes();
     flushSurrogate();
+    finishScript();
     if (paragraphStart_ < out_.length()) {
         // A last paragraph without a paragraph mark keeps its style.
         size_t start = paragraphStart_;
@@ -949,6 +963,7 @@ void RTFReader::Parser::handleKeyword(std::string_view word, bool hasParam, int 
             s.fontSize = 24;
             s.bold = s.italic = s.hidden = false;
             s.strike = 0;
+            s.script = 0;
             attributesDirty_ = true;
             break;
         case Kw::b:
@@ -966,6 +981,15 @@ void RTFReader::Parser::handleKeyword(std::string_view word, bool hasParam, int 
         case Kw::striked:
             s.strike = value != 0 ? 9 : 0;
             attributesDirty_ = true;
+            break;
+        case Kw::superscript:
+            s.script = value != 0 ? 1 : 0;
+            break;
+        case Kw::subscript:
+            s.script = value != 0 ? -1 : 0;
+            break;
+        case Kw::nosupersub:
+            s.script = 0;
             break;
         case Kw::fs:
             s.fontSize = hasParam && param > 0 ? std::min(param, 32767) : 24;
@@ -1282,8 +1306,14 @@ void RTFReader::Parser::emitText(std::string_view utf8) {
     State& s = state();
     switch (s.dest) {
         case Dest::text:
-            if (!s.hidden)
+            if (!s.hidden) {
+                if (s.script != script_) {
+                    finishScript();
+                    script_ = s.script;
+                    scriptStart_ = out_.length();
+                }
                 out_.append(utf8, currentAttributes());
+            }
             break;
         case Dest::fontTable:
             if (fontEntry_ != INT_MIN) {
@@ -1403,9 +1433,16 @@ std::vector<TextList> RTFReader::Parser::textListsFor(const State& s) {
     return lists;
 }
 
+void RTFReader::Parser::finishScript() {
+    if (script_ != 0)
+        out_.writeTailAsScript(scriptStart_, script_ > 0);
+    script_ = 0;
+}
+
 void RTFReader::Parser::endParagraph(int cellLevel) {
     flushBytes();
     flushSurrogate();
+    finishScript();
     State& s = state();
     // The paragraph mark carries the formatting but never a link.
     const CharacterAttributes& current = currentAttributes();

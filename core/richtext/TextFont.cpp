@@ -26,27 +26,16 @@ bool TextFont::isMonospaceFamilyName(std::string_view family) {
     for (std::string_view known : within)
         if (name.find(known) != std::string::npos)
             return true;
-    // DejaVu Sans Mono, Liberation Mono, Noto Sans Mono, Roboto Mono, PT Mono...
-    if (name.ends_with("mono"))
+    // DejaVu Sans Mono, Liberation Mono, Noto Sans Mono, Roboto Mono, PT Mono,
+    // and the CJK cuts ("Noto Sans Mono CJK JP").
+    if (name.ends_with("mono") || name.find("sansmono") != std::string::npos ||
+        name.find("monocjk") != std::string::npos)
         return true;
     static constexpr std::array<std::string_view, 6> exact = {"inconsolata",  "hack",        "cousine",
                                                             "cascadiacode", "anonymouspro", "terminal"};
     for (std::string_view known : exact)
         if (name == known)
             return true;
-    // A family that calls itself mono in a word of its own ("Noto Sans Mono
-    // CJK JP", "Go Mono Bold"); "Monotype Corsiva" is not one.
-    std::string lower = unicode::lowercased(unicode::trimWhitespace(family));
-    size_t at = 0;
-    while ((at = lower.find("mono", at)) != std::string::npos) {
-        bool startsWord = at == 0 || lower[at - 1] == ' ' || lower[at - 1] == '-';
-        size_t end = at + 4;
-        while (end < lower.size() && std::isalpha(static_cast<unsigned char>(lower[end]))) ++end;
-        std::string_view word = std::string_view(lower).substr(at, end - at);
-        if (startsWord && (word == "mono" || word == "monospace" || word == "monospaced"))
-            return true;
-        at = end;
-    }
     return false;
 }
 

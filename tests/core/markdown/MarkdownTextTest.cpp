@@ -43,6 +43,10 @@ TEST(MarkdownTextTest, CodeSpan) {
     EXPECT_EQ(MarkdownText::codeSpan("a\n  b"), "`a b`");
     EXPECT_EQ(MarkdownText::codeSpan("\ta`b "), "`` a`b ``");
     EXPECT_EQ(MarkdownText::codeSpan(" \n\t"), "");
+    // A fence longer than any backtick run, padded only where a backtick
+    // would touch it.
+    EXPECT_EQ(MarkdownText::codeSpan("a``b"), "```a``b```");
+    EXPECT_EQ(MarkdownText::codeSpan("```x``"), "```` ```x`` ````");
     EXPECT_EQ(MarkdownText::codeSpan("x\u2003y"), "`x y`");
 }
 
@@ -109,4 +113,46 @@ TEST(MarkdownTextTest, LinkCleansTheAddressBeforeComparing) {
     EXPECT_EQ(MarkdownText::link("Page", href, on), "[Page](https://example.com/page?id=3)");
     EXPECT_EQ(MarkdownText::link("example.com/page?id=3", href, on), "https://example.com/page?id=3");
     EXPECT_EQ(MarkdownText::link(href, href, on), "https://example.com/page?id=3");
+}
+
+TEST(MarkdownTextTest, EscapesEveryDelimiterThatCouldBeEmphasis) {
+    struct {
+        const char* text;
+        const char* escaped;
+    } cases[] = {
+        {"A **B** C and 2*3*4", "A \\*\\*B\\*\\* C and 2\\*3\\*4"},
+        {"snake_case_names, 2 * 3, a _ b", "snake_case_names, 2 * 3, a _ b"},
+        {"(_x_) and \u00e9_\u00e9", "(\\_x\\_) and \u00e9\\_\u00e9"},  // outside ASCII both ways are assumed
+        {"*start and end_", "\\*start and end\\_"},                    // beyond the ends anything may stand
+        {"a `tick`", "a \\`tick\\`"},
+        {"no markers", "no markers"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MarkdownText::escapeText(c.text), c.escaped) << c.text;
+}
+
+TEST(MarkdownTextTest, EscapesLineStartsThatWouldReadAsStructure) {
+    EXPECT_EQ(MarkdownText::escapeBlockStart("# a\n###### b\n#\n####### c\n#tag"),
+              "\\# a\n\\###### b\n\\#\n####### c\n#tag");
+    EXPECT_EQ(MarkdownText::escapeBlockStart("1. a\n2)\tb\n3.14\n1234567890. d\n7."), "1\\. a\n2\\)\tb\n3.14\n1234567890. d\n7\\.");
+    EXPECT_EQ(MarkdownText::escapeBlockStart("- a\n+\tb\n* c\n-d\n> e\nx > y"), "\\- a\n\\+\tb\n\\* c\n-d\n\\> e\nx > y");
+    EXPECT_EQ(MarkdownText::escapeBlockStart(""), "");
+}
+
+TEST(MarkdownTextTest, JoinsPiecesClosedAndOpenedByTheSameMarkers) {
+    auto markers = [](std::initializer_list<std::string_view> list) {
+        MarkdownText::Markers m;
+        for (auto marker : list) m.add(marker);
+        return m;
+    };
+    std::string out;
+    MarkdownText::JoinState state;
+    MarkdownText::appendJoined(out, "**a**", markers({"**"}), state);
+    MarkdownText::appendJoined(out, "", {}, state);  // an empty element between
+    MarkdownText::appendJoined(out, "***b***", markers({"**", "*"}), state);
+    EXPECT_EQ(out, "**a*b***");
+    MarkdownText::appendJoined(out, " ", {}, state);
+    MarkdownText::appendJoined(out, "**c**", markers({"**"}), state);
+    MarkdownText::appendJoined(out, " **d**", markers({"**"}), state);  // white space keeps them apart
+    MarkdownText::appendJoined(out, "*e*", markers({"*"}), state);
+    EXPECT_EQ(out, "**a*b*** **c** **d***e*");
 }
