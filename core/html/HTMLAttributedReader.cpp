@@ -288,6 +288,8 @@ class HTMLAttributedReader::Builder {
 
     Style derive(const Style& parent, HTMLNode element) const;
     void enter(Frame& frame);
+    // A Word list paragraph (mso-list style) becomes a list item.
+    void enterWordListItem(Frame& frame);
     void exit(Frame& frame);
     void text(std::string_view text, const Style& style);
     void appendContent(std::string_view text, const Style& style);
@@ -495,21 +497,8 @@ void HTMLAttributedReader::Builder::enter(Frame& frame) {
         flushPending(frame.style);
         frame.scriptStart = out_.length();
     }
-    if (frame.block && openItems_.empty()) {
-        if (int level = wordListLevel(node); level > 0) {
-            // Written like the items of HTML lists; Word's own marker text
-            // is hidden.
-            std::string marker = wordListMarker(node);
-            bool number = isNumberMarker(marker);
-            wordList_.assign(static_cast<size_t>(level), TextList{number ? "{decimal}" : "{disc}", 1});
-            if (!number)
-                marker = level == 1 ? "\xE2\x80\xA2" : level == 2 ? "\xE2\x97\xA6" : "\xE2\x96\xAA";
-            pendingMarker_ = "\t" + marker + "\t";
-            pendingMarkerStyle_ = frame.style;
-            pendingMarkerStyle_.link.reset();
-            frame.wordItem = true;
-        }
-    }
+    if (frame.block && openItems_.empty())
+        enterWordListItem(frame);
     if (isOneOf(name, {"ul", "ol", "menu", "dir"})) {
         List list;
         list.ordered = name == "ol";
@@ -605,6 +594,22 @@ void HTMLAttributedReader::Builder::enter(Frame& frame) {
             frame.cell = true;
         }
     }
+}
+
+void HTMLAttributedReader::Builder::enterWordListItem(Frame& frame) {
+    int level = wordListLevel(frame.node);
+    if (level == 0)
+        return;
+    // Written like the items of HTML lists; Word's own marker text is hidden.
+    std::string marker = wordListMarker(frame.node);
+    bool number = isNumberMarker(marker);
+    wordList_.assign(static_cast<size_t>(level), TextList{number ? "{decimal}" : "{disc}", 1});
+    if (!number)
+        marker = level == 1 ? "\xE2\x80\xA2" : level == 2 ? "\xE2\x97\xA6" : "\xE2\x96\xAA";
+    pendingMarker_ = "\t" + marker + "\t";
+    pendingMarkerStyle_ = frame.style;
+    pendingMarkerStyle_.link.reset();
+    frame.wordItem = true;
 }
 
 void HTMLAttributedReader::Builder::exit(Frame& frame) {

@@ -547,35 +547,43 @@ std::string wordListMarker(HTMLNode paragraph) {
 
 }  // namespace
 
+namespace {
+
+// A code element, or one whose style names a monospace first family; the
+// style is lower-cased only when it names a family at all.
+bool isMonospaceElement(HTMLNode element, std::string_view name) {
+    if (isCodeElementName(name))
+        return true;
+    std::string_view style = element.attributeOrEmpty("style");
+    return !style.empty() && lowercasedContains(style, "font-family") && styleIsMonospace(styleText(element));
+}
+
+}  // namespace
+
 bool HTMLMarkdownRenderer::isMonospaceParagraph(HTMLNode element, std::string_view name) const {
     if ((name != "p" && name != "div") || isBlockContainer(element))
         return false;
-    // Elements still to visit, with whether a monospace ancestor covers them.
-    std::vector<std::pair<HTMLNode, bool>> pending{
-        {element, isCodeElementName(name) || styleIsMonospace(styleText(element))}};
     bool sawText = false;
-    while (!pending.empty()) {
-        auto [node, mono] = pending.back();
-        pending.pop_back();
-        // Children in reverse so that they are visited in document order.
-        for (size_t i = node.childCount(); i-- > 0;) {
-            HTMLNode child = node.child(i);
-            if (child.isText()) {
-                if (unicode::isBlank(child.text()))
-                    continue;
-                if (!mono)
-                    return false;
-                sawText = true;
-            } else if (child.isElement()) {
-                std::string_view childName = child.name();
-                if (childName == "img" || childName == "input")
-                    return false;
-                if (shouldSkip(child, childName))
-                    continue;
-                pending.emplace_back(child, mono || isCodeElementName(childName) ||
-                                                styleIsMonospace(styleText(child)));
+    for (HTMLNode n = element.firstChild(); n;) {
+        if (n.isElement()) {
+            std::string_view childName = n.name();
+            if (childName == "img" || childName == "input")
+                return false;
+            if (shouldSkip(n, childName)) {
+                n = n.nextSkippingChildren(element);
+                continue;
             }
+        } else if (n.isText() && !unicode::isBlank(n.text())) {
+            // Visible text needs a monospace element around it, up to the
+            // paragraph itself.
+            bool mono = false;
+            for (HTMLNode up = n.parent(); up && !mono; up = up == element ? HTMLNode() : up.parent())
+                mono = isMonospaceElement(up, up == element ? name : up.name());
+            if (!mono)
+                return false;
+            sawText = true;
         }
+        n = n.nextInDocumentOrder(element);
     }
     return sawText;
 }
@@ -705,7 +713,7 @@ StacklessTask<HTMLMarkdownRenderer::Blocks> HTMLMarkdownRenderer::walkBlocks(HTM
         if (text.empty())
             return;
         if (!context.cell)
-            text = MarkdownText::escapeBlockStart(text);
+            text = MarkdownText::escapeBlockStart(std::move(text));
         for (auto w = context.wrappers.rbegin(); w != context.wrappers.rend(); ++w)
             text = MarkdownText::wrap(text, *w);
         blocks.push_back(std::move(text));

@@ -170,19 +170,21 @@ size_t structureMarkerAt(std::string_view line) {
 
 }  // namespace
 
-std::string MarkdownText::escapeBlockStart(std::string_view text) {
+std::string MarkdownText::escapeBlockStart(std::string text) {
     std::string out;
     size_t copied = 0;  // text before this is in `out`
     for (size_t start = 0; start <= text.size();) {
         size_t end = std::min(text.find('\n', start), text.size());
-        size_t at = structureMarkerAt(text.substr(start, end - start));
+        size_t at = structureMarkerAt(std::string_view(text).substr(start, end - start));
         if (at != std::string_view::npos) {
-            out.append(text.substr(copied, start + at - copied)).append("\\");
+            out.append(text, copied, start + at - copied).append("\\");
             copied = start + at;
         }
         start = end + 1;
     }
-    out.append(text.substr(copied));
+    if (copied == 0 && out.empty())
+        return text;
+    out.append(text, copied, std::string::npos);
     return out;
 }
 

@@ -37,7 +37,7 @@ class MarkdownText {
     // Backslashes where the start of a line would read as a heading, a list
     // item or a quote: "# a" gives "\# a", "1. a" gives "1\. a", "- a"
     // gives "\- a", "> a" gives "\> a". Applies to every line of a block.
-    static std::string escapeBlockStart(std::string_view text);
+    static std::string escapeBlockStart(std::string text);
 
     // The emphasis markers an inline piece was wrapped in, outermost first.
     struct Markers {

@@ -390,7 +390,7 @@ void AttributedMarkdownConverter::Conversion::paragraph(size_t start, size_t end
         replaceAll(inlineText, "\n", " ");
         blocks.push_back(std::string(static_cast<size_t>(level), '#') + " " + inlineText);
     } else {
-        blocks.push_back(MarkdownText::escapeBlockStart(inlineText));
+        blocks.push_back(MarkdownText::escapeBlockStart(std::move(inlineText)));
     }
 }
 
