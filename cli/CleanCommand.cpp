@@ -1,5 +1,6 @@
 // `clean`: renders a copy given as files or standard input, as the desktop
 // program would, and prints the rendition.
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -42,6 +43,25 @@ Record parseRecord(const std::string& text, const char* flag) {
     if (!record)
         throw CommandError(std::string(flag) + ": " + error);
     return *record;
+}
+
+// Prints the rendition (or why there is none); the exit status.
+int print(const std::optional<RenderedClip>& clip, OutputFormat format, bool json) {
+    if (!clip) {
+        SkipReason reason = format == OutputFormat::original ? SkipReason::keptOriginal : SkipReason::noText;
+        std::cerr << "skipped: " << skipreason::rawValue(reason) << "\n";
+        return 1;
+    }
+    if (json) {
+        nlohmann::ordered_json out;
+        out["string"] = clip->string;
+        out["html"] = clip->html ? nlohmann::ordered_json(*clip->html) : nlohmann::ordered_json(nullptr);
+        out["url"] = clip->url ? nlohmann::ordered_json(*clip->url) : nlohmann::ordered_json(nullptr);
+        writeStandardOutput(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    } else {
+        writeStandardOutput(clip->string);
+    }
+    return 0;
 }
 
 int runClean(const CleanArgs& args) {
@@ -95,22 +115,15 @@ int runClean(const CleanArgs& args) {
     }
 
     auto clip = cleaner.render(snapshot);
-    if (!clip) {
-        SkipReason reason =
-            cleaner.format == OutputFormat::original ? SkipReason::keptOriginal : SkipReason::noText;
-        std::cerr << "skipped: " << skipreason::rawValue(reason) << "\n";
-        return 1;
+    int code = print(clip, cleaner.format, args.json);
+    // A script given up on may still run on its worker; the result is out,
+    // so leave now instead of waiting for it to stop.
+    if (transformer && transformer->isBusy()) {
+        std::cout.flush();
+        std::cerr.flush();
+        std::_Exit(code);
     }
-    if (args.json) {
-        nlohmann::ordered_json out;
-        out["string"] = clip->string;
-        out["html"] = clip->html ? nlohmann::ordered_json(*clip->html) : nlohmann::ordered_json(nullptr);
-        out["url"] = clip->url ? nlohmann::ordered_json(*clip->url) : nlohmann::ordered_json(nullptr);
-        writeStandardOutput(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
-    } else {
-        writeStandardOutput(clip->string);
-    }
-    return 0;
+    return code;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // Reading and writing for the command line. Failures throw `CommandError`,
 // which main turns into a one-line message and exit status 2.
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,7 +13,12 @@ struct CommandError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Reads a whole file; "-" is standard input.
+// Inputs larger than this are refused: nothing the clipboard holds comes near.
+constexpr size_t maxInputBytes = size_t{256} << 20;
+
+// Reads a whole file; "-" is standard input. A directory, a missing or
+// unreadable file, a read error or more than `maxInputBytes` is a
+// CommandError naming the file and the reason.
 std::string readFile(const std::string& path);
 std::string readStandardInput();
 // Writes bytes exactly, with no newline added.

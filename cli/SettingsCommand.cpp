@@ -37,15 +37,9 @@ FileSettingsStorage storedSettings() {
 }
 
 // Decodes FILE as an import does; prints the reason and gives nothing when
-// it cannot be read or decoded.
+// it cannot be decoded. A file that cannot be read is a CommandError (exit 2).
 std::optional<SettingsData> decodeFile(const std::string& path) {
-    std::string bytes;
-    try {
-        bytes = readFile(path);
-    } catch (const CommandError& e) {
-        std::cerr << "error: " << oneLine(e.what()) << "\n";
-        return std::nullopt;
-    }
+    std::string bytes = readFile(path);
     std::string error;
     std::optional<SettingsData> data = SettingsData::decode(bytes, &error);
     if (!data)

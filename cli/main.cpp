@@ -1,11 +1,23 @@
 // dozuzavuvu-cli: the cleaning engine from the shell.
 #include <cstdio>
 #include <iostream>
+#include <string>
 
 #include <CLI/CLI.hpp>
 
 #include "cli/Commands.h"
 #include "cli/IO.h"
+
+namespace {
+
+std::string oneLine(std::string message) {
+    for (char& ch : message)
+        if (ch == '\n' || ch == '\r')
+            ch = ' ';
+    return message;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"Dozuzavuvu: cleans copied text into plain text, plain text with links or Markdown."};
@@ -27,14 +39,11 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::string message = e.what();
-        for (char& ch : message)
-            if (ch == '\n')
-                ch = ' ';
-        std::cerr << "error: " << message << "\n";
+        std::cerr << "error: " << oneLine(e.what()) << "\n";
         return 2;
-    } catch (const dz::cli::CommandError& e) {
-        std::cerr << "error: " << e.what() << "\n";
+    } catch (const std::exception& e) {
+        // Command errors and anything else that escaped a command: one line, exit 2.
+        std::cerr << "error: " << oneLine(e.what()) << "\n";
         return 2;
     }
     if (app.get_subcommands().empty()) {

@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -112,6 +115,14 @@ bool shouldTerminate(JSContextRef context, void* data) {
     return false;
 }
 
+// A single native call (a huge repeat or join) can grow past the limit
+// between two looks of the watch; look again whenever the engine returns.
+void checkMemory(Watch& watch) {
+    if (!watch.stopReason && watch.baseline != 0 &&
+        residentBytes() > watch.baseline + JavaScriptTransformer::memoryLimit)
+        watch.stopReason = memoryMessage;
+}
+
 struct StringRelease {
     const jsc::API* js;
     void operator()(JSStringRef string) const { js->JSStringRelease(string); }
@@ -192,6 +203,7 @@ Result evaluateIn(JSContextRef context, const std::string& source, const std::st
 
     JSValueRef exception = nullptr;
     evaluate(js, context, source, &exception);
+    checkMemory(watch);
     if (watch.stopReason)
         return failure("");
     if (exception)
@@ -219,6 +231,7 @@ Result evaluateIn(JSContextRef context, const std::string& source, const std::st
     exception = nullptr;
     JSValueRef returned = js.JSObjectCallAsFunction(context, function, nullptr, 1, &argument, &exception);
     js.JSValueUnprotect(context, function);
+    checkMemory(watch);
     if (watch.stopReason)
         return failure("");
     if (exception)
@@ -269,10 +282,29 @@ struct ResultBox {
 
 }  // namespace
 
-JavaScriptTransformer::JavaScriptTransformer() : worker_([this] { workerLoop(); }) {}
+struct JavaScriptTransformer::Queue {
+    mutable std::mutex lock;  // guards busy
+    bool busy = false;
+
+    std::mutex mutex;  // guards jobs and stopping
+    std::condition_variable changed;
+    std::deque<std::function<void()>> jobs;
+    bool stopping = false;
+    // Set when the transformer goes away, so a running script is stopped at once.
+    std::atomic<bool> abandoned{false};
+
+    void setBusy(bool value) {
+        std::lock_guard guard(lock);
+        busy = value;
+    }
+};
+
+JavaScriptTransformer::JavaScriptTransformer() : JavaScriptTransformer(std::string()) {}
 
 JavaScriptTransformer::JavaScriptTransformer(std::string engineLibrary)
-    : engineLibrary_(std::move(engineLibrary)), worker_([this] { workerLoop(); }) {}
+    : engineLibrary_(std::move(engineLibrary)),
+      queue_(std::make_shared<Queue>()),
+      worker_([queue = queue_] { workerLoop(queue); }) {}
 
 std::shared_ptr<const jsc::API> JavaScriptTransformer::engine() {
     std::call_once(engineOnce_, [this] {
@@ -286,40 +318,45 @@ std::shared_ptr<const jsc::API> JavaScriptTransformer::engine() {
 }
 
 JavaScriptTransformer::~JavaScriptTransformer() {
-    abandoned_.store(true);
+    queue_->abandoned.store(true);
     {
-        std::lock_guard guard(queueMutex_);
-        stopping_ = true;
+        std::lock_guard guard(queue_->mutex);
+        queue_->stopping = true;
     }
-    queueChanged_.notify_all();
-    worker_.join();
+    queue_->changed.notify_all();
+    // A script still running was given up on: it is stopped at its next
+    // check, or when its native call returns, and the thread then ends.
+    if (isBusy())
+        worker_.detach();
+    else
+        worker_.join();
 }
 
 bool JavaScriptTransformer::isBusy() const {
-    std::lock_guard guard(lock_);
-    return busy_;
+    std::lock_guard guard(queue_->lock);
+    return queue_->busy;
 }
 
 void JavaScriptTransformer::submit(std::function<void()> job) {
     {
-        std::lock_guard guard(queueMutex_);
-        jobs_.push_back(std::move(job));
+        std::lock_guard guard(queue_->mutex);
+        queue_->jobs.push_back(std::move(job));
     }
-    queueChanged_.notify_one();
+    queue_->changed.notify_one();
 }
 
-void JavaScriptTransformer::workerLoop() {
+void JavaScriptTransformer::workerLoop(const std::shared_ptr<Queue>& queue) {
     // The system allows 15 characters for a thread name.
-    pthread_setname_np(pthread_self(), std::string(queueLabel).substr(0, 15).c_str());
+    pthread_setname_np(pthread_self(), std::string(JavaScriptTransformer::queueLabel).substr(0, 15).c_str());
     for (;;) {
         std::function<void()> job;
         {
-            std::unique_lock guard(queueMutex_);
-            queueChanged_.wait(guard, [this] { return stopping_ || !jobs_.empty(); });
-            if (jobs_.empty())
+            std::unique_lock guard(queue->mutex);
+            queue->changed.wait(guard, [&] { return queue->stopping || !queue->jobs.empty(); });
+            if (queue->jobs.empty())
                 return;
-            job = std::move(jobs_.front());
-            jobs_.pop_front();
+            job = std::move(queue->jobs.front());
+            queue->jobs.pop_front();
         }
         job();
     }
@@ -331,17 +368,16 @@ JavaScriptTransformer::Result JavaScriptTransformer::run(std::string_view script
     if (!api)
         return Failure{engineError_};
     {
-        std::lock_guard guard(lock_);
-        if (busy_)
+        std::lock_guard guard(queue_->lock);
+        if (queue_->busy)
             return Failure{busyMessage};
-        busy_ = true;
+        queue_->busy = true;
     }
 
     double seconds = std::isnan(timeout) || timeout < 0 ? 0.0 : timeout;
     std::string timedOut = timeoutMessage(seconds);
     if (script.size() > INT32_MAX || input.size() > INT32_MAX) {
-        std::lock_guard guard(lock_);
-        busy_ = false;
+        queue_->setBusy(false);
         return Failure{inputTooLargeMessage};
     }
     auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
@@ -349,14 +385,14 @@ JavaScriptTransformer::Result JavaScriptTransformer::run(std::string_view script
     auto box = std::make_shared<ResultBox>();
 
     try {
-        submit([this, api, box, deadline, timedOut, script = std::string(script), input = std::string(input)] {
+        submit([queue = queue_, api, box, deadline, timedOut, script = std::string(script), input = std::string(input)] {
             std::optional<Result> result;
             try {
                 Watch watch;
                 watch.js = api.get();
                 watch.deadline = deadline;
                 watch.timeoutMessage = timedOut;
-                watch.abandoned = &abandoned_;
+                watch.abandoned = &queue->abandoned;
                 result = evaluateScript(script, input, watch);
             } catch (...) {
                 // Out of memory on our side: the box stays empty.
@@ -365,10 +401,7 @@ JavaScriptTransformer::Result JavaScriptTransformer::run(std::string_view script
                 std::lock_guard guard(box->mutex);
                 box->result = std::move(result);
             }
-            {
-                std::lock_guard guard(lock_);
-                busy_ = false;
-            }
+            queue->setBusy(false);
             {
                 std::lock_guard guard(box->mutex);
                 box->signalled = true;
@@ -376,8 +409,7 @@ JavaScriptTransformer::Result JavaScriptTransformer::run(std::string_view script
             box->condition.notify_one();
         });
     } catch (...) {
-        std::lock_guard guard(lock_);
-        busy_ = false;
+        queue_->setBusy(false);
         return Failure{noResultMessage};
     }
 

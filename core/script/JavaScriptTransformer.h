@@ -4,10 +4,7 @@
 // the clipboard handling. The engine is JavaScriptCore, loaded the first time
 // a script runs; nothing of it shows here.
 
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -68,7 +65,8 @@ class JavaScriptTransformer {
     Result run(std::string_view script, std::string_view input, double timeout = defaultTimeout);
 
     // True from the start of a run until its script has finished evaluating,
-    // which may be after the caller stopped waiting.
+    // which may be after the caller stopped waiting. Going away does not wait
+    // for such a script; it is told to stop and ends on its own.
     bool isBusy() const;
 
     // The default script (`template` in the script editor).
@@ -80,23 +78,18 @@ class JavaScriptTransformer {
     // The engine, loaded on first use; empty when it cannot be (engineError_ says why).
     std::shared_ptr<const jsc::API> engine();
     void submit(std::function<void()> job);
-    void workerLoop();
 
     std::string engineLibrary_;  // empty: the one built against
     std::once_flag engineOnce_;
     std::shared_ptr<const jsc::API> engine_;
     std::string engineError_;
 
-    mutable std::mutex lock_;  // guards busy_
-    bool busy_ = false;
-
-    // The serial queue: one worker thread taking jobs in order.
-    std::mutex queueMutex_;
-    std::condition_variable queueChanged_;
-    std::deque<std::function<void()>> jobs_;
-    bool stopping_ = false;
-    // Set when the transformer goes away, so a running script is stopped at once.
-    std::atomic<bool> abandoned_{false};
+    // The serial queue and the busy flag, shared with the worker thread so
+    // that a transformer going away never waits for a script it gave up on:
+    // the worker finishes on its own and then ends.
+    struct Queue;
+    static void workerLoop(const std::shared_ptr<Queue>& queue);
+    std::shared_ptr<Queue> queue_;
     std::thread worker_;
 };
 

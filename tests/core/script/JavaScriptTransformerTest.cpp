@@ -209,3 +209,13 @@ TEST(JavaScriptTransformerTest, AnEngineThatCannotBeLoadedIsAFailureNamingIt) {
     EXPECT_TRUE(text.starts_with("failure: Could not load the JavaScript engine:")) << text;
     EXPECT_NE(text.find("JSContextGetGroup"), std::string::npos) << text;
 }
+
+TEST(JavaScriptTransformerTest, OneNativeCallGrowingPastTheLimitIsStopped) {
+    Transformer transformer;
+    // Flattening the string is one call into the engine that the watch never
+    // interrupts; the memory is looked at when it returns.
+    auto result = transformer.run(script("globalThis.keep = 'x'.repeat(600 * 1024 * 1024); keep.indexOf('y'); return text;"),
+                                  "a", 60);
+    EXPECT_EQ(outcome(result), fails("Script stopped: it used more than 512 MB of memory."));
+    EXPECT_FALSE(transformer.isBusy());
+}
