@@ -529,6 +529,19 @@ class RTFReader::Parser {
     void handleKeyword(std::string_view word, bool hasParam, int param);
     void handleSymbol(unsigned char c);
     void handleDestination(const KeywordInfo& info, std::string_view word);
+    // The keyword groups of handleKeyword; each is true when it knew the keyword.
+    // The list table: lists, their levels and the overrides that number them.
+    bool listTableKeyword(const KeywordInfo& info, int param);
+    // Keywords that write text or end a paragraph, cell or row.
+    bool textKeyword(const KeywordInfo& info, int param);
+    // Character formatting of the current group.
+    bool characterFormatKeyword(const KeywordInfo& info, bool hasParam, int param);
+    // Paragraph formatting: list membership and table nesting.
+    bool paragraphFormatKeyword(const KeywordInfo& info, int param);
+    // Document code page, default font and font table entries.
+    bool documentKeyword(const KeywordInfo& info, int param);
+    // Word 6 paragraph numbering (\\pn...).
+    bool legacyNumberingKeyword(const KeywordInfo& info, int param);
 
     void emitText(std::string_view utf8);
     void emitCodePoint(char32_t c);
@@ -858,7 +871,6 @@ void RTFReader::Parser::handleKeyword(std::string_view word, bool hasParam, int 
         return;
     }
     const KeywordInfo& info = it->second;
-    int value = hasParam ? param : 1;
     switch (info.kw) {
         case Kw::skipDestination:
         case Kw::fonttbl:
@@ -884,6 +896,14 @@ void RTFReader::Parser::handleKeyword(std::string_view word, bool hasParam, int 
         default:
             break;
     }
+    // Each group of keywords in turn, until one knows the keyword.
+    (void)(listTableKeyword(info, param) || textKeyword(info, param) ||
+           characterFormatKeyword(info, hasParam, param) || paragraphFormatKeyword(info, param) ||
+           documentKeyword(info, param) || legacyNumberingKeyword(info, param));
+}
+
+bool RTFReader::Parser::listTableKeyword(const KeywordInfo& info, int param) {
+    State& s = state();
     switch (info.kw) {
         case Kw::list:
             if (s.dest == Dest::ignore && lists_.size() < maxTableEntries) {
@@ -891,7 +911,7 @@ void RTFReader::Parser::handleKeyword(std::string_view word, bool hasParam, int 
                 s.list = static_cast<int>(lists_.size()) - 1;
                 s.level = -1;
             }
-            break;
+            return true;
         case Kw::listlevel:
             if (s.list >= 0 && lists_[s.list].levels.size() < 9) {
                 lists_[s.list].levels.emplace_back();
@@ -899,13 +919,13 @@ void RTFReader::Parser::handleKeyword(std::string_view word, bool hasParam, int 
             } else {
                 s.level = -1;
             }
-            break;
+            return true;
         case Kw::listoverride:
             if (s.dest == Dest::ignore && overrides_.size() < maxTableEntries) {
                 overrides_.emplace_back();
                 s.override = static_cast<int>(overrides_.size()) - 1;
             }
-            break;
+            return true;
         case Kw::listid:
             if (s.override >= 0) {
                 overrides_[s.override].listId = param;
@@ -913,51 +933,68 @@ void RTFReader::Parser::handleKeyword(std::string_view word, bool hasParam, int 
                 lists_[s.list].id = param;
                 listById_.try_emplace(param, s.list);
             }
-            break;
+            return true;
         case Kw::levelnfc:
             if (s.list >= 0 && s.level >= 0)
                 lists_[s.list].levels[s.level].numbering = param;
-            break;
+            return true;
         case Kw::levelstartat:
             if (s.list >= 0 && s.level >= 0)
                 lists_[s.list].levels[s.level].start = param;
-            break;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool RTFReader::Parser::textKeyword(const KeywordInfo& info, int param) {
+    State& s = state();
+    switch (info.kw) {
         case Kw::par:
             if (s.dest == Dest::text)
                 endParagraph(0);
-            break;
+            return true;
         case Kw::line:
             emitCodePoint(U'\u2028');
-            break;
+            return true;
         case Kw::tab:
             emitText("\t");
-            break;
+            return true;
         case Kw::cell:
             if (s.dest == Dest::text)
                 endParagraph(1);
-            break;
+            return true;
         case Kw::nestcell:
             if (s.dest == Dest::text)
                 endParagraph(std::max(2, paragraphTableLevel(s)));
-            break;
+            return true;
         case Kw::row:
             endRow(1);
-            break;
+            return true;
         case Kw::nestrow:
             endRow(std::max(2, paragraphTableLevel(s)));
-            break;
+            return true;
         case Kw::character:
             emitCodePoint(info.character);
-            break;
+            return true;
         case Kw::dropCharacter:
-            break;
+            return true;
         case Kw::u:
             emitUnicode(param);
             skipUnits_ = s.uc;
-            break;
+            return true;
         case Kw::uc:
             s.uc = std::max(0, param);
-            break;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool RTFReader::Parser::characterFormatKeyword(const KeywordInfo& info, bool hasParam, int param) {
+    State& s = state();
+    int value = hasParam ? param : 1;
+    switch (info.kw) {
         case Kw::plain:
             s.font = -1;
             s.fontSize = 24;
@@ -965,36 +1002,36 @@ void RTFReader::Parser::handleKeyword(std::string_view word, bool hasParam, int 
             s.strike = 0;
             s.script = 0;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::b:
             s.bold = value != 0;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::i:
             s.italic = value != 0;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::strike:
             s.strike = value != 0 ? 1 : 0;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::striked:
             s.strike = value != 0 ? 9 : 0;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::superscript:
             s.script = value != 0 ? 1 : 0;
-            break;
+            return true;
         case Kw::subscript:
             s.script = value != 0 ? -1 : 0;
-            break;
+            return true;
         case Kw::nosupersub:
             s.script = 0;
-            break;
+            return true;
         case Kw::fs:
             s.fontSize = hasParam && param > 0 ? std::min(param, 32767) : 24;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::f:
             if (s.dest == Dest::fontTable) {
                 finishFontName();
@@ -1007,21 +1044,29 @@ void RTFReader::Parser::handleKeyword(std::string_view word, bool hasParam, int 
                 s.font = param;
                 attributesDirty_ = true;
             }
-            break;
+            return true;
         case Kw::v:
             s.hidden = value != 0;
-            break;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool RTFReader::Parser::paragraphFormatKeyword(const KeywordInfo& info, int param) {
+    State& s = state();
+    switch (info.kw) {
         case Kw::pard:
             s.ls = s.ilvl = s.itap = 0;
             s.intbl = false;
             legacy_ = LegacyNumbering();
-            break;
+            return true;
         case Kw::intbl:
             s.intbl = true;
-            break;
+            return true;
         case Kw::itap:
             s.itap = std::clamp(param, 0, maxTableDepth);
-            break;
+            return true;
         case Kw::ls:
             if (s.override >= 0) {
                 overrides_[s.override].ls = param;
@@ -1029,88 +1074,103 @@ void RTFReader::Parser::handleKeyword(std::string_view word, bool hasParam, int 
             } else {
                 s.ls = param;
             }
-            break;
+            return true;
         case Kw::ilvl:
             s.ilvl = std::clamp(param, 0, 8);
-            break;
+            return true;
         case Kw::trowd:
             tables_[std::max(1, paragraphTableLevel(s))].cellxCount = 0;
-            break;
+            return true;
         case Kw::cellx: {
             TableLevel& t = tables_[std::max(1, paragraphTableLevel(s))];
             t.cellxCount = std::min(t.cellxCount + 1, maxColumns);
-            break;
+            return true;
         }
+        default:
+            return false;
+    }
+}
+
+bool RTFReader::Parser::documentKeyword(const KeywordInfo& info, int param) {
+    State& s = state();
+    switch (info.kw) {
         case Kw::deff:
             defaultFont_ = param;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::ansi:
             documentCodePage_ = 1252;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::mac:
             documentCodePage_ = 10000;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::pc:
             documentCodePage_ = 437;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::pca:
             documentCodePage_ = 850;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::ansicpg:
             if (param > 0)
                 documentCodePage_ = param;
             attributesDirty_ = true;
-            break;
+            return true;
         case Kw::fontFamily:
             if (s.dest == Dest::fontTable && fontEntry_ != INT_MIN)
                 fonts_[fontEntry_].family = static_cast<char>(info.character);
-            break;
+            return true;
         case Kw::fprq:
             if (s.dest == Dest::fontTable && fontEntry_ != INT_MIN)
                 fonts_[fontEntry_].pitch = param;
-            break;
+            return true;
         case Kw::fcharset:
             if (s.dest == Dest::fontTable && fontEntry_ != INT_MIN) {
                 FontDef& font = fonts_[fontEntry_];
                 if (font.codePage == 0)
                     font.codePage = CodePageDecoder::codePageForCharset(param);
             }
-            break;
+            return true;
         case Kw::cpg:
             if (s.dest == Dest::fontTable && fontEntry_ != INT_MIN && param > 0)
                 fonts_[fontEntry_].codePage = param;
-            break;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool RTFReader::Parser::legacyNumberingKeyword(const KeywordInfo& info, int param) {
+    switch (info.kw) {
         case Kw::pnlvlblt:
             legacy_.active = true;
             legacy_.level = 1;
             legacy_.format = "{disc}";
-            break;
+            return true;
         case Kw::pnlvlbody:
             legacy_.active = true;
             legacy_.level = 1;
             if (legacy_.format == "{disc}")
                 legacy_.format = "{decimal}";
-            break;
+            return true;
         case Kw::pnlvl:
             legacy_.active = true;
             legacy_.level = std::clamp(param, 1, 9);
-            break;
+            return true;
         case Kw::pnlvlcont:
             legacy_.active = false;
-            break;
+            return true;
         case Kw::pnFormat:
             legacy_.format = info.format;
-            break;
+            return true;
         case Kw::pnstart:
             legacy_.start = param;
-            break;
+            return true;
         default:
-            break;
+            return false;
     }
 }
 
