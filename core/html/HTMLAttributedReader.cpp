@@ -233,7 +233,8 @@ std::string wordListMarker(HTMLNode paragraph) {
 // a bullet.
 bool isNumberMarker(std::string_view m) {
     return m.size() >= 2 && m.size() <= 6 && (m.back() == '.' || m.back() == ')') &&
-           std::all_of(m.begin(), m.end() - 1, [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+           std::all_of(m.begin(), m.end() - 1,
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
 bool isCollapsibleSpace(char c) {
@@ -665,7 +666,8 @@ AttributedText HTMLAttributedReader::Builder::build(HTMLNode root) {
             std::string lowered = asciiLower(*css);
             bool hidden = false;
             for (const auto& [property, value] : declarations(lowered))
-                if ((property == "display" && value == "none") || (property == "mso-hide" && value == "all") ||
+                if ((property == "display" && value == "none") ||
+                    (property == "mso-hide" && value == "all") ||
                     (property == "mso-list" && value == "ignore"))  // Word's list marker text
                     hidden = true;
             if (hidden)

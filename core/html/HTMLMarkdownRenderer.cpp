@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <unordered_set>
 
+#include "core/links/URLCleaner.h"
 #include "core/markdown/MarkdownText.h"
 #include "core/richtext/TextFont.h"
 #include "core/text/Regex.h"
-#include "core/links/URLCleaner.h"
 #include "core/text/Unicode.h"
 
 namespace dz {

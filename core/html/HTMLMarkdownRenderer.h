@@ -13,11 +13,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/html/HTMLNode.h"
+#include "core/html/StacklessTask.h"
 #include "core/markdown/MarkdownText.h"
 #include "core/options/CleaningOptions.h"
-#include "core/html/HTMLNode.h"
 #include "core/options/MarkdownOptions.h"
-#include "core/html/StacklessTask.h"
 
 namespace dz {
 

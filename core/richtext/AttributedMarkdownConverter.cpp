@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
+#include "core/links/URLCleaner.h"
 #include "core/markdown/MarkdownText.h"
 #include "core/text/TextCleaner.h"
-#include "core/links/URLCleaner.h"
 #include "core/text/Unicode.h"
 
 namespace dz {
@@ -359,7 +359,8 @@ void AttributedMarkdownConverter::Conversion::paragraph(size_t start, size_t end
             marker = std::string(markdownbullet::rawValue(converter.options.bullet));
         std::string line;
         for (size_t i = 1; i < depth; ++i) line += "    ";
-        line += marker + " " + MarkdownText::escapeBlockStart(converter.inlineMarkdown(text, start, end, false));
+        line +=
+            marker + " " + MarkdownText::escapeBlockStart(converter.inlineMarkdown(text, start, end, false));
         listItems.push_back(std::move(line));
         return;
     }

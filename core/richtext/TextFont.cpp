@@ -19,10 +19,24 @@ bool TextFont::isMonospaceFamilyName(std::string_view family) {
     }
     if (name.empty())
         return false;
-    static constexpr std::array<std::string_view, 18> within = {
-        "monospace",      "courier",     "menlo",    "monaco",         "consolas",     "sfmono",
-        "jetbrains",      "firacode",    "sourcecodepro", "lucidaconsole", "lucidasanstypewriter",
-        "lucidatypewriter", "andalemono", "iosevka",  "fixedsys",       "ocraextended", "prestigeelite", "lettergothic"};
+    static constexpr std::array<std::string_view, 18> within = {"monospace",
+                                                                "courier",
+                                                                "menlo",
+                                                                "monaco",
+                                                                "consolas",
+                                                                "sfmono",
+                                                                "jetbrains",
+                                                                "firacode",
+                                                                "sourcecodepro",
+                                                                "lucidaconsole",
+                                                                "lucidasanstypewriter",
+                                                                "lucidatypewriter",
+                                                                "andalemono",
+                                                                "iosevka",
+                                                                "fixedsys",
+                                                                "ocraextended",
+                                                                "prestigeelite",
+                                                                "lettergothic"};
     for (std::string_view known : within)
         if (name.find(known) != std::string::npos)
             return true;
@@ -31,8 +45,8 @@ bool TextFont::isMonospaceFamilyName(std::string_view family) {
     if (name.ends_with("mono") || name.find("sansmono") != std::string::npos ||
         name.find("monocjk") != std::string::npos)
         return true;
-    static constexpr std::array<std::string_view, 6> exact = {"inconsolata",  "hack",        "cousine",
-                                                            "cascadiacode", "anonymouspro", "terminal"};
+    static constexpr std::array<std::string_view, 6> exact = {"inconsolata",  "hack",         "cousine",
+                                                              "cascadiacode", "anonymouspro", "terminal"};
     for (std::string_view known : exact)
         if (name == known)
             return true;

@@ -4,12 +4,12 @@
 // ("rendered"), checked with the cmark-gfm renderer when it is installed.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -54,9 +54,9 @@ bool haveRenderer() {
 // The HTML cmark-gfm (with tables) renders from `markdown`; nothing when it
 // cannot be run.
 std::optional<std::string> renderWithCmark(const std::string& markdown) {
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("dz-pipeline-" + std::to_string(::getpid()) + ".md"))
-                           .string();
+    std::string path =
+        (std::filesystem::temp_directory_path() / ("dz-pipeline-" + std::to_string(::getpid()) + ".md"))
+            .string();
     {
         std::ofstream out(path, std::ios::binary);
         out << markdown;

@@ -133,8 +133,10 @@ TEST(MarkdownTextTest, EscapesEveryDelimiterThatCouldBeEmphasis) {
 TEST(MarkdownTextTest, EscapesLineStartsThatWouldReadAsStructure) {
     EXPECT_EQ(MarkdownText::escapeBlockStart("# a\n###### b\n#\n####### c\n#tag"),
               "\\# a\n\\###### b\n\\#\n####### c\n#tag");
-    EXPECT_EQ(MarkdownText::escapeBlockStart("1. a\n2)\tb\n3.14\n1234567890. d\n7."), "1\\. a\n2\\)\tb\n3.14\n1234567890. d\n7\\.");
-    EXPECT_EQ(MarkdownText::escapeBlockStart("- a\n+\tb\n* c\n-d\n> e\nx > y"), "\\- a\n\\+\tb\n\\* c\n-d\n\\> e\nx > y");
+    EXPECT_EQ(MarkdownText::escapeBlockStart("1. a\n2)\tb\n3.14\n1234567890. d\n7."),
+              "1\\. a\n2\\)\tb\n3.14\n1234567890. d\n7\\.");
+    EXPECT_EQ(MarkdownText::escapeBlockStart("- a\n+\tb\n* c\n-d\n> e\nx > y"),
+              "\\- a\n\\+\tb\n\\* c\n-d\n\\> e\nx > y");
     EXPECT_EQ(MarkdownText::escapeBlockStart(""), "");
 }
 

@@ -14,7 +14,8 @@ using namespace dz;
 namespace {
 
 bool monospaceInHTMLStyle(const std::string& family) {
-    auto document = HTMLDocument::parse("<span style=\"color:red; font-family: " + family + ", serif\">x</span>");
+    auto document =
+        HTMLDocument::parse("<span style=\"color:red; font-family: " + family + ", serif\">x</span>");
     return document && HTMLMarkdownRenderer::isMonospaceStyle(document->body().firstChildElement());
 }
 
@@ -28,16 +29,36 @@ bool monospaceInRTF(const std::string& family) {
 TEST(TextFontTest, MonospaceFamiliesAreTheSameForHTMLAndRichText) {
     const std::pair<const char*, bool> families[] = {
         // This desktop's families: names ending in "mono" and a few others.
-        {"DejaVu Sans Mono", true}, {"Liberation Mono", true}, {"Noto Sans Mono", true},
-        {"Ubuntu Mono", true}, {"Roboto Mono", true}, {"IBM Plex Mono", true}, {"Cascadia Mono", true},
-        {"PT Mono", true}, {"Space Mono", true}, {"Droid Sans Mono", true}, {"Inconsolata", true},
-        {"Hack", true}, {"Cousine", true}, {"Cascadia Code", true}, {"Anonymous Pro", true},
+        {"DejaVu Sans Mono", true},
+        {"Liberation Mono", true},
+        {"Noto Sans Mono", true},
+        {"Ubuntu Mono", true},
+        {"Roboto Mono", true},
+        {"IBM Plex Mono", true},
+        {"Cascadia Mono", true},
+        {"PT Mono", true},
+        {"Space Mono", true},
+        {"Droid Sans Mono", true},
+        {"Inconsolata", true},
+        {"Hack", true},
+        {"Cousine", true},
+        {"Cascadia Code", true},
+        {"Anonymous Pro", true},
         // Other desktops' families.
-        {"Courier New", true}, {"Menlo", true}, {"Consolas", true}, {"SF Mono", true},
-        {"JetBrains Mono", true}, {"Source Code Pro", true}, {"Noto Sans Mono CJK JP", true},
+        {"Courier New", true},
+        {"Menlo", true},
+        {"Consolas", true},
+        {"SF Mono", true},
+        {"JetBrains Mono", true},
+        {"Source Code Pro", true},
+        {"Noto Sans Mono CJK JP", true},
         // Proportional.
-        {"Monotype Corsiva", false}, {"Arial", false}, {"Hackney", false}, {"Roboto", false},
-        {"Harmony", false}, {"Times New Roman", false},
+        {"Monotype Corsiva", false},
+        {"Arial", false},
+        {"Hackney", false},
+        {"Roboto", false},
+        {"Harmony", false},
+        {"Times New Roman", false},
     };
     for (const auto& [family, mono] : families) {
         EXPECT_EQ(TextFont::isMonospaceFamilyName(family), mono) << family;
