@@ -172,6 +172,21 @@ int leadingInt(std::string_view text) {
     return static_cast<int>(std::clamp<long>(n, -1'000'000'000, 1'000'000'000));
 }
 
+// Elements that contribute nothing: scripts and the like, hidden ones, and
+// the list marker text Word writes for its list paragraphs.
+bool leavesOut(HTMLNode element, std::string_view name) {
+    if (isSkippedElement(name) || element.attribute("hidden"))
+        return true;
+    auto css = element.attribute("style");
+    if (!css)
+        return false;
+    for (const auto& [property, value] : declarations(asciiLower(*css)))
+        if ((property == "display" && value == "none") || (property == "mso-hide" && value == "all") ||
+            (property == "mso-list" && value == "ignore"))
+            return true;
+    return false;
+}
+
 // 1 for a superscript element, -1 for a subscript, 0 for any other.
 int scriptKind(HTMLNode element, std::string_view name) {
     if (name == "sup")
@@ -289,6 +304,9 @@ class HTMLAttributedReader::Builder {
 
     Style derive(const Style& parent, HTMLNode element) const;
     void enter(Frame& frame);
+    void enterList(Frame& frame);
+    void enterListItem(Frame& frame);
+    void enterTablePart(Frame& frame, std::string_view name);
     // A Word list paragraph (mso-list style) becomes a list item.
     void enterWordListItem(Frame& frame);
     void exit(Frame& frame);
@@ -500,79 +518,94 @@ void HTMLAttributedReader::Builder::enter(Frame& frame) {
     }
     if (frame.block && openItems_.empty())
         enterWordListItem(frame);
-    if (isOneOf(name, {"ul", "ol", "menu", "dir"})) {
-        List list;
-        list.ordered = name == "ol";
-        if (list.ordered) {
-            std::string type(trimAscii(node.attributeOrEmpty("type")));
-            std::string css = asciiLower(node.attributeOrEmpty("style"));
-            if (type.empty() || css.find("list-style") != std::string::npos) {
-                if (css.find("lower-alpha") != std::string::npos ||
-                    css.find("lower-latin") != std::string::npos)
-                    type = "a";
-                else if (css.find("upper-alpha") != std::string::npos ||
-                         css.find("upper-latin") != std::string::npos)
-                    type = "A";
-                else if (css.find("lower-roman") != std::string::npos)
-                    type = "i";
-                else if (css.find("upper-roman") != std::string::npos)
-                    type = "I";
-            }
-            list.kind = type.size() == 1 && std::string_view("aAiI").find(type[0]) != std::string_view::npos
-                            ? type[0]
-                            : '1';
-            list.format = list.kind == 'a'   ? "{lower-alpha}"
-                          : list.kind == 'A' ? "{upper-alpha}"
-                          : list.kind == 'i' ? "{lower-roman}"
-                          : list.kind == 'I' ? "{upper-roman}"
-                                             : "{decimal}";
-            if (auto start = node.attribute("start")) {
-                std::string v(trimAscii(*start));
-                char* end = nullptr;
-                long n = std::strtol(v.c_str(), &end, 10);
-                if (end != v.c_str())
-                    list.start = static_cast<int>(std::clamp<long>(n, -1'000'000'000, 1'000'000'000));
-            }
-        } else {
-            size_t depth = lists_.size() + 1;
-            list.format = depth == 1 ? "{disc}" : depth == 2 ? "{circle}" : "{square}";
+    if (isOneOf(name, {"ul", "ol", "menu", "dir"}))
+        enterList(frame);
+    else if (name == "li")
+        enterListItem(frame);
+    else if (name == "table" || name == "tr" || name == "td" || name == "th")
+        enterTablePart(frame, name);
+}
+
+void HTMLAttributedReader::Builder::enterList(Frame& frame) {
+    HTMLNode node = frame.node;
+    std::string_view name = node.name();
+    List list;
+    list.ordered = name == "ol";
+    if (list.ordered) {
+        std::string type(trimAscii(node.attributeOrEmpty("type")));
+        std::string css = asciiLower(node.attributeOrEmpty("style"));
+        if (type.empty() || css.find("list-style") != std::string::npos) {
+            if (css.find("lower-alpha") != std::string::npos || css.find("lower-latin") != std::string::npos)
+                type = "a";
+            else if (css.find("upper-alpha") != std::string::npos ||
+                     css.find("upper-latin") != std::string::npos)
+                type = "A";
+            else if (css.find("lower-roman") != std::string::npos)
+                type = "i";
+            else if (css.find("upper-roman") != std::string::npos)
+                type = "I";
         }
-        list.counter = list.start - 1;
-        lists_.push_back(std::move(list));
-        frame.list = true;
-    } else if (name == "li") {
-        if (lists_.empty()) {
-            lists_.push_back({false, "{disc}", 1, 0, '1'});
-            frame.list = true;  // an item outside any list makes its own
-        }
-        List& list = lists_.back();
-        if (auto value = node.attribute("value")) {
-            std::string v(trimAscii(*value));
+        list.kind = type.size() == 1 && std::string_view("aAiI").find(type[0]) != std::string_view::npos
+                        ? type[0]
+                        : '1';
+        list.format = list.kind == 'a'   ? "{lower-alpha}"
+                      : list.kind == 'A' ? "{upper-alpha}"
+                      : list.kind == 'i' ? "{lower-roman}"
+                      : list.kind == 'I' ? "{upper-roman}"
+                                         : "{decimal}";
+        if (auto start = node.attribute("start")) {
+            std::string v(trimAscii(*start));
             char* end = nullptr;
             long n = std::strtol(v.c_str(), &end, 10);
             if (end != v.c_str())
-                list.counter = static_cast<int>(std::clamp<long>(n, -1'000'000'000, 1'000'000'000)) - 1;
+                list.start = static_cast<int>(std::clamp<long>(n, -1'000'000'000, 1'000'000'000));
         }
-        if (list.counter < 1'000'000'000)
-            ++list.counter;
-        std::string marker;
-        if (list.ordered) {
-            marker = list.kind == 'a'   ? alpha(list.counter, false)
-                     : list.kind == 'A' ? alpha(list.counter, true)
-                     : list.kind == 'i' ? roman(list.counter, false)
-                     : list.kind == 'I' ? roman(list.counter, true)
-                                        : std::to_string(list.counter);
-            marker += ".";
-        } else {
-            size_t depth = lists_.size();
-            marker = depth == 1 ? "\xE2\x80\xA2" : depth == 2 ? "\xE2\x97\xA6" : "\xE2\x96\xAA";
-        }
-        openItems_.push_back(lists_.size());
-        pendingMarker_ = "\t" + marker + "\t";
-        pendingMarkerStyle_ = frame.style;
-        pendingMarkerStyle_.link.reset();
-        frame.item = true;
-    } else if (name == "table") {
+    } else {
+        size_t depth = lists_.size() + 1;
+        list.format = depth == 1 ? "{disc}" : depth == 2 ? "{circle}" : "{square}";
+    }
+    list.counter = list.start - 1;
+    lists_.push_back(std::move(list));
+    frame.list = true;
+}
+
+void HTMLAttributedReader::Builder::enterListItem(Frame& frame) {
+    HTMLNode node = frame.node;
+    if (lists_.empty()) {
+        lists_.push_back({false, "{disc}", 1, 0, '1'});
+        frame.list = true;  // an item outside any list makes its own
+    }
+    List& list = lists_.back();
+    if (auto value = node.attribute("value")) {
+        std::string v(trimAscii(*value));
+        char* end = nullptr;
+        long n = std::strtol(v.c_str(), &end, 10);
+        if (end != v.c_str())
+            list.counter = static_cast<int>(std::clamp<long>(n, -1'000'000'000, 1'000'000'000)) - 1;
+    }
+    if (list.counter < 1'000'000'000)
+        ++list.counter;
+    std::string marker;
+    if (list.ordered) {
+        marker = list.kind == 'a'   ? alpha(list.counter, false)
+                 : list.kind == 'A' ? alpha(list.counter, true)
+                 : list.kind == 'i' ? roman(list.counter, false)
+                 : list.kind == 'I' ? roman(list.counter, true)
+                                    : std::to_string(list.counter);
+        marker += ".";
+    } else {
+        size_t depth = lists_.size();
+        marker = depth == 1 ? "\xE2\x80\xA2" : depth == 2 ? "\xE2\x97\xA6" : "\xE2\x96\xAA";
+    }
+    openItems_.push_back(lists_.size());
+    pendingMarker_ = "\t" + marker + "\t";
+    pendingMarkerStyle_ = frame.style;
+    pendingMarkerStyle_.link.reset();
+    frame.item = true;
+}
+
+void HTMLAttributedReader::Builder::enterTablePart(Frame& frame, std::string_view name) {
+    if (name == "table") {
         tables_.push_back({out_.addTable({0}), -1, 0});
         frame.table = true;
     } else if (name == "tr") {
@@ -586,7 +619,7 @@ void HTMLAttributedReader::Builder::enter(Frame& frame) {
             if (table.row < 0)
                 table.row = 0;
             int span = 1;
-            if (auto colspan = node.attribute("colspan"))
+            if (auto colspan = frame.node.attribute("colspan"))
                 span = std::clamp(leadingInt(*colspan), 1, maxColspan);
             cells_.push_back({{table.id, table.row, table.column}, paragraphs_});
             TextTable& t = out_.table(table.id);
@@ -660,19 +693,8 @@ AttributedText HTMLAttributedReader::Builder::build(HTMLNode root) {
         if (!child.isElement())
             continue;
         std::string_view name = child.name();
-        if (isSkippedElement(name) || child.attribute("hidden"))
+        if (leavesOut(child, name))
             continue;
-        if (auto css = child.attribute("style")) {
-            std::string lowered = asciiLower(*css);
-            bool hidden = false;
-            for (const auto& [property, value] : declarations(lowered))
-                if ((property == "display" && value == "none") ||
-                    (property == "mso-hide" && value == "all") ||
-                    (property == "mso-list" && value == "ignore"))  // Word's list marker text
-                    hidden = true;
-            if (hidden)
-                continue;
-        }
         Style style = derive(frame.style, child);
         if (name == "br") {
             if (style.pre) {
