@@ -140,25 +140,9 @@ class NestingEstimator {
             } else if (c == '?') {
                 i = skipPast('>', i);
             } else if (c == '/') {
-                if (i + 1 < n && isASCIILetter(html_[i + 1])) {
-                    std::string_view name;
-                    i = readName(i + 1, name);
-                    bool selfClosing = false;
-                    i = skipAttributes(i, selfClosing);
-                    if (i == npos)
-                        break;
-                    endTag(name);
-                } else {
-                    i = skipPast('>', i);
-                }
+                i = i + 1 < n && isASCIILetter(html_[i + 1]) ? readEndTag(i + 1) : skipPast('>', i);
             } else if (isASCIILetter(c)) {
-                std::string_view name;
-                i = readName(i, name);
-                bool selfClosing = false;
-                i = skipAttributes(i, selfClosing);
-                if (i == npos)
-                    break;
-                i = startTag(name, selfClosing, i);
+                i = readStartTag(i);
             }
             if (i == npos)
                 break;
@@ -168,6 +152,26 @@ class NestingEstimator {
 
   private:
     static constexpr size_t npos = std::string_view::npos;
+
+    // A tag from its name at `at` to just after its ">"; npos when the input
+    // ends inside it.
+    size_t readStartTag(size_t at) {
+        std::string_view name;
+        size_t i = readName(at, name);
+        bool selfClosing = false;
+        i = skipAttributes(i, selfClosing);
+        return i == npos ? npos : startTag(name, selfClosing, i);
+    }
+
+    size_t readEndTag(size_t at) {
+        std::string_view name;
+        size_t i = readName(at, name);
+        bool selfClosing = false;
+        i = skipAttributes(i, selfClosing);
+        if (i != npos)
+            endTag(name);
+        return i;
+    }
 
     struct Entry {
         uint32_t name;  // interned
@@ -477,8 +481,7 @@ std::optional<HTMLDocument> HTMLDocument::parse(std::string_view html) {
     document.storage_ = std::make_unique<Storage>();
     Storage& storage = *document.storage_;
     storage.source.assign(html);
-    storage.output =
-        gumbo_parse_with_options(&parseOptions(), storage.source.data(), storage.source.size());
+    storage.output = gumbo_parse_with_options(&parseOptions(), storage.source.data(), storage.source.size());
     if (!storage.output || !storage.output->document || !storage.output->root)
         return std::nullopt;
 
