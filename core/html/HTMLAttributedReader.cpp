@@ -511,11 +511,10 @@ void HTMLAttributedReader::Builder::enter(Frame& frame) {
     std::string_view name = node.name();
     if (frame.block)
         endParagraph(false);
-    if (frame.script != 0) {
-        // Spaces still pending belong before the superscript.
-        flushPending(frame.style);
+    // (A space still pending goes in with the superscript's text and stays
+    // a space.)
+    if (frame.script != 0)
         frame.scriptStart = out_.length();
-    }
     if (frame.block && openItems_.empty())
         enterWordListItem(frame);
     if (isOneOf(name, {"ul", "ol", "menu", "dir"}))
