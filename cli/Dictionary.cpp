@@ -10,17 +10,18 @@ namespace dz::cli {
 PDFReflower::WordPredicate wordPredicate(const std::string& choice) {
     if (choice == "none")
         return {};
+    // Opened only when a line end actually needs the test.
     if (choice.empty())
-        return HunspellDictionary::predicate(HunspellDictionary::forUserLanguage());
-    std::shared_ptr<const HunspellDictionary> dictionary = HunspellDictionary::open(choice);
-    if (!dictionary) {
+        return HunspellDictionary::lazyPredicateForUserLanguage();
+    PDFReflower::WordPredicate predicate = HunspellDictionary::lazyPredicate(choice);
+    if (!predicate) {
         std::string names;
         for (const auto& name : HunspellDictionary::installedLanguages())
             names += (names.empty() ? "" : ", ") + name;
         throw CommandError("no dictionary for \"" + choice +
                            "\" (installed: " + (names.empty() ? "none" : names) + ")");
     }
-    return HunspellDictionary::predicate(dictionary);
+    return predicate;
 }
 
 }  // namespace dz::cli

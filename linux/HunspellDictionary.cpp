@@ -159,6 +159,45 @@ bool HunspellDictionary::isWord(std::string_view text) const {
     return true;
 }
 
+namespace {
+
+bool hasDictionaryFiles(const std::string& language, const std::string& directory) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    return !language.empty() && language.find('/') == std::string::npos &&
+           fs::is_regular_file(fs::path(directory) / (language + ".aff"), error) &&
+           fs::is_regular_file(fs::path(directory) / (language + ".dic"), error);
+}
+
+}  // namespace
+
+std::function<bool(std::string_view)> HunspellDictionary::lazyPredicate(const std::string& language,
+                                                                        const std::string& directory) {
+    if (!hasDictionaryFiles(language, directory))
+        return {};
+    struct Lazy {
+        std::string language, directory;
+        std::once_flag once;
+        std::unique_ptr<HunspellDictionary> dictionary;  // null when it vanished meanwhile
+    };
+    auto lazy = std::make_shared<Lazy>();
+    lazy->language = language;
+    lazy->directory = directory;
+    return [lazy](std::string_view text) {
+        std::call_once(lazy->once, [&] { lazy->dictionary = open(lazy->language, lazy->directory); });
+        return lazy->dictionary && lazy->dictionary->isWord(text);
+    };
+}
+
+std::function<bool(std::string_view)> HunspellDictionary::lazyPredicateForUserLanguage(
+    const std::string& directory) {
+    auto language =
+        chooseLanguage(installedLanguages(directory), [](const char* name) { return std::getenv(name); });
+    if (!language)
+        return {};
+    return lazyPredicate(*language, directory);
+}
+
 std::function<bool(std::string_view)> HunspellDictionary::predicate(
     std::shared_ptr<const HunspellDictionary> dictionary) {
     if (!dictionary)

@@ -50,6 +50,16 @@ class HunspellDictionary {
     // word.
     bool isWord(std::string_view text) const;
 
+    // A word test that opens the dictionary the first time a word has to be
+    // checked, once (loading takes tens of milliseconds, and most copies
+    // never ask). Nothing when the language's files are missing. Calling it
+    // once from another thread loads it ahead of time.
+    static std::function<bool(std::string_view)> lazyPredicate(
+        const std::string& language, const std::string& directory = std::string(defaultDirectory));
+    // The same for the user's language; nothing when no dictionary is installed.
+    static std::function<bool(std::string_view)> lazyPredicateForUserLanguage(
+        const std::string& directory = std::string(defaultDirectory));
+
     // A predicate for the reflower that keeps this dictionary alive.
     static std::function<bool(std::string_view)> predicate(
         std::shared_ptr<const HunspellDictionary> dictionary);

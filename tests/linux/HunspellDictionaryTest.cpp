@@ -119,3 +119,20 @@ TEST(HunspellDictionaryTest, LookupsFromManyThreads) {
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(wrong, 0);
 }
+
+TEST(HunspellDictionaryTest, LazyPredicateReadsTheDictionaryAtTheFirstWordOnly) {
+    TempDir dir;
+    EXPECT_FALSE(HunspellDictionary::lazyPredicate("xx_XX", dir.path));  // no files: no test
+    dir.write("xx_XX.aff", "SET UTF-8\n");
+    dir.write("xx_XX.dic", "1\nhello\n");
+    auto isWord = HunspellDictionary::lazyPredicate("xx_XX", dir.path);
+    ASSERT_TRUE(isWord);
+    // Changed after the predicate was made but before its first word: the
+    // files are read only now, and only once.
+    dir.write("xx_XX.dic", "1\nworld\n");
+    EXPECT_TRUE(isWord("world"));
+    EXPECT_FALSE(isWord("hello"));
+    dir.write("xx_XX.dic", "1\nagain\n");
+    EXPECT_FALSE(isWord("again"));
+    EXPECT_TRUE(isWord("world"));
+}
