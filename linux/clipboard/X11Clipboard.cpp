@@ -134,7 +134,9 @@ bool X11Clipboard::setUp(std::string* error) {
 
 X11Clipboard::Stats X11Clipboard::stats() const {
     std::lock_guard lock(statsMutex_);
-    return stats_;
+    Stats out = stats_;
+    out.wakeups = loop_.wakeups();
+    return out;
 }
 
 void X11Clipboard::own(std::vector<EngineItem> items, std::vector<ReadOrigin> origins) {
@@ -153,10 +155,6 @@ void X11Clipboard::shutdown(bool handOverContent) {
 // ---------------------------------------------------------------- events
 
 void X11Clipboard::onEvent(xcb_generic_event_t* ev) {
-    {
-        std::lock_guard lock(statsMutex_);
-        ++stats_.wakeups;
-    }
     uint8_t type = eventType(ev);
     if (type == uint8_t(xfixesEvent_ + XCB_XFIXES_SELECTION_NOTIFY)) {
         auto* e = reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(ev);

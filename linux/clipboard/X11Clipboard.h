@@ -72,7 +72,7 @@ class X11Clipboard {
         uint64_t ownerEvents = 0;  // XFixes notices, our own included
         uint64_t requestsServed = 0;
         uint64_t requestsRefused = 0;
-        uint64_t wakeups = 0;      // loop rounds, for the idle check
+        uint64_t wakeups = 0;      // times the thread woke up, for the idle check
     };
 
     static std::unique_ptr<X11Clipboard> create(Callbacks callbacks, std::string* error = nullptr,

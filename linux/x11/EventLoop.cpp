@@ -75,6 +75,7 @@ bool EventLoop::pollOnce(std::optional<Clock::time_point> until) {
     }
     pollfd fds[2] = {{xcb_get_file_descriptor(conn_.get()), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
     int n = ::poll(fds, 2, timeout);
+    ++wakeups_;
     if (n < 0 && errno != EINTR)
         return false;
     if (fds[1].revents & POLLIN) {

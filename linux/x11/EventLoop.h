@@ -50,6 +50,8 @@ class EventLoop {
                      const std::function<bool()>& cancel = {});
 
     XcbConnection& connection() { return conn_; }
+    // How often the thread has woken from its sleep, for the idle check.
+    uint64_t wakeups() const { return wakeups_; }
 
   private:
     void run();
@@ -63,6 +65,7 @@ class EventLoop {
     std::mutex mutex_;
     std::deque<std::function<void()>> tasks_;
     std::atomic<bool> stopping_{false};
+    std::atomic<uint64_t> wakeups_{0};
     std::function<void()> finally_;
 };
 

@@ -12,7 +12,7 @@ std::unique_ptr<XcbConnection> XcbConnection::open(const char* display, std::str
     if (!conn || xcb_connection_has_error(conn)) {
         if (error) {
             const char* name = display ? display : std::getenv("DISPLAY");
-            *error = name && *name ? "cannot open the X display " + std::string(name) : "no X display (DISPLAY is not set)";
+            *error = name && *name ? "cannot open the X display " + std::string(name) + " (error " + std::to_string(conn ? xcb_connection_has_error(conn) : -1) + ")" : "no X display (DISPLAY is not set)";
         }
         if (conn)
             xcb_disconnect(conn);

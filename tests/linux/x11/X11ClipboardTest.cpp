@@ -128,6 +128,10 @@ TEST_F(X11ClipboardTest, OwnWritesCountButAreNotReported) {
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(changes.count(), 0u);
     EXPECT_EQ(clipboard->stats().ownerEvents, 1u);
+    // Idle, the clipboard thread sleeps: no timers, no polling.
+    auto wakeups = clipboard->stats().wakeups;
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(clipboard->stats().wakeups, wakeups);
     // Served in every text form, with the standard targets.
     EXPECT_EQ(Child({"xsel", "-b", "-o"}).all(), "mine");
     std::string targets = Child({"xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"}).all();
