@@ -32,3 +32,23 @@ TEST(AtspiServiceTest, TheSwitchAndALookUpWithoutABrowser) {
 
 }  // namespace
 }  // namespace dz::x11
+
+#include "linux/X11Desktop.h"
+
+namespace dz::x11 {
+namespace {
+
+TEST(X11DesktopTest, OpensEveryServiceOnAnXDisplay) {
+    test::PumpScheduler scheduler;
+    std::string error;
+    auto desktop = X11Desktop::open(scheduler, &error);
+    ASSERT_TRUE(desktop) << error;
+    EXPECT_EQ(desktop->status.kind, DisplayKind::x11);
+    EXPECT_TRUE(desktop->keyboard->canSendKeystrokes());
+    EXPECT_TRUE(desktop->clipboard->canIdentifyRequesters());
+    desktop->system->beep();
+    desktop->shutdown();
+}
+
+}  // namespace
+}  // namespace dz::x11

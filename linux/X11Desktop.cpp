@@ -1,0 +1,45 @@
+#include "linux/X11Desktop.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace dz::x11 {
+
+std::unique_ptr<X11Desktop> X11Desktop::open(Scheduler& scheduler, std::string* error) {
+    auto desktop = std::make_unique<X11Desktop>();
+    auto env = [](const char* name) { return std::getenv(name); };
+    desktop->status = detectDisplay(env, [] { return XcbConnection::open() != nullptr; });
+    if (desktop->status.kind == DisplayKind::none) {
+        if (error)
+            *error = desktop->status.message;
+        return nullptr;
+    }
+    desktop->identity = std::make_unique<AppIdentity>();
+    std::string why;
+    desktop->clipboard = X11ClipboardService::create(scheduler, *desktop->identity, &why);
+    if (desktop->clipboard)
+        desktop->workspace = X11Workspace::create(*desktop->identity, &why);
+    if (desktop->workspace)
+        desktop->keyboard = X11Keyboard::create(scheduler, &why);
+    auto bell = XcbConnection::open(nullptr, &why);
+    if (!desktop->keyboard || !bell) {
+        if (error)
+            *error = "Dozuzavuvu cannot use the X display: " + why + ".";
+        return nullptr;
+    }
+    desktop->pageAddresses = std::make_unique<AtspiPageAddress>(scheduler);
+    std::error_code ec;
+    std::string exe = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    desktop->system = std::make_unique<X11SystemServices>(
+        std::move(bell), Autostart(Autostart::defaultConfigHome(env), ec ? "dozuzavuvu" : exe));
+    return desktop;
+}
+
+void X11Desktop::shutdown() {
+    if (clipboard)
+        clipboard->shutdown();
+}
+
+}  // namespace dz::x11
