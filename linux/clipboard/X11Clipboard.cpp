@@ -336,6 +336,14 @@ std::optional<std::string> X11Clipboard::readTarget(const std::string& target, x
 
 void X11Clipboard::captureIfChanged() {
     while (pendingChanges_ > 0) {
+        if (owned_) {
+            // Another owner's notice read after our own write: the server
+            // clears our ownership before it announces a newer owner, so this
+            // change predates the write, which replaced it. Reading now would
+            // ask ourselves.
+            pendingChanges_ = 0;
+            return;
+        }
         Change change;
         change.changes = pendingChanges_;
         change.owner = pendingOwner_;
