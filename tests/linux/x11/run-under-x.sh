@@ -3,7 +3,7 @@
 # private session bus. Without Xvfb the test is skipped (exit 77), except in
 # CI, where a missing X server is a failure.
 set -u
-if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v Xvfb >/dev/null 2>&1; then
+if ! command -v Xvfb >/dev/null 2>&1; then
   if [ -n "${CI:-}" ]; then
     echo "Xvfb is required in CI (scripts/install-deps installs xvfb)" >&2
     exit 1
@@ -30,4 +30,26 @@ inner='
   [ -n "$wm" ] && kill "$wm" 2>/dev/null
   exit $rc
 '
-exec xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" dbus-run-session -- bash -c "$inner" run-under-x "$@"
+# The server picks a free display number itself (-displayfd), so tests run in
+# parallel (and other X servers on the machine) never race for one.
+tmp=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$tmp/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 200); do
+  [ -s "$tmp/display" ] && break
+  sleep 0.05
+done
+if [ ! -s "$tmp/display" ]; then
+  kill "$xvfb" 2>/dev/null
+  rm -rf "$tmp"
+  echo "Xvfb did not start" >&2
+  exit 1
+fi
+export DISPLAY=":$(head -n1 "$tmp/display")"
+unset XAUTHORITY WAYLAND_DISPLAY
+dbus-run-session -- bash -c "$inner" run-under-x "$@"
+rc=$?
+kill "$xvfb" 2>/dev/null
+wait "$xvfb" 2>/dev/null
+rm -rf "$tmp"
+exit $rc
