@@ -1,12 +1,14 @@
 // Arbitrary bytes as clipboard HTML through the Markdown converter. The first
 // byte picks the options; the rest becomes valid UTF-8 (read as Latin-1 when
-// it is not) and is both the HTML and, when asked, the plain text.
+// it is not) and is both the HTML and, when asked, the plain text. The text
+// fallback for refused HTML runs on it too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "core/html/HTMLMarkdownConverter.h"
+#include "core/html/HTMLTextContent.h"
 #include "core/markdown/MarkdownText.h"
 #include "core/text/Unicode.h"
 
@@ -35,6 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     // The same input always gives the same Markdown.
     if (converter.convert(html, plain) != result)
+        std::abort();
+
+    // The text fallback for HTML the parser refuses: valid UTF-8, and never
+    // longer than its source (references and tags only shrink).
+    std::string text = htmltext::textContent(html);
+    if (!unicode::isValidUTF8(text) || text.size() > html.size())
         std::abort();
 
     (void)MarkdownText::tidyInline(html);

@@ -5,7 +5,9 @@
 
 #include "core/richtext/AttributedMarkdownConverter.h"
 #include "core/richtext/AttributedText.h"
+#include "core/html/HTMLDocument.h"
 #include "core/html/HTMLMarkdownConverter.h"
+#include "core/html/HTMLTextContent.h"
 #include "core/pdf/PDFReflower.h"
 #include "core/text/TextCleaner.h"
 #include "core/links/URLCleaner.h"
@@ -74,6 +76,13 @@ std::optional<std::string> PasteboardCleaner::sourceText(const ClipboardSnapshot
     if (snapshot.hasRich()) {
         if (auto attributed = snapshot.attributedString(); attributed && !attributed->string().empty())
             return attributed->string();
+    }
+    // HTML the parser refuses (absurd nesting, a tag with hundreds of
+    // attributes) still holds text the user wants.
+    if (auto html = snapshot.html();
+        html && HTMLDocument::estimatedNestingDepth(*html) > HTMLDocument::maximumNestingDepth) {
+        if (std::string text = htmltext::textContent(*html); !text.empty())
+            return text;
     }
     return std::nullopt;
 }
