@@ -351,7 +351,7 @@ std::optional<Clipboard::Rendition> AppController::renditionFor(const Written& t
     return items;
 }
 
-void AppController::answerPaste(const Clipboard::PasteRequest& request, int64_t changeCount,
+void AppController::applyDestination(const Clipboard::PasteRequest& request, int64_t changeCount,
                                 std::optional<std::string> url, const Clipboard::PasteReply& reply) {
     if (!clip_ || clip_->pinned || clip_->changeCount != changeCount ||
         platform_.clipboard.changeCount() != changeCount) {
@@ -366,7 +366,7 @@ void AppController::answerPaste(const Clipboard::PasteRequest& request, int64_t 
     reply(renditionFor(*target));
 }
 
-void AppController::handlePasteRequest(const Clipboard::PasteRequest& request, Clipboard::PasteReply reply) {
+void AppController::willPaste(const Clipboard::PasteRequest& request, Clipboard::PasteReply reply) {
     monitor_.checkPasteboard();
     const int64_t changeCount = platform_.clipboard.changeCount();
     // Everyone gets what a one-shot paste wrote until it is put back.
@@ -395,7 +395,7 @@ void AppController::handlePasteRequest(const Clipboard::PasteRequest& request, C
             if (alive.expired())
                 reply(std::nullopt);
             else
-                answerPaste(request, changeCount, std::nullopt, reply);
+                applyDestination(request, changeCount, std::nullopt, reply);
         });
         browserURLs_.currentURL(*bundleID, *request.requester.pid,
                                 [this, alive, wait, request, changeCount, reply](std::optional<std::string> url) {
@@ -407,11 +407,11 @@ void AppController::handlePasteRequest(const Clipboard::PasteRequest& request, C
                                         return;
                                     }
                                     platform_.scheduler.cancel(wait->timer);
-                                    answerPaste(request, changeCount, std::move(url), reply);
+                                    applyDestination(request, changeCount, std::move(url), reply);
                                 });
         return;
     }
-    answerPaste(request, changeCount, std::nullopt, reply);
+    applyDestination(request, changeCount, std::nullopt, reply);
 }
 
 void AppController::pasteFinished(const Clipboard::PasteRequest& request) {

@@ -86,8 +86,13 @@ class AppController {
     // ---- Pastes
     // Matches `interceptorActive` to the rules and the backend.
     void updateInterceptor();
-    // One application asks for the clipboard (the backend's paste hook).
-    void handlePasteRequest(const Clipboard::PasteRequest& request, Clipboard::PasteReply reply);
+    // One application asks for the clipboard (the backend's paste hook). A
+    // pending copy is handled first; a pending put-back, no clip, a pinned
+    // clip, a foreign change or this program itself get what is written;
+    // otherwise the destination rule for the requester (and, for a browser,
+    // its page address, waited for at most 0.25 s) picks the rendition it
+    // alone receives. Nothing is written to the clipboard.
+    void willPaste(const Clipboard::PasteRequest& request, Clipboard::PasteReply reply);
 
     // ---- Automation addresses ("dozuzavuvu://toggle" …)
     void handle(std::string_view url);
@@ -158,7 +163,7 @@ class AppController {
     std::optional<Clipboard::Rendition> renditionFor(const Written& target);
     std::optional<Written> destinationTarget(std::optional<std::string_view> bundleID,
                                              std::optional<std::string_view> url) const;
-    void answerPaste(const Clipboard::PasteRequest& request, int64_t changeCount,
+    void applyDestination(const Clipboard::PasteRequest& request, int64_t changeCount,
                      std::optional<std::string> url, const Clipboard::PasteReply& reply);
     void pasteFinished(const Clipboard::PasteRequest& request);
     void putBack();

@@ -31,7 +31,7 @@ void AppController::start() {
             if (alive.expired())
                 reply(std::nullopt);
             else
-                handlePasteRequest(request, std::move(reply));
+                willPaste(request, std::move(reply));
         });
     platform_.clipboard.setPasteFinishedHandler([this, alive](const Clipboard::PasteRequest& request) {
         if (!alive.expired())
