@@ -11,7 +11,6 @@
 #include "app/controller/AppController.h"
 #include "app/platform/SpellChecker.h"
 #include "app/platform/fakes/FakePlatform.h"
-#include "app/rules/KnownApps.h"
 #include "app/settings/AppSettings.h"
 #include "app/settings/CleanConfiguration.h"
 #include "app/settings/FileSettingsStorage.h"
@@ -19,6 +18,7 @@
 #include "cli/Commands.h"
 #include "cli/Dictionary.h"
 #include "cli/IO.h"
+#include "linux/workspace/AppIdentity.h"
 
 namespace dz::cli {
 
@@ -63,9 +63,12 @@ class DictionarySpellChecker final : public SpellChecker {
     std::function<bool(std::string_view)> predicate_;
 };
 
-// The installed application's name, else its id.
+// The installed application's name (its desktop file's), else its id.
 std::string installedAppName(const std::string& id) {
-    return KnownApps::appName(id, nullptr);
+    x11::AppIdentity identity;
+    if (std::optional<x11::DesktopEntry> entry = identity.entry(id); entry && entry->name)
+        return *entry->name;
+    return id;
 }
 
 int runTry(const TryArgs& args) {

@@ -8,9 +8,10 @@ dir=$2
 update=${3:-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-# Nothing of the machine's own settings or installed applications.
-export HOME=$tmp XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data XDG_DATA_DIRS=$tmp/data LANG=C.UTF-8 LC_ALL=C.UTF-8
 cd "$dir" || exit 1
+# Nothing of the machine's own settings; the only installed applications are
+# the fixtures' (applications/*.desktop).
+export HOME=$tmp XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$PWD XDG_DATA_DIRS=$tmp/data LANG=C.UTF-8 LC_ALL=C.UTF-8
 failures=0
 
 # case NAME EXPECTED_STATUS ARGS... (standard input is article.txt)
