@@ -490,8 +490,10 @@ std::string HTMLMarkdownRenderer::textWithLineBreaks(HTMLNode node) {
             out += '\n';
             continue;
         }
+        std::string_view style = n.attributeOrEmpty("style");
         if (name == "script" || name == "style" || name == "button" || n.attribute("hidden") ||
-            contains(styleText(n), "display:none"))
+            (!style.empty() && lowercasedContains(style, "display") &&
+             contains(styleText(n), "display:none")))
             continue;
         // Editors and highlighters put each line of code in its own block.
         bool block = elementFlags(n, name) & blockFlag;
@@ -569,7 +571,9 @@ bool HTMLMarkdownRenderer::isMonospaceParagraph(HTMLNode element, std::string_vi
             std::string_view childName = n.name();
             if (childName == "img" || childName == "input")
                 return false;
-            if (shouldSkip(n, childName)) {
+            // Only the names: the full skip test reads styles, and a hidden
+            // element with visible text at worst keeps this from being code.
+            if (elementFlags(n, childName) & skippedFlag) {
                 n = n.nextSkippingChildren(element);
                 continue;
             }
