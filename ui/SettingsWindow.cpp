@@ -1,0 +1,76 @@
+#include "ui/SettingsWindow.h"
+
+#include <QLabel>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "ui/MenuBarIconArt.h"
+#include "ui/tabs/CleaningTab.h"
+#include "ui/tabs/GeneralTab.h"
+#include "ui/tabs/MarkdownPDFTab.h"
+#include "ui/tabs/RulesTab.h"
+#include "ui/tabs/ScriptTab.h"
+#include "ui/tabs/ShortcutsTab.h"
+
+namespace dz {
+
+SettingsWindow::SettingsWindow(AppSettings& settings, DesktopServices& services, QWidget* tryIt)
+    : QWidget(nullptr, Qt::Window), tabs_(new QTabWidget) {
+    setWindowIcon(MenuBarIconArt::applicationIcon());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(tabs_);
+    tabs_->setDocumentMode(true);
+    for (SettingsTab tab : settingstab::allCases) {
+        QWidget* page = nullptr;
+        switch (tab) {
+            case SettingsTab::general:
+                page = new GeneralTab(settings, services);
+                break;
+            case SettingsTab::rules:
+                page = new RulesTab(settings, services);
+                break;
+            case SettingsTab::cleaning:
+                page = new CleaningTab(settings, services);
+                break;
+            case SettingsTab::markdown:
+                page = new MarkdownPDFTab(settings, services);
+                break;
+            case SettingsTab::shortcuts:
+                page = new ShortcutsTab(settings, services);
+                break;
+            case SettingsTab::script:
+                page = new ScriptTab(settings, services);
+                break;
+            case SettingsTab::tryIt:
+                page = tryIt ? tryIt : new QWidget;
+                break;
+        }
+        tabs_->addTab(page, QIcon::fromTheme(QString::fromLatin1(settingstab::iconName(tab))),
+                      QString::fromUtf8(settingstab::title(tab)));
+    }
+    // The window title follows the selected tab.
+    auto retitle = [this](int index) { setWindowTitle(tabs_->tabText(index)); };
+    connect(tabs_, &QTabWidget::currentChanged, this, retitle);
+    retitle(tabs_->currentIndex());
+    resize(width, height);
+}
+
+void SettingsWindow::show(std::optional<SettingsTab> tab) {
+    if (tab)
+        tabs_->setCurrentIndex(int(*tab));
+    if (size() != QSize(width, height))
+        resize(width, height);
+    if (isMinimized())
+        showNormal();
+    else
+        QWidget::show();
+    raise();
+    activateWindow();
+}
+
+SettingsTab SettingsWindow::currentTab() const { return settingstab::allCases[size_t(tabs_->currentIndex())]; }
+
+QWidget* SettingsWindow::page(SettingsTab tab) const { return tabs_->widget(int(tab)); }
+
+}  // namespace dz

@@ -1,0 +1,52 @@
+#pragma once
+// Records one global shortcut. While recording, the hot keys are suspended
+// and every key goes to the recorder: Escape cancels, a key without Ctrl, Alt
+// or Super beeps and keeps listening, anything else is the new combination.
+
+#include <functional>
+#include <optional>
+
+#include <QWidget>
+
+#include "app/KeyCombo.h"
+
+class QPushButton;
+class QToolButton;
+
+namespace dz {
+
+class DesktopServices;
+
+class ShortcutRecorder : public QWidget {
+  public:
+    explicit ShortcutRecorder(DesktopServices& services, QWidget* parent = nullptr);
+    ~ShortcutRecorder() override;
+
+    void setCombo(const std::optional<KeyCombo>& combo);
+    const std::optional<KeyCombo>& combo() const { return combo_; }
+    bool isRecording() const { return recording_; }
+    void startRecording();
+    // Ends recording without a change.
+    void cancelRecording();
+
+    // A combination was recorded (a value) or cleared (nothing).
+    std::function<void(const std::optional<KeyCombo>&)> onChange;
+
+    QPushButton* button() const { return button_; }
+    QToolButton* clearButton() const { return clear_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void stopRecording();
+    void refresh();
+
+    DesktopServices& services_;
+    std::optional<KeyCombo> combo_;
+    bool recording_ = false;
+    QPushButton* button_;
+    QToolButton* clear_;
+};
+
+}  // namespace dz

@@ -1,0 +1,215 @@
+#include "ui/tabs/GeneralTab.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+#include "ui/DesktopServices.h"
+#include "ui/MenuBarIconArt.h"
+#include "ui/MenuBarIconPicker.h"
+
+namespace dz {
+namespace {
+
+QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+QLabel* richLabel(const QString& markdown) {
+    auto* label = new QLabel;
+    label->setTextFormat(Qt::MarkdownText);
+    label->setText(markdown);
+    label->setWordWrap(true);
+    return label;
+}
+
+}  // namespace
+
+GeneralTab::GeneralTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
+    : SettingsPage(settings, services, parent) {
+    QVBoxLayout* page = scrollingLayout(this);
+
+    // Header
+    auto* header = new QHBoxLayout;
+    auto* icon = new QLabel;
+    icon->setPixmap(MenuBarIconArt::applicationIcon().pixmap(48, 48));
+    header->addWidget(icon);
+    auto* names = new QVBoxLayout;
+    auto* name = new QLabel(QStringLiteral("Dozuzavuvu"));
+    QFont big = name->font();
+    big.setPointSizeF(big.pointSizeF() * 1.5);
+    big.setBold(true);
+    name->setFont(big);
+    names->addWidget(name);
+    names->addWidget(new QLabel(QStringLiteral("Version " DZ_VERSION)));
+    header->addLayout(names);
+    header->addStretch();
+    page->addLayout(header);
+
+    QVBoxLayout* cleaning;
+    section(page, QStringLiteral("Cleaning"), &cleaning);
+    toggle<&SettingsData::autoClean>(cleaning, QStringLiteral("Clean text automatically when copying"),
+                                     QStringLiteral("Files, images and passwords are never touched."));
+    std::vector<std::pair<QString, OutputFormat>> formats;
+    for (OutputFormat f : outputformat::cyclable)
+        formats.emplace_back(qstr(outputformat::title(f)), f);
+    picker<OutputFormat>(
+        cleaning, QStringLiteral("Default format"), formats, [](const SettingsData& d) { return d.defaultFormat; },
+        [this](OutputFormat f) { services_.setDefaultFormat(f); });
+    cleaning->addWidget(caption(
+        QStringLiteral("Used unless a rule says otherwise. Plain Text with Links keeps links clickable; Markdown "
+                       "keeps headings, lists and bold too.")));
+    auto* keep = new QLabel(QStringLiteral("Keep formatting once"));
+    cleaning->addWidget(keep);
+    cleaning->addWidget(richLabel(QStringLiteral(
+        "Tap and release **Alt**, then press **Ctrl+C** within 3 seconds. Holding Alt while copying (Ctrl+Alt+C) "
+        "works too.")));
+
+    QVBoxLayout* iconBox;
+    section(page, QStringLiteral("Menu bar icon"), &iconBox);
+    picker_ = new MenuBarIconPicker;
+    iconBox->addWidget(picker_);
+    picker_->onChoose = [this](MenuBarIcon icon) { change([&](SettingsData& d) { d.menuBarIcon = icon; }); };
+    onSettings([this](const SettingsData& d) { picker_->setSelected(d.menuBarIcon); });
+    iconBox->addWidget(caption(QStringLiteral("Dimmed while paused or when automatic cleaning is off.")));
+    toggle<&SettingsData::showMenuBarIcon>(
+        iconBox, QStringLiteral("Show menu bar icon"),
+        QStringLiteral("When hidden, open Dozuzavuvu again (e.g. from your application launcher) to reveal it for 5 "
+                       "seconds."));
+    trayNote_ = caption(QStringLiteral(
+        "No tray is shown in this session (the desktop has no status notifier host). Open Dozuzavuvu again to "
+        "show this window."));
+    iconBox->addWidget(trayNote_);
+
+    QVBoxLayout* startup;
+    section(page, QStringLiteral("Startup"), &startup);
+    launchAtLogin_ = new QCheckBox(QStringLiteral("Launch at login"));
+    startup->addWidget(launchAtLogin_);
+    loginMessage_ = caption({});
+    loginMessage_->hide();
+    startup->addWidget(loginMessage_);
+    connect(launchAtLogin_, &QCheckBox::toggled, this, [this](bool on) {
+        const auto failure = services_.setLaunchAtLogin(on);
+        loginMessage_->setText(failure ? QStringLiteral("Couldn't change login item: ") + qstr(*failure) + "."
+                                       : QString());
+        loginMessage_->setVisible(failure.has_value());
+        const QSignalBlocker blocker(launchAtLogin_);
+        launchAtLogin_->setChecked(services_.launchAtLogin());
+    });
+
+    QVBoxLayout* permissions;
+    section(page, QStringLiteral("Permissions"), &permissions);
+    auto* keysRow = new QHBoxLayout;
+    keysRow->addWidget(new QLabel(QStringLiteral("Keystrokes")));
+    keystrokes_ = new QLabel;
+    keysRow->addWidget(keystrokes_, 1);
+    permissions->addLayout(keysRow);
+    permissions->addWidget(caption(QStringLiteral("Needed for the paste shortcuts and \u201CCopy and clean\u201D.")));
+    browserAccess_ = new QCheckBox(QStringLiteral("Browser access"));
+    browserAccess_->setIcon(QIcon::fromTheme(QStringLiteral("applications-internet")));
+    permissions->addWidget(browserAccess_);
+    permissions->addWidget(caption(QStringLiteral(
+        "Website rules read the address of the current tab through the desktop's accessibility bus. Firefox and "
+        "Chromium usually include the page address with the copy, so copying rarely needs it. Chromium answers "
+        "only when started with --force-renderer-accessibility.")));
+    confirmBrowserAccess = [this] {
+        return QMessageBox::question(
+                   this, QStringLiteral("Browser access"),
+                   QStringLiteral("Turn on the desktop's accessibility bus? It makes websites' addresses readable "
+                                  "to Dozuzavuvu, and costs other applications a little speed.")) ==
+               QMessageBox::Yes;
+    };
+    connect(browserAccess_, &QCheckBox::toggled, this, [this](bool on) {
+        if (on && confirmBrowserAccess && confirmBrowserAccess())
+            services_.enableBrowserAccess();
+        refreshServices();
+    });
+
+    QVBoxLayout* file;
+    section(page, QStringLiteral("Settings file"), &file);
+    auto* buttons = new QHBoxLayout;
+    auto* exportButton = new QPushButton(QStringLiteral("Export Settings\u2026"));
+    auto* importButton = new QPushButton(QStringLiteral("Import\u2026"));
+    auto* resetButton = new QPushButton(QStringLiteral("Reset to Defaults"));
+    buttons->addWidget(exportButton);
+    buttons->addWidget(importButton);
+    buttons->addWidget(resetButton);
+    buttons->addStretch();
+    file->addLayout(buttons);
+    fileMessage_ = caption({});
+    file->addWidget(fileMessage_);
+    connect(exportButton, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Settings"),
+                                                          QStringLiteral("Dozuzavuvu Settings.json"),
+                                                          QStringLiteral("JSON (*.json)"));
+        if (!path.isEmpty())
+            exportTo(path);
+    });
+    connect(importButton, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Import Settings"), {},
+                                                          QStringLiteral("JSON (*.json)"));
+        if (!path.isEmpty())
+            importFrom(path);
+    });
+    connect(resetButton, &QPushButton::clicked, this, [this] { settings_.resetToDefaults(); });
+
+    page->addStretch();
+    connect(&services_, &DesktopServices::stateChanged, this, &GeneralTab::refreshServices);
+    refreshServices();
+}
+
+void GeneralTab::refreshServices() {
+    const QSignalBlocker login(launchAtLogin_);
+    launchAtLogin_->setChecked(services_.launchAtLogin());
+    const auto unavailable = services_.keystrokesUnavailable();
+    keystrokes_->setText(unavailable ? QStringLiteral("\u26A0 ") + qstr(*unavailable)
+                                     : QStringLiteral("\u2713 Available"));
+    const QSignalBlocker browser(browserAccess_);
+    const bool on = services_.browserAccess();
+    browserAccess_->setChecked(on);
+    // The bus is session-wide and other programs may rely on it: we only turn it on.
+    browserAccess_->setEnabled(!on);
+    trayNote_->setVisible(!services_.trayAvailable());
+}
+
+void GeneralTab::exportTo(const QString& path) {
+    std::string error;
+    const auto json = settings_.exportJSON(&error);
+    QSaveFile file(path);
+    if (json && file.open(QIODevice::WriteOnly)) {
+        file.write(json->data(), qint64(json->size()));
+        if (file.commit()) {
+            fileMessage_->setText(QStringLiteral("Exported to ") + QFileInfo(path).fileName() + ".");
+            return;
+        }
+    }
+    fileMessage_->setText(QStringLiteral("Export failed: ") + (json ? file.errorString() : qstr(error)));
+}
+
+void GeneralTab::importFrom(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fileMessage_->setText(QStringLiteral("Import failed: ") + file.errorString());
+        return;
+    }
+    // One byte past the limit is enough for the decoder to refuse it.
+    const QByteArray bytes = file.read(qint64(SettingsData::maxDocumentSize) + 1);
+    if (file.error() != QFileDevice::NoError) {
+        fileMessage_->setText(QStringLiteral("Import failed: ") + file.errorString());
+        return;
+    }
+    std::string error;
+    if (settings_.importJSON(std::string_view(bytes.constData(), size_t(bytes.size())), &error))
+        fileMessage_->setText(QStringLiteral("Imported ") + QFileInfo(path).fileName() + ".");
+    else
+        fileMessage_->setText(QStringLiteral("Import failed: ") + qstr(error));
+}
+
+}  // namespace dz

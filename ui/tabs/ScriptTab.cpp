@@ -1,0 +1,95 @@
+#include "ui/tabs/ScriptTab.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/script/JavaScriptTransformer.h"
+#include "ui/DesktopServices.h"
+
+namespace dz {
+
+ScriptTab::ScriptTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
+    : SettingsPage(settings, services, parent) {
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(16, 12, 16, 12);
+    toggle<&SettingsData::scriptEnabled>(
+        page, QStringLiteral("Run a custom JavaScript transform after cleaning"),
+        QStringLiteral("Define `function transform(text) { \u2026 }` and return the new text. It runs for every "
+                       "cleaned copy (not with Plain Text with Links). Runaway scripts are stopped after 1.5 "
+                       "seconds."));
+
+    editor_ = new QPlainTextEdit;
+    editor_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    editor_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    editor_->setTabChangesFocus(false);
+    page->addWidget(editor_, 1);
+
+    auto* buttons = new QHBoxLayout;
+    auto* examples = new QPushButton(QStringLiteral("Insert Example"));
+    auto* menu = new QMenu(examples);
+    for (const auto& example : JavaScriptTransformer::examples()) {
+        const std::string code = example.code;
+        menu->addAction(QString::fromStdString(example.title), this, [this, code] { setScript(code); });
+    }
+    examples->setMenu(menu);
+    auto* reset = new QPushButton(QStringLiteral("Reset"));
+    connect(reset, &QPushButton::clicked, this, [this] { setScript(JavaScriptTransformer::templateScript()); });
+    buttons->addWidget(examples);
+    buttons->addWidget(reset);
+    buttons->addStretch();
+    page->addLayout(buttons);
+
+    error_ = new QLabel;
+    error_->setWordWrap(true);
+    error_->setTextFormat(Qt::PlainText);
+    page->addWidget(error_);
+    page->addWidget(caption(QStringLiteral("Test your script in the Try It tab.")));
+
+    saveTimer_.setSingleShot(true);
+    saveTimer_.setInterval(400);
+    connect(&saveTimer_, &QTimer::timeout, this, &ScriptTab::saveScript);
+    connect(editor_, &QPlainTextEdit::textChanged, this, [this] { saveTimer_.start(); });
+
+    onSettings([this](const SettingsData& d) {
+        // Never overwrite what the user is typing with an older record.
+        if (!saveTimer_.isActive() && editor_->toPlainText().toStdString() != d.script)
+            editor_->setPlainText(QString::fromStdString(d.script));
+    });
+    auto showError = [this] {
+        const auto message = services_.scriptError();
+        error_->setText(message ? QStringLiteral("\u26D4 ") + QString::fromStdString(*message) : QString());
+        error_->setVisible(message.has_value());
+    };
+    connect(&services_, &DesktopServices::stateChanged, this, showError);
+    showError();
+}
+
+ScriptTab::~ScriptTab() {
+    if (saveTimer_.isActive())
+        saveScript();
+}
+
+void ScriptTab::hideEvent(QHideEvent* event) {
+    if (saveTimer_.isActive())
+        saveScript();
+    SettingsPage::hideEvent(event);
+}
+
+void ScriptTab::saveScript() {
+    saveTimer_.stop();
+    const std::string script = editor_->toPlainText().toStdString();
+    if (script != settings_.data().script)
+        change([&](SettingsData& d) { d.script = script; });
+}
+
+void ScriptTab::setScript(const std::string& script) {
+    saveTimer_.stop();
+    change([&](SettingsData& d) { d.script = script; });
+}
+
+}  // namespace dz

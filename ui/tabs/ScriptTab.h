@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QTimer>
+
+#include "ui/SettingsPage.h"
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace dz {
+
+class ScriptTab : public SettingsPage {
+  public:
+    ScriptTab(AppSettings& settings, DesktopServices& services, QWidget* parent = nullptr);
+    ~ScriptTab() override;
+
+    // Typing is saved after a short pause, and at once when the editor
+    // loses focus or the tab goes away.
+    void saveScript();
+
+    QPlainTextEdit* editor() const { return editor_; }
+    QLabel* errorLabel() const { return error_; }
+
+  protected:
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void setScript(const std::string& script);
+
+    QPlainTextEdit* editor_;
+    QLabel* error_;
+    QTimer saveTimer_;
+};
+
+}  // namespace dz

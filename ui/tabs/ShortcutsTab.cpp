@@ -1,0 +1,104 @@
+#include "ui/tabs/ShortcutsTab.h"
+
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "ui/DesktopServices.h"
+#include "ui/QtKeys.h"
+#include "ui/ShortcutRecorder.h"
+
+namespace dz {
+namespace {
+
+QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+}  // namespace
+
+ShortcutsTab::ShortcutsTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
+    : SettingsPage(settings, services, parent) {
+    QVBoxLayout* page = scrollingLayout(this);
+    keystrokes_ = new QLabel(QStringLiteral(
+        "\u26A0 The paste shortcuts and \u201CCopy and clean\u201D need to press Ctrl+C / Ctrl+V for you, which this "
+        "session does not allow."));
+    keystrokes_->setWordWrap(true);
+    page->addWidget(keystrokes_);
+
+    QVBoxLayout* paste;
+    section(page, QStringLiteral("Paste once in a specific format"), &paste);
+    for (ShortcutAction a : {ShortcutAction::pasteOriginal, ShortcutAction::pasteMarkdown,
+                             ShortcutAction::pastePDFFixed, ShortcutAction::cleanAndPaste})
+        addRow(paste, a);
+    QVBoxLayout* modes;
+    section(page, QStringLiteral("Clipboard and modes"), &modes);
+    for (ShortcutAction a : {ShortcutAction::cleanClipboard, ShortcutAction::copyAndClean,
+                             ShortcutAction::toggleAutoClean, ShortcutAction::pauseFiveMinutes,
+                             ShortcutAction::cycleFormat})
+        addRow(modes, a);
+
+    QVBoxLayout* automation;
+    section(page, QStringLiteral("Automation (scripts, launchers, keyboard tools)"), &automation);
+    for (const char* line : {"dozuzavuvu://toggle \u00B7 enable \u00B7 disable \u00B7 clean \u00B7 paste \u00B7 "
+                             "paste-original \u00B7 paste-markdown",
+                             "dozuzavuvu://format?set=plain|links|markdown",
+                             "dozuzavuvu://pause?minutes=5 \u00B7 resume \u00B7 settings"}) {
+        auto* label = new QLabel(QString::fromUtf8(line));
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        automation->addWidget(label);
+    }
+    automation->addWidget(caption(QStringLiteral("Open them with xdg-open, for example: xdg-open dozuzavuvu://toggle")));
+    page->addStretch();
+
+    onSettings([this](const SettingsData& d) {
+        for (ShortcutAction a : shortcutaction::allCases)
+            if (!rows_[size_t(a)].recorder->isRecording())
+                rows_[size_t(a)].recorder->setCombo(d.shortcut(a));
+        refreshState();
+    });
+    connect(&services_, &DesktopServices::stateChanged, this, &ShortcutsTab::refreshState);
+}
+
+void ShortcutsTab::addRow(QVBoxLayout* layout, ShortcutAction action) {
+    auto* row = new QHBoxLayout;
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(new QLabel(qstr(shortcutaction::title(action))));
+    if (auto subtitle = shortcutaction::subtitle(action))
+        texts->addWidget(caption(qstr(*subtitle)));
+    auto* failure = new QLabel;
+    failure->hide();
+    texts->addWidget(failure);
+    row->addLayout(texts, 1);
+    auto* recorder = new ShortcutRecorder(services_);
+    row->addWidget(recorder);
+    layout->addLayout(row);
+    recorder->onChange = [this, action](const std::optional<KeyCombo>& combo) {
+        change([&](SettingsData& d) {
+            const std::string key(shortcutaction::rawValue(action));
+            if (combo)
+                d.shortcuts[key] = *combo;
+            else
+                d.shortcuts.erase(key);
+        });
+    };
+    rows_[size_t(action)] = Row{recorder, failure};
+}
+
+void ShortcutsTab::refreshState() {
+    keystrokes_->setVisible(services_.keystrokesUnavailable().has_value());
+    const auto failed = services_.failedShortcuts();
+    const SettingsData& d = settings_.data();
+    for (ShortcutAction a : shortcutaction::allCases) {
+        const auto combo = d.shortcut(a);
+        const bool refused = combo && std::find(failed.begin(), failed.end(), *combo) != failed.end();
+        QLabel* label = rows_[size_t(a)].failure;
+        label->setText(refused ? QStringLiteral("\u26A0 Already used by another app: ") + QtKeys::displayText(*combo)
+                               : QString());
+        label->setVisible(refused);
+    }
+}
+
+}  // namespace dz
