@@ -101,30 +101,4 @@ std::optional<KeyEvent> keyEvent(const QKeyEvent& event) {
     return result;
 }
 
-QString displayText(const KeyCombo& combo) {
-    static const std::pair<uint32_t, const char*> names[] = {
-        {36, "Return"}, {48, "Tab"},        {49, "Space"},  {51, "Backspace"}, {117, "Delete"}, {123, "Left"},
-        {124, "Right"}, {126, "Up"},        {125, "Down"},  {115, "Home"},     {119, "End"},    {116, "Page Up"},
-        {121, "Page Down"}, {122, "F1"},    {120, "F2"},    {99, "F3"},        {118, "F4"},     {96, "F5"},
-        {97, "F6"},     {98, "F7"},         {100, "F8"},    {101, "F9"},       {109, "F10"},    {103, "F11"},
-        {111, "F12"},
-    };
-    QString text;
-    if (combo.carbonModifiers & KeyCombo::control)
-        text += "Ctrl+";
-    if (combo.carbonModifiers & KeyCombo::option)
-        text += "Alt+";
-    if (combo.carbonModifiers & KeyCombo::shift)
-        text += "Shift+";
-    if (combo.carbonModifiers & KeyCombo::command)
-        text += "Super+";
-    for (const auto& [code, name] : names)
-        if (code == combo.keyCode)
-            return text + name;
-    for (const Entry& entry : table)
-        if (entry.code == combo.keyCode && entry.character)
-            return text + QChar(entry.character).toUpper();
-    return text + "?";
-}
-
 }  // namespace dz::QtKeys

@@ -5,7 +5,6 @@
 
 #include <QString>
 
-#include "app/KeyCombo.h"
 #include "app/KeyEvent.h"
 
 class QKeyEvent;
@@ -19,7 +18,5 @@ std::optional<uint32_t> virtualKeyCode(int qtKey);
 std::optional<KeyEvent> keyEvent(const QKeyEvent& event);
 // Whether the press is only a modifier going down.
 bool isModifierKey(int qtKey);
-// What the user sees for a stored combination on this desktop: "Ctrl+Alt+V".
-QString displayText(const KeyCombo& combo);
 
 }  // namespace dz::QtKeys

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "app/input/KeyNames.h"
 #include "ui/DesktopServices.h"
 #include "ui/QtKeys.h"
 
@@ -73,7 +74,7 @@ void ShortcutRecorder::refresh() {
     if (recording_)
         button_->setText(QStringLiteral("Type shortcut\u2026"));
     else if (combo_)
-        button_->setText(QtKeys::displayText(*combo_));
+        button_->setText(QString::fromStdString(keynames::displayText(*combo_)));
     else
         button_->setText(QStringLiteral("Record Shortcut"));
     clear_->setVisible(combo_.has_value() && !recording_);

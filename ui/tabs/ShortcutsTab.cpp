@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/input/KeyNames.h"
 #include "ui/DesktopServices.h"
 #include "ui/QtKeys.h"
 #include "ui/ShortcutRecorder.h"
@@ -95,7 +96,7 @@ void ShortcutsTab::refreshState() {
         const auto combo = d.shortcut(a);
         const bool refused = combo && std::find(failed.begin(), failed.end(), *combo) != failed.end();
         QLabel* label = rows_[size_t(a)].failure;
-        label->setText(refused ? QStringLiteral("\u26A0 Already used by another app: ") + QtKeys::displayText(*combo)
+        label->setText(refused ? QStringLiteral("\u26A0 Already used by another app: ") + QString::fromStdString(keynames::displayText(*combo))
                                : QString());
         label->setVisible(refused);
     }
