@@ -11,7 +11,7 @@
 
 #include <QObject>
 
-#include "app/KeyCombo.h"
+#include "app/input/KeyCombo.h"
 #include "core/options/OutputFormat.h"
 
 namespace dz {

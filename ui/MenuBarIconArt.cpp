@@ -1,5 +1,6 @@
 #include "ui/MenuBarIconArt.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QFont>
@@ -37,11 +38,14 @@ QPainterPath monogram() {
     QPainterPath p;
     p.setFillRule(Qt::OddEvenFill);
     p.addRoundedRect(QRectF(1.5, 1.5, 15, 15), 4, 4);
+    // 12.5 canvas units, whatever the screen's resolution: laid out ten
+    // times larger in pixels, then scaled down.
     QFont font;
-    font.setPointSizeF(12.5);
+    font.setPixelSize(125);
     font.setWeight(QFont::Black);
-    QPainterPath letter;
-    letter.addText(0, 0, font, QStringLiteral("D"));
+    QPainterPath large;
+    large.addText(0, 0, font, QStringLiteral("D"));
+    const QPainterPath letter = QTransform::fromScale(0.1, 0.1).map(large);
     // Centre the letter's outline on the canvas, nudged as the drawing rules say.
     const QRectF box = letter.boundingRect();
     const qreal x = canvas / 2 - box.width() / 2 + 0.3 - box.left();
@@ -81,10 +85,16 @@ QPainterPath hammer() {
     face.addRoundedRect(QRectF(1.4, 2.2, 2.4, 3.4), 0.6, 0.6);
     p = p.united(head).united(face);
     QTransform t;
-    t.translate(9, 9);
     t.rotate(-40);
-    t.translate(-9, -9.4);
-    return t.map(p);
+    p = t.map(p);
+    // Fit the tilted shape back into the canvas with a small margin.
+    const QRectF box = p.boundingRect();
+    const qreal scale = std::min(16.4 / box.width(), 16.4 / box.height());
+    QTransform fit;
+    fit.translate(canvas / 2, canvas / 2);
+    fit.scale(scale, scale);
+    fit.translate(-box.center().x(), -box.center().y());
+    return fit.map(p);
 }
 
 QPainterPath clipboard() {

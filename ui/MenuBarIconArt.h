@@ -8,7 +8,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-#include "app/MenuBarIcon.h"
+#include "app/settings/MenuBarIcon.h"
 
 namespace dz::MenuBarIconArt {
 

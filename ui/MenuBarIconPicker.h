@@ -6,7 +6,7 @@
 
 #include <QWidget>
 
-#include "app/MenuBarIcon.h"
+#include "app/settings/MenuBarIcon.h"
 
 class QToolButton;
 

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "app/KeyEvent.h"
+#include "app/input/KeyEvent.h"
 
 class QKeyEvent;
 

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/AppSettings.h"
+#include "app/settings/AppSettings.h"
 
 class QBoxLayout;
 class QCheckBox;

@@ -8,7 +8,7 @@
 
 #include <QWidget>
 
-#include "app/KeyCombo.h"
+#include "app/input/KeyCombo.h"
 
 class QPushButton;
 class QToolButton;

@@ -13,7 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/KnownApps.h"
+#include "app/rules/KnownApps.h"
 #include "ui/ApplicationChooser.h"
 #include "ui/DesktopServices.h"
 

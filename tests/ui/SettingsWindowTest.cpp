@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/settings/AppSettings.h"
+#include "app/settings/MemorySettingsStorage.h"
+#include "tests/ui/FakeDesktopServices.h"
+#include "ui/MenuBarIconPicker.h"
+#include "ui/SettingsWindow.h"
+#include "ui/ShortcutRecorder.h"
+#include "ui/tabs/CleaningTab.h"
+#include "ui/tabs/GeneralTab.h"
+#include "ui/tabs/MarkdownPDFTab.h"
+#include "ui/tabs/RulesTab.h"
+#include "ui/tabs/ScriptTab.h"
+#include "ui/tabs/ShortcutsTab.h"
+
+namespace dz {
+namespace {
+
+template <typename T>
+T* withText(QWidget* root, const QString& text) {
+    for (T* w : root->findChildren<T*>())
+        if (w->text() == text)
+            return w;
+    ADD_FAILURE() << "no control titled " << text.toStdString();
+    return nullptr;
+}
+
+bool showsText(QWidget* root, const QString& text) {
+    for (QLabel* label : root->findChildren<QLabel*>())
+        if (label->text().contains(text))
+            return true;
+    return false;
+}
+
+class SettingsWindowTest : public ::testing::Test {
+  protected:
+    MemorySettingsStorage storage;
+    AppSettings settings{storage};
+    FakeDesktopServices services;
+};
+
+TEST_F(SettingsWindowTest, CleaningTogglesWriteTheirOwnOptionAndFollowTheStore) {
+    CleaningTab tab(settings, services);
+    struct Case {
+        const char* title;
+        bool CleaningOptions::*field;
+    };
+    const Case cases[] = {
+        {"Remove invisible characters", &CleaningOptions::removeInvisibleCharacters},
+        {"Normalize spaces", &CleaningOptions::normalizeSpaces},
+        {"Straighten quotes", &CleaningOptions::normalizeQuotes},
+        {"Normalize line breaks", &CleaningOptions::normalizeNewlines},
+        {"Trim surrounding whitespace", &CleaningOptions::trimWhitespace},
+        {"Remove footnote markers", &CleaningOptions::removeFootnoteReferences},
+        {"Remove \u201Cmailto:\u201D from email addresses", &CleaningOptions::removeMailtoPrefix},
+        {"Normalize list markers", &CleaningOptions::normalizeLists},
+        {"Remove tracking parameters", &CleaningOptions::removeTrackingParameters},
+        {"Unwrap redirect links", &CleaningOptions::unwrapRedirectLinks},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        QCheckBox* box = withText<QCheckBox>(&tab, QString::fromUtf8(c.title));
+        ASSERT_TRUE(box);
+        const CleaningOptions before = settings.data().cleaning;
+        box->click();
+        CleaningOptions expected = before;
+        expected.*c.field = !(before.*c.field);
+        EXPECT_EQ(settings.data().cleaning, expected);  // that option and no other
+        // A change from elsewhere (import, reset) shows at once.
+        settings.resetToDefaults();
+        EXPECT_EQ(box->isChecked(), CleaningOptions::defaultValue().*c.field);
+    }
+    EXPECT_TRUE(showsText(&tab, "Removes [1], [a], [citation needed], [edit] from rich text"));
+    EXPECT_TRUE(showsText(&tab, "+ known trackers such as utm_*, fbclid, gclid"));
+}
+
+TEST_F(SettingsWindowTest, ImportOfABadFileChangesNothingAndSaysWhy) {
+    GeneralTab tab(settings, services);
+    QTemporaryDir dir;
+    SettingsData changed = settings.data();
+    changed.autoClean = false;
+    changed.script = "function transform(t) { return t + '!'; }";
+    settings.setData(changed);
+
+    const QString good = dir.filePath("Dozuzavuvu Settings.json");
+    tab.exportTo(good);
+    EXPECT_EQ(tab.fileMessage()->text(), "Exported to Dozuzavuvu Settings.json.");
+
+    for (const char* bytes : {"{\"autoClean\": \"yes\"}", "not json at all", "[1,2]"}) {
+        SCOPED_TRACE(bytes);
+        const QString bad = dir.filePath("bad.json");
+        QFile file(bad);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        tab.importFrom(bad);
+        EXPECT_TRUE(tab.fileMessage()->text().startsWith("Import failed: "));
+        EXPECT_GT(tab.fileMessage()->text().size(), QString("Import failed: ").size());
+        EXPECT_EQ(settings.data(), changed);
+    }
+    tab.importFrom(dir.filePath("missing.json"));
+    EXPECT_TRUE(tab.fileMessage()->text().startsWith("Import failed: "));
+
+    settings.resetToDefaults();
+    tab.importFrom(good);
+    EXPECT_EQ(tab.fileMessage()->text(), "Imported Dozuzavuvu Settings.json.");
+    EXPECT_EQ(settings.data(), changed);
+
+    tab.exportTo(dir.filePath("no/such/folder/x.json"));
+    EXPECT_TRUE(tab.fileMessage()->text().startsWith("Export failed: "));
+}
+
+TEST_F(SettingsWindowTest, GeneralTabGoesThroughTheProgramForFormatAndLoginItem) {
+    GeneralTab tab(settings, services);
+    QComboBox* format = tab.findChild<QComboBox*>();
+    ASSERT_TRUE(format);
+    ASSERT_EQ(format->count(), 3);
+    EXPECT_EQ(format->itemText(2), "Markdown");
+    emit format->activated(2);
+    EXPECT_EQ(services.defaultFormatsSet, std::vector{OutputFormat::markdown});
+
+    QCheckBox* login = withText<QCheckBox>(&tab, "Launch at login");
+    services.loginFailure = "the autostart folder is read-only";
+    login->click();
+    EXPECT_EQ(tab.loginMessage()->text(), "Couldn't change login item: the autostart folder is read-only.");
+    EXPECT_FALSE(login->isChecked());  // the real state, not the wish
+    services.loginFailure.reset();
+    login->click();
+    EXPECT_TRUE(login->isChecked());
+    EXPECT_TRUE(tab.loginMessage()->text().isEmpty());
+
+    tab.iconPicker()->button(MenuBarIcon::sparkles)->click();
+    EXPECT_EQ(settings.data().menuBarIcon, MenuBarIcon::sparkles);
+    EXPECT_TRUE(tab.iconPicker()->button(MenuBarIcon::sparkles)->isChecked());
+    EXPECT_FALSE(tab.iconPicker()->button(MenuBarIcon::hammer)->isChecked());
+    EXPECT_TRUE(showsText(&tab, "(e.g. from your application launcher)"));
+}
+
+class RecorderTest : public SettingsWindowTest {
+  protected:
+    void press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        QApplication::sendEvent(target, &event);
+    }
+};
+
+TEST_F(RecorderTest, EscapeKeepsTheOldShortcutAndPlainKeysBeep) {
+    ShortcutsTab tab(settings, services);
+    ShortcutRecorder* recorder = tab.recorder(ShortcutAction::pasteMarkdown);
+    const auto before = settings.data().shortcut(ShortcutAction::pasteMarkdown);
+
+    recorder->button()->click();
+    ASSERT_TRUE(recorder->isRecording());
+    EXPECT_EQ(recorder->button()->text(), "Type shortcut\u2026");
+    EXPECT_EQ(services.suspensions, std::vector{true});
+    press(recorder->button(), Qt::Key_Control, Qt::ControlModifier);  // a modifier going down: keep waiting
+    press(recorder->button(), Qt::Key_K);
+    press(recorder->button(), Qt::Key_K, Qt::ShiftModifier);
+    EXPECT_EQ(services.beeps, 2);
+    EXPECT_TRUE(recorder->isRecording());
+    press(recorder->button(), Qt::Key_Escape);
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_EQ(services.suspensions, (std::vector{true, false}));
+    EXPECT_EQ(settings.data().shortcut(ShortcutAction::pasteMarkdown), before);
+}
+
+TEST_F(RecorderTest, RecordsAndClearsACombination) {
+    ShortcutsTab tab(settings, services);
+    ShortcutRecorder* recorder = tab.recorder(ShortcutAction::cycleFormat);
+    recorder->button()->click();
+    press(recorder->button(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_FALSE(recorder->isRecording());
+    const auto combo = settings.data().shortcut(ShortcutAction::cycleFormat);
+    ASSERT_TRUE(combo);
+    EXPECT_EQ(*combo, (KeyCombo{40, KeyCombo::control | KeyCombo::option, "\u2303\u2325K"}));
+    EXPECT_EQ(recorder->button()->text(), "Ctrl+Alt+K");
+
+    services.failed = {*combo};
+    emit services.stateChanged();
+    EXPECT_EQ(tab.failure(ShortcutAction::cycleFormat)->text(), "\u26A0 Already used by another app: Ctrl+Alt+K");
+
+    recorder->clearButton()->click();
+    EXPECT_FALSE(settings.data().shortcut(ShortcutAction::cycleFormat));
+    EXPECT_EQ(recorder->button()->text(), "Record Shortcut");
+}
+
+TEST_F(SettingsWindowTest, ShowSelectsTheTabKeepsItOtherwiseAndRestoresTheSize) {
+    SettingsWindow window(settings, services);
+    QTabWidget* tabs = window.tabs();
+    ASSERT_EQ(tabs->count(), 7);
+    const char* titles[] = {"General", "Rules", "Cleaning", "Markdown & PDF", "Shortcuts", "Script", "Try It"};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(tabs->tabText(i), titles[i]);
+
+    window.show(SettingsTab::rules);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.currentTab(), SettingsTab::rules);
+    EXPECT_EQ(window.windowTitle(), "Rules");
+    window.resize(500, 420);
+    window.show();
+    EXPECT_EQ(window.currentTab(), SettingsTab::rules);
+    EXPECT_EQ(window.size(), QSize(760, 600));
+    window.show(SettingsTab::script);
+    EXPECT_EQ(window.currentTab(), SettingsTab::script);
+
+    window.close();  // hides; the window and its state stay
+    EXPECT_FALSE(window.isVisible());
+    window.show();
+    EXPECT_EQ(window.currentTab(), SettingsTab::script);
+}
+
+TEST_F(SettingsWindowTest, MarkdownAndPDFExamplesFollowTheOptions) {
+    MarkdownPDFTab tab(settings, services);
+    const QString markdown = tab.markdownExample()->toPlainText();
+    EXPECT_TRUE(markdown.contains("## Field notes")) << markdown.toStdString();
+    EXPECT_TRUE(markdown.contains("- Bring boots"));
+    EXPECT_TRUE(markdown.contains("**busy**"));
+    EXPECT_FALSE(markdown.contains("utm_source"));
+    EXPECT_TRUE(markdown.contains("| Pool"));
+
+    SettingsData d = settings.data();
+    d.markdown.bullet = MarkdownBullet::plus;
+    d.markdown.emphasis = MarkdownEmphasis::underscores;
+    d.markdown.convertTables = false;
+    settings.setData(d);
+    const QString changed = tab.markdownExample()->toPlainText();
+    EXPECT_TRUE(changed.contains("+ Bring boots"));
+    EXPECT_TRUE(changed.contains("__busy__"));
+    EXPECT_FALSE(changed.contains("| Pool"));
+
+    const QString after = tab.pdfAfter()->toPlainText();
+    EXPECT_TRUE(after.contains("first measurements")) << after.toStdString();
+    EXPECT_TRUE(after.contains("flooded"));
+    EXPECT_FALSE(after.contains("\n3\n"));
+    d.pdf.fixLigatures = false;
+    settings.setData(d);
+    EXPECT_TRUE(tab.pdfAfter()->toPlainText().contains("\uFB01rst"));
+}
+
+TEST_F(SettingsWindowTest, RulesAreAddedEditedAndRemovedInTheStore) {
+    RulesTab tab(settings, services);
+    EXPECT_FALSE(tab.emptyLabel(RuleDirection::destination)->isHidden());
+    ASSERT_TRUE(tab.addWebsite(RuleDirection::destination, "https://www.Example.com/Docs/?q=1"));
+    EXPECT_FALSE(tab.addWebsite(RuleDirection::destination, "   "));
+    auto rules = settings.data().rulesFor(RuleDirection::destination);
+    ASSERT_EQ(rules.size(), 1u);
+    EXPECT_EQ(rules[0].website, "example.com/docs/");
+    EXPECT_EQ(rules[0].format, RuleFormat::markdown);
+    EXPECT_TRUE(tab.emptyLabel(RuleDirection::destination)->isHidden());
+
+    QWidget* rows = tab.rowsWidget(RuleDirection::destination);
+    withText<QCheckBox>(rows, "Fix PDF line breaks")->click();
+    EXPECT_TRUE(settings.data().rulesFor(RuleDirection::destination)[0].fixPDF);
+    QApplication::processEvents();  // rows rebuilt after the change
+    QComboBox* format = tab.rowsWidget(RuleDirection::destination)->findChild<QComboBox*>();
+    ASSERT_TRUE(format);
+    format->setCurrentIndex(format->findText("Keep Original"));
+    emit format->activated(format->currentIndex());
+    EXPECT_EQ(settings.data().rulesFor(RuleDirection::destination)[0].format, RuleFormat::original);
+    QApplication::processEvents();
+
+    tab.addRunningApplication(RuleDirection::destination, "md.obsidian", "Obsidian");
+    rules = settings.data().rulesFor(RuleDirection::destination);
+    ASSERT_EQ(rules.size(), 2u);
+    EXPECT_EQ(rules[1].format, RuleFormat::markdown);
+
+    QToolButton* remove = nullptr;
+    for (QToolButton* b : tab.rowsWidget(RuleDirection::destination)->findChildren<QToolButton*>())
+        if (b->toolTip() == "Remove rule" && b->isVisibleTo(&tab)) {
+            remove = b;
+            break;
+        }
+    ASSERT_TRUE(remove);
+    remove->click();
+    QApplication::processEvents();
+    EXPECT_EQ(settings.data().rulesFor(RuleDirection::destination).size(), 1u);
+}
+
+TEST_F(SettingsWindowTest, ScriptTabSavesTypingAndShowsTheLastError) {
+    ScriptTab tab(settings, services);
+    tab.editor()->setPlainText("function transform(t) { return t.toUpperCase(); }");
+    tab.saveScript();
+    EXPECT_EQ(settings.data().script, "function transform(t) { return t.toUpperCase(); }");
+    withText<QPushButton>(&tab, "Reset")->click();
+    EXPECT_EQ(settings.data().script, JavaScriptTransformer::templateScript());
+    EXPECT_EQ(tab.editor()->toPlainText().toStdString(), JavaScriptTransformer::templateScript());
+
+    services.lastScriptError = "ReferenceError: x is not defined";
+    emit services.stateChanged();
+    EXPECT_TRUE(tab.errorLabel()->text().contains("ReferenceError: x is not defined"));
+    services.lastScriptError.reset();
+    emit services.stateChanged();
+    EXPECT_TRUE(tab.errorLabel()->isHidden());
+}
+
+}  // namespace
+}  // namespace dz
