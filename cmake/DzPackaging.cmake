@@ -1,0 +1,33 @@
+# Installation and the Debian package (`make package`): the two executables,
+# the desktop file, AppStream metadata, the icon and the man pages.
+include(GNUInstallDirs)
+
+# `cpack` installs what has been built; it need not build every benchmark.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
+install(TARGETS dozuzavuvu-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/ui/data/dozuzavuvu-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET dozuzavuvu)
+  install(TARGETS dozuzavuvu RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/ui/data/dev.dozuzavuvu.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/ui/data/dev.dozuzavuvu.Dozuzavuvu.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${PROJECT_SOURCE_DIR}/ui/data/dev.dozuzavuvu.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${PROJECT_SOURCE_DIR}/ui/data/dozuzavuvu.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME dozuzavuvu)
+set(CPACK_PACKAGE_VENDOR "The Dozuzavuvu developers")
+set(CPACK_PACKAGE_CONTACT "The Dozuzavuvu developers <maintainers@dozuzavuvu.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Clipboard cleaner: plain text, links or Markdown, every time you copy")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Rewrites each copied text into plain text, plain text with links or Markdown, repairs text copied from PDFs and strips tracking parameters from links; with dozuzavuvu-cli, the cleaning engine on the command line.")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hunspell-en-us, xdg-utils")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

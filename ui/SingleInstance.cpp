@@ -1,0 +1,156 @@
+#include "ui/SingleInstance.h"
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QVariantMap>
+
+namespace dz {
+
+// org.freedesktop.Application on the bus object.
+class ApplicationAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+
+  public:
+    explicit ApplicationAdaptor(SingleInstance* owner) : QDBusAbstractAdaptor(owner), owner_(owner) {}
+
+  public slots:
+    void Activate(const QVariantMap&) { emit owner_->activated(); }
+    void Open(const QStringList& uris, const QVariantMap&) { emit owner_->opened(uris); }
+    void ActivateAction(const QString&, const QVariantList&, const QVariantMap&) { emit owner_->activated(); }
+
+  private:
+    SingleInstance* owner_;
+};
+
+namespace {
+
+constexpr int forwardTimeoutMs = 3000;
+// One request per connection: "activate" or one address per line.
+constexpr char activateLine[] = "activate";
+
+}  // namespace
+
+SingleInstance::SingleInstance(QObject* parent, QString socketDirectory, bool useBus)
+    : QObject(parent), socketDirectory_(std::move(socketDirectory)), useBus_(useBus) {}
+
+SingleInstance::~SingleInstance() {
+    if (server_)
+        server_->close();
+}
+
+SingleInstance::Role SingleInstance::claim(const QStringList& urls) {
+    if (useBus_ && QDBusConnection::sessionBus().isConnected())
+        return claimBus(urls);
+    return claimSocket(urls);
+}
+
+SingleInstance::Role SingleInstance::claimBus(const QStringList& urls) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnectionInterface* daemon = bus.interface();
+    const auto reply = daemon->registerService(QString::fromLatin1(busName), QDBusConnectionInterface::DontQueueService,
+                                               QDBusConnectionInterface::DontAllowReplacement);
+    if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
+        new ApplicationAdaptor(this);
+        bus.registerObject(QString::fromLatin1(objectPath), this);
+        return Role::primary;
+    }
+    const bool open = !urls.isEmpty();
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(busName), QString::fromLatin1(objectPath),
+                                                       QStringLiteral("org.freedesktop.Application"),
+                                                       open ? QStringLiteral("Open") : QStringLiteral("Activate"));
+    if (open)
+        call << urls << QVariantMap();
+    else
+        call << QVariantMap();
+    const QDBusMessage answer = bus.call(call, QDBus::Block, forwardTimeoutMs);
+    return answer.type() == QDBusMessage::ReplyMessage ? Role::forwarded : Role::failed;
+}
+
+QString SingleInstance::socketPath() const {
+    QString dir = socketDirectory_;
+    if (dir.isEmpty())
+        dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return QDir(dir).filePath(QStringLiteral("dozuzavuvu.socket"));
+}
+
+SingleInstance::Role SingleInstance::claimSocket(const QStringList& urls) {
+    if (forwardOverSocket(urls))
+        return Role::forwarded;
+    // Nobody answered: a socket file left by a crash is stale.
+    QLocalServer::removeServer(socketPath());
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(socketPath())) {
+        // Lost a race with another starting process: hand over to it.
+        delete server_;
+        server_ = nullptr;
+        return forwardOverSocket(urls) ? Role::forwarded : Role::failed;
+    }
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* client = server_->nextPendingConnection()) {
+            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+            connect(client, &QLocalSocket::readyRead, this, [this, client] { readClient(client); });
+        }
+    });
+    return Role::primary;
+}
+
+bool SingleInstance::forwardOverSocket(const QStringList& urls) {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath());
+    if (!socket.waitForConnected(forwardTimeoutMs))
+        return false;
+    QByteArray request;
+    if (urls.isEmpty())
+        request = QByteArray(activateLine) + '\n';
+    for (const QString& url : urls)
+        request += url.toUtf8().replace('\n', "%0A") + '\n';
+    request += '\n';  // end of request
+    socket.write(request);
+    if (!socket.waitForBytesWritten(forwardTimeoutMs))
+        return false;
+    // The primary answers once it has taken the request.
+    return socket.waitForReadyRead(forwardTimeoutMs) && socket.readAll().startsWith("ok");
+}
+
+void SingleInstance::readClient(QLocalSocket* client) {
+    const QByteArray buffer = client->property("buffer").toByteArray() + client->readAll();
+    // A request is small; anything past 1 MiB is not one of ours.
+    if (buffer.size() > (1 << 20)) {
+        client->abort();
+        return;
+    }
+    const qsizetype end = buffer.indexOf("\n\n");
+    if (end < 0) {
+        client->setProperty("buffer", buffer);
+        return;
+    }
+    const QByteArray body = buffer.left(end);
+    client->setProperty("buffer", QByteArray());
+    client->write("ok\n");
+    client->flush();
+    QStringList urls;
+    bool activate = false;
+    for (const QByteArray& line : body.split('\n')) {
+        if (line == activateLine)
+            activate = true;
+        else if (!line.isEmpty())
+            urls << QString::fromUtf8(line);
+    }
+    if (activate || urls.isEmpty())
+        emit activated();
+    if (!urls.isEmpty())
+        emit opened(urls);
+}
+
+}  // namespace dz
+
+#include "SingleInstance.moc"
