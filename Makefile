@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps run test bench fuzz format clean
+.PHONY: deps run test bench fuzz format clean package
 
 deps:
 	bash scripts/install-deps
@@ -20,6 +20,12 @@ bench: deps
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
 	for b in build/release/bench/bench_*; do $$b; done
+
+# The Debian package: a release build of the two executables only.
+package: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS) --target dozuzavuvu dozuzavuvu-cli
+	cd build/release && cpack
 
 fuzz: deps
 	cmake --preset fuzz
