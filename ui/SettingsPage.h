@@ -26,6 +26,9 @@ class SettingsPage : public QWidget {
   public:
     SettingsPage(AppSettings& settings, DesktopServices& services, QWidget* parent = nullptr);
 
+    // A smaller, dimmer explanation under a control.
+    static QLabel* caption(const QString& text, QWidget* parent = nullptr);
+
   protected:
     // Copies the current record, lets `edit` change it and publishes it.
     void change(const std::function<void(SettingsData&)>& edit);
@@ -52,7 +55,6 @@ class SettingsPage : public QWidget {
 
     // A group with a title and a vertical layout.
     static QGroupBox* section(QBoxLayout* parent, const QString& title, QVBoxLayout** inner);
-    static QLabel* caption(const QString& text, QWidget* parent = nullptr);
     // A page scrolls when the window is too small for it.
     static QVBoxLayout* scrollingLayout(QWidget* page);
 

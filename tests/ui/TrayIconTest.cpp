@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QMenu>
+
+#include "app/menu/StatusItemController.h"
+#include "app/platform/fakes/VirtualScheduler.h"
+#include "app/settings/AppSettings.h"
+#include "app/settings/MemorySettingsStorage.h"
+#include "ui/TrayIcon.h"
+
+namespace dz {
+namespace {
+
+// The menu as a reader sees it: one line per entry, submenus indented.
+void describe(QMenu* menu, std::vector<std::string>& lines, const std::string& indent = "") {
+    for (QAction* action : menu->actions()) {
+        std::string line = indent;
+        if (action->isSeparator()) {
+            line += action->text().isEmpty() ? "---" : "[" + action->text().toStdString() + "]";
+        } else {
+            line += action->text().toStdString();
+            if (action->isChecked())
+                line += " (checked)";
+            if (!action->isEnabled())
+                line += " (disabled)";
+        }
+        lines.push_back(line);
+        if (action->menu())
+            describe(action->menu(), lines, indent + "  ");
+    }
+}
+
+class TrayIconTest : public ::testing::Test {
+  protected:
+    MemorySettingsStorage storage;
+    AppSettings settings{storage};
+    fake::VirtualScheduler scheduler;
+    StatusItemState state;
+    std::vector<std::string> performed;
+
+    StatusItemController makeStatus() {
+        StatusItemActions actions;
+        actions.toggleAutoClean = [this] { performed.push_back("toggle"); };
+        actions.pause = [this](double minutes) { performed.push_back("pause " + std::to_string(int(minutes))); };
+        actions.openSettings = [this] { performed.push_back("settings"); };
+        return StatusItemController(settings, scheduler, [this] { return state; }, actions);
+    }
+
+    std::vector<std::string> rendered(StatusItemController& status, QMenu& menu) {
+        TrayIcon::render(&menu, status.buildMenu(), [&](const MenuItem& item) { status.perform(item); });
+        std::vector<std::string> lines;
+        describe(&menu, lines);
+        return lines;
+    }
+};
+
+TEST_F(TrayIconTest, MenuWithoutALastCopy) {
+    auto status = makeStatus();
+    QMenu menu;
+    const auto lines = rendered(status, menu);
+    const std::vector<std::string> expected{
+        "Clean Automatically (checked)",
+        "Pause",
+        "  For 5 Minutes",
+        "  For 15 Minutes",
+        "  For 1 Hour",
+        "---",
+        "[Paste As]",
+        "   Plain Text (checked)",
+        "   Plain Text with Links",
+        "   Markdown",
+        "---",
+        "Clean Clipboard Now",
+        "Restore Original Formatting\tCtrl+Alt+V",
+        "Convert Clipboard to Markdown\tCtrl+Alt+M",
+        "Fix PDF Line Breaks\tCtrl+Alt+P",
+        "---",
+        "Settings\u2026",
+        "Quit Dozuzavuvu",
+    };
+    // Shortcut suffixes depend on the default shortcuts; compare titles before them.
+    ASSERT_EQ(lines.size(), expected.size()) << ::testing::PrintToString(lines);
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].substr(0, lines[i].find('\t')), expected[i].substr(0, expected[i].find('\t')));
+    EXPECT_NE(lines[12].find('\t'), std::string::npos);  // the default shortcut is shown
+
+    // Choosing items runs the status item's commands.
+    menu.actions()[1]->menu()->actions()[1]->trigger();
+    menu.actions()[0]->trigger();
+    EXPECT_EQ(performed, (std::vector<std::string>{"pause 15", "toggle"}));
+}
+
+TEST_F(TrayIconTest, MenuWithALastCopyOffersItsRules) {
+    state.lastCopy = StatusItemState::LastCopy{
+        {"firefox", "Firefox", "https://example.org/a", "Firefox \u00B7 example.org"}, "Cleaned as Plain Text"};
+    state.frontmost = StatusItemState::App{"org.gnome.TextEditor", "Text Editor"};
+    auto status = makeStatus();
+    QMenu menu;
+    const auto lines = rendered(status, menu);
+    auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+    EXPECT_TRUE(has("Last copy: Firefox \u00B7 example.org \u2014 Cleaned as Plain Text (disabled)"))
+        << ::testing::PrintToString(lines);
+    EXPECT_TRUE(has("Add Rule: Copying from \u201CFirefox\u201D"));
+    EXPECT_TRUE(has("Add Rule: Copying from \u201Cexample.org\u201D"));
+    EXPECT_TRUE(has("Add Rule: Pasting into \u201CText Editor\u201D"));
+    EXPECT_TRUE(has("  Keep Original")) << ::testing::PrintToString(lines);
+    EXPECT_TRUE(has("  Fix PDF Line Breaks"));
+
+    // A rule chosen from the menu lands in the settings.
+    for (QAction* action : menu.actions())
+        if (action->text() == QString::fromUtf8("Add Rule: Pasting into \u201CText Editor\u201D"))
+            action->menu()->actions()[0]->trigger();
+    const auto rule = settings.ruleForApp(RuleDirection::destination, "org.gnome.TextEditor");
+    ASSERT_TRUE(rule);
+    EXPECT_EQ(rule->format, RuleFormat::markdown);
+}
+
+}  // namespace
+}  // namespace dz

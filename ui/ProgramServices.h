@@ -1,0 +1,50 @@
+#pragma once
+// The settings window's view of the running program: the controller's
+// published state and the desktop's services.
+
+#include <vector>
+
+#include "app/controller/AppController.h"
+#include "app/support/Signal.h"
+#include "ui/DesktopServices.h"
+
+namespace dz {
+
+class ProgramServices : public DesktopServices {
+  public:
+    // What the backend offers beyond the controller's platform.
+    struct Backend {
+        // The installed applications (desktop files with their icons).
+        std::function<std::vector<Application>()> installedApplications;
+        // The session's accessibility switch, read and turned on.
+        std::function<bool()> browserAccess;
+        std::function<bool()> enableBrowserAccess;
+    };
+
+    ProgramServices(AppController& controller, Backend backend, QObject* parent = nullptr);
+
+    void setDefaultFormat(OutputFormat format) override;
+    bool launchAtLogin() const override;
+    std::optional<std::string> setLaunchAtLogin(bool enabled) override;
+    std::optional<std::string> keystrokesUnavailable() const override;
+    bool browserAccess() const override;
+    bool enableBrowserAccess() override;
+    bool trayAvailable() const override;
+    std::vector<Application> installedApplications() const override;
+    std::vector<Application> runningApplications() const override;
+    const Workspace* workspace() const override;
+    void suspendHotKeys(bool suspended) override;
+    std::vector<KeyCombo> failedShortcuts() const override;
+    std::optional<std::string> scriptError() const override;
+    void beep() override;
+    std::function<bool(std::string_view)> wordPredicate() const override;
+
+  private:
+    AppController& controller_;
+    Backend backend_;
+    Observable<std::vector<KeyCombo>>::Subscription failedSubscription_;
+    Observable<std::optional<std::string>>::Subscription errorSubscription_;
+    Signal::Subscription stateSubscription_;
+};
+
+}  // namespace dz

@@ -1,0 +1,189 @@
+// dozuzavuvu [URL...]: the desktop program. Builds the object graph once and
+// runs Qt's event loop; a second start hands its addresses to the first.
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "app/controller/AppController.h"
+#include "app/controller/StartUp.h"
+#include "app/controller/StatusItemBridge.h"
+#include "app/menu/StatusItemController.h"
+#include "app/platform/Platform.h"
+#include "app/platform/SpellChecker.h"
+#include "app/settings/AppSettings.h"
+#include "app/settings/FileSettingsStorage.h"
+#include "app/settings/MemorySettingsStorage.h"
+#include "app/tryit/TryItBinding.h"
+#include "app/tryit/TryItTab.h"
+#include "linux/HunspellDictionary.h"
+#include "linux/accessibility/AtspiPageAddress.h"
+#include "linux/clipboard/X11ClipboardService.h"
+#include "linux/input/X11Keyboard.h"
+#include "linux/system/X11SystemServices.h"
+#include "linux/workspace/AppIdentity.h"
+#include "linux/workspace/X11Workspace.h"
+#include "ui/MenuBarIconArt.h"
+#include "ui/ProgramServices.h"
+#include "ui/QtScheduler.h"
+#include "ui/SettingsWindow.h"
+#include "ui/SingleInstance.h"
+#include "ui/TrayIcon.h"
+#include "ui/tabs/TryItTabView.h"
+
+namespace dz {
+namespace {
+
+// The user's dictionary behind the PDF reflower's word test; every word
+// passes when none is installed.
+class DictionarySpelling final : public SpellChecker {
+  public:
+    DictionarySpelling() : dictionary_(HunspellDictionary::forUserLanguage()) {}
+    bool isWord(std::string_view text) const override { return !dictionary_ || dictionary_->isWord(text); }
+
+  private:
+    std::unique_ptr<HunspellDictionary> dictionary_;
+};
+
+const char* getenvFunction(const char* name) { return std::getenv(name); }
+
+// How the autostart entry starts us: by name when installed on the PATH.
+std::string autostartCommand() {
+    const QString path = QCoreApplication::applicationFilePath();
+    if (path == QLatin1String("/usr/bin/dozuzavuvu") || path == QLatin1String("/usr/local/bin/dozuzavuvu"))
+        return "dozuzavuvu";
+    return path.toStdString();
+}
+
+std::vector<DesktopServices::Application> installedApplications(x11::AppIdentity& identity) {
+    std::vector<DesktopServices::Application> apps;
+    for (const auto& entry : identity.installed()) {
+        if (entry.hidden || entry.id == x11::AppIdentity::ownID)
+            continue;
+        apps.push_back({entry.id, entry.name.value_or(entry.id), entry.icon.value_or(std::string())});
+    }
+    return apps;
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "dozuzavuvu: %s\n", message.c_str());
+    return 1;
+}
+
+}  // namespace
+}  // namespace dz
+
+int main(int argc, char** argv) {
+    using namespace dz;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dozuzavuvu"));
+    QApplication::setApplicationVersion(QStringLiteral(DZ_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("dev.dozuzavuvu"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(MenuBarIconArt::applicationIcon());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Cleans what you copy. Addresses such as dozuzavuvu://toggle "
+                                                    "are handed to the running program."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("URL"), QStringLiteral("dozuzavuvu:// addresses to run, in order"),
+                                 QStringLiteral("[URL...]"));
+    parser.process(app);
+    const QStringList urls = parser.positionalArguments();
+
+    SingleInstance instance;
+    switch (instance.claim(urls)) {
+        case SingleInstance::Role::forwarded:
+            return 0;
+        case SingleInstance::Role::failed:
+            return fail("another instance is running but did not answer");
+        case SingleInstance::Role::primary:
+            break;
+    }
+
+    const x11::DisplayStatus display = x11::detectDisplay(getenvFunction, [] {
+        return x11::XcbConnection::open() != nullptr;
+    });
+    if (display.kind == x11::DisplayKind::none)
+        return fail(display.message.empty() ? "no X display" : display.message);
+    if (!display.message.empty())
+        std::fprintf(stderr, "dozuzavuvu: %s\n", display.message.c_str());
+
+    // Settings first: everything else reads them.
+    std::unique_ptr<SettingsStorage> storage;
+    if (auto folder = FileSettingsStorage::defaultDirectory())
+        storage = std::make_unique<FileSettingsStorage>(*folder);
+    else
+        storage = std::make_unique<MemorySettingsStorage>();
+    AppSettings settings(*storage);
+
+    // The desktop.
+    QtScheduler scheduler;
+    x11::AppIdentity identity;
+    std::string error;
+    auto clipboard = x11::X11ClipboardService::create(scheduler, identity, &error);
+    if (!clipboard)
+        return fail("clipboard: " + error);
+    auto keyboard = x11::X11Keyboard::create(scheduler, &error);
+    if (!keyboard)
+        return fail("keyboard: " + error);
+    auto workspace = x11::X11Workspace::create(identity, &error);
+    if (!workspace)
+        return fail("workspace: " + error);
+    auto systemConnection = x11::XcbConnection::open(nullptr, &error);
+    if (!systemConnection)
+        return fail(error);
+    x11::X11SystemServices system(std::move(systemConnection),
+                                  x11::Autostart(x11::Autostart::defaultConfigHome(getenvFunction), autostartCommand()));
+    DictionarySpelling spelling;
+    x11::AtspiPageAddress pageAddresses(scheduler);
+    const Platform platform{*clipboard, *workspace, *keyboard, *keyboard, *keyboard,
+                            pageAddresses, system, spelling, scheduler};
+
+    // The program.
+    AppController controller(settings, platform);
+    ProgramServices::Backend backend;
+    backend.installedApplications = [&identity] { return installedApplications(identity); };
+    backend.browserAccess = [] { return x11::AtspiPageAddress::accessibilityEnabled().value_or(false); };
+    backend.enableBrowserAccess = [] { return x11::AtspiPageAddress::setAccessibilityEnabled(true); };
+    ProgramServices services(controller, backend);
+    TryItTab tryIt(settings, tryItServices(controller));
+    auto* tryItView = new TryItTabView(settings, tryIt);
+    SettingsWindow window(settings, services, tryItView);
+    StatusItemController status(settings, scheduler, [&controller] { return statusItemState(controller); },
+                                statusItemActions(
+                                    controller, [&window] { window.show(); }, [] { QApplication::quit(); }));
+    TrayIcon tray(status);
+
+    DesktopHooks hooks;
+    hooks.installStatusItem = [&tray] { tray.install(); };
+    hooks.openSettings = [&window] { window.show(); };
+    hooks.revealIcon = [&status](double seconds) { status.revealTemporarily(seconds); };
+    // Without a tray host the window is the only way in.
+    auto reopen = [&] {
+        if (TrayIcon::hostAvailable())
+            dz::reopen(settings, hooks);
+        else
+            window.show();
+    };
+    QObject::connect(&instance, &SingleInstance::activated, &app, reopen);
+    QObject::connect(&instance, &SingleInstance::opened, &app, [&controller](const QStringList& opened) {
+        for (const QString& url : opened)
+            controller.handle(url.toStdString());
+    });
+    auto settingsRequested = controller.settingsRequested.subscribe([&window] { window.show(); });
+
+    startUp(settings, controller, hooks);
+    for (const QString& url : urls)
+        controller.handle(url.toStdString());
+
+    // Settings are saved on every change; only the clipboard needs handing on.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&clipboard] { clipboard->shutdown(); });
+    return app.exec();
+}
