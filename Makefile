@@ -8,8 +8,8 @@ deps:
 
 run: deps
 	cmake --preset release
-	cmake --build --preset release -j $(JOBS) --target dozuzavuvu-cli
-	./build/release/cli/dozuzavuvu-cli --help
+	cmake --build --preset release -j $(JOBS) --target dozuzavuvu dozuzavuvu-cli
+	bash scripts/run-desktop build/release/ui/dozuzavuvu
 
 test: deps
 	cmake --preset asan
