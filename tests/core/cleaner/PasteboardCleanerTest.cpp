@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "core/clipboard/MemoryPasteboard.h"
+#include <fstream>
+#include <sstream>
+
 #include "core/cleaner/PasteboardCleaner.h"
+#include "core/clipboard/MemoryPasteboard.h"
 
 using namespace dz;
 namespace pt = pasteboardtype;
@@ -168,4 +171,33 @@ TEST(PasteboardCleanerTest, DeclaredSource) {
               "com.example.app");
     EXPECT_EQ(PasteboardCleaner::declaredSource(MemoryPasteboard({{std::string(pt::string), "x"}})),
               std::nullopt);
+}
+
+TEST(PasteboardCleanerTest, WordProcessorCopiesFromTheSharedCorpus) {
+    auto markdownOf = [](const std::string& name) -> std::optional<std::string> {
+        std::ifstream in(std::string(DZ_SHARED_DIR) + "/corpus/html/" + name);
+        if (!in)
+            return std::nullopt;
+        std::stringstream html;
+        html << in.rdbuf();
+        return renderString(OutputFormat::markdown,
+                            ClipboardSnapshot(std::nullopt, html.str(), std::nullopt, std::nullopt));
+    };
+    auto code = markdownOf("clip-gdocs-code-blocks.html");
+    if (!code)
+        GTEST_SKIP() << "shared HTML corpus not found beside the checkout";
+    // Monospace paragraphs in fences, brackets kept.
+    EXPECT_NE(code->find("```\nfor ( const i = 0 ; i < someList. length ; i++) {\n"), std::string::npos)
+        << *code;
+    EXPECT_NE(code->find("doSomething(someList[i]);\n}\n```"), std::string::npos) << *code;
+    auto lists = markdownOf("clip-gdocs-lists.html");
+    ASSERT_TRUE(lists);
+    EXPECT_NE(lists->find("- [x] ~~This is~~\n- [ ] A checklist."), std::string::npos) << *lists;
+    // Word's list paragraphs as list items, not "·" lines.
+    auto word = markdownOf("clip-word2016-list-resume-template.html");
+    ASSERT_TRUE(word);
+    EXPECT_NE(word->find("- Major: Click here to enter text\n- Minor: Click here to enter text"),
+              std::string::npos)
+        << *word;
+    EXPECT_EQ(word->find("\u00b7"), std::string::npos) << *word;
 }
