@@ -8,7 +8,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QTimer>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/controller/AppController.h"
 #include "app/controller/StartUp.h"
@@ -68,6 +72,27 @@ std::vector<DesktopServices::Application> installedApplications(x11::AppIdentity
         apps.push_back({entry.id, entry.name.value_or(entry.id), entry.icon.value_or(std::string())});
     }
     return apps;
+}
+
+// SIGTERM (logging out), SIGINT and SIGHUP end the event loop normally, so
+// the clipboard is still handed to a clipboard manager.
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
+}
+
+void quitOnSignals() {
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QCoreApplication::quit(); });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 int fail(const std::string& message) {
@@ -183,6 +208,7 @@ int main(int argc, char** argv) {
     for (const QString& url : urls)
         controller.handle(url.toStdString());
 
+    quitOnSignals();
     // Settings are saved on every change; only the clipboard needs handing on.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&clipboard] { clipboard->shutdown(); });
     return app.exec();
