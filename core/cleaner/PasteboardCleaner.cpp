@@ -101,9 +101,11 @@ std::optional<RenderedClip> PasteboardCleaner::render(const ClipboardSnapshot& s
             break;
         case OutputFormat::plainWithLinks:
             if (!reflowPDF && snapshot.hasRich()) {
-                if (auto attributed = snapshot.attributedString();
-                    attributed && attributed->containsLinks()) {
-                    clip = linkPreservingOutput(*attributed, showsFootnoteMarkup(snapshot));
+                if (auto attributed = snapshot.attributedString()) {
+                    if (attributed->containsLinks())
+                        clip = linkPreservingOutput(*attributed, showsFootnoteMarkup(snapshot));
+                    else
+                        clip = renderPlain(snapshot, &*attributed);  // parsed once, not twice
                     break;
                 }
             }
@@ -118,8 +120,17 @@ std::optional<RenderedClip> PasteboardCleaner::render(const ClipboardSnapshot& s
     return clip;
 }
 
-std::optional<RenderedClip> PasteboardCleaner::renderPlain(const ClipboardSnapshot& snapshot) const {
-    auto text = sourceText(snapshot);
+std::optional<RenderedClip> PasteboardCleaner::renderPlain(const ClipboardSnapshot& snapshot,
+                                                           const AttributedText* parsed) const {
+    // The same choice as sourceText, without reading the rich text again.
+    std::optional<std::string> text;
+    if (parsed) {
+        text = snapshot.plainText();
+        if (!text || text->empty())
+            text = parsed->string().empty() ? sourceText(snapshot) : parsed->string();
+    } else {
+        text = sourceText(snapshot);
+    }
     if (!text)
         return std::nullopt;
     std::string result = reflowPDF ? reflow(*text) : std::move(*text);

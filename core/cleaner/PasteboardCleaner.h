@@ -82,7 +82,9 @@ class PasteboardCleaner {
 
   private:
     std::optional<std::string> sourceText(const ClipboardSnapshot& snapshot) const;
-    std::optional<RenderedClip> renderPlain(const ClipboardSnapshot& snapshot) const;
+    // `parsed`: the snapshot's attributed text when the caller already has it.
+    std::optional<RenderedClip> renderPlain(const ClipboardSnapshot& snapshot,
+                                            const AttributedText* parsed = nullptr) const;
     std::optional<RenderedClip> renderMarkdown(const ClipboardSnapshot& snapshot) const;
     std::optional<RenderedClip> linkPreservingOutput(const AttributedText& text, bool footnotes) const;
     std::string reflow(std::string_view text) const;
