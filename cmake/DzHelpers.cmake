@@ -16,16 +16,20 @@ function(dz_set_warnings target)
   endif()
 endfunction()
 
-# dz_add_test(NAME SOURCES ... LIBS ... [LABELS ...])
+# dz_add_test(NAME SOURCES ... LIBS ... [LABELS ...] [ENVIRONMENT ...])
 function(dz_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   dz_set_warnings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE DZ_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures"
                                              DZ_SHARED_DIR="${DZ_SHARED_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+  set(properties LABELS "${ARG_LABELS}")
+  if(ARG_ENVIRONMENT)
+    list(APPEND properties ENVIRONMENT "${ARG_ENVIRONMENT}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
 # dz_add_bench(NAME SOURCES ... LIBS ...): built, never run by ctest.

@@ -355,7 +355,8 @@ void X11Clipboard::captureIfChanged() {
             if (auto reply = convert(targets_, time, limits_.targetsTimeout)) {
                 if ((reply->type == XCB_ATOM_ATOM || reply->type == targets_) && reply->data.size() % 4 == 0) {
                     std::vector<xcb_atom_t> atoms(reply->data.size() / 4);
-                    std::memcpy(atoms.data(), reply->data.data(), atoms.size() * 4);
+                    if (!atoms.empty())
+                        std::memcpy(atoms.data(), reply->data.data(), atoms.size() * 4);
                     auto names = conn_->atomNames(atoms);
                     std::erase(names, std::string());
                     change.readable = true;
@@ -528,7 +529,7 @@ void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vect
             return;
         }
         auto pairs = conn_->property(e.requestor, e.property);
-        if (!pairs || pairs->size() % 8 != 0) {
+        if (!pairs || pairs->empty() || pairs->size() % 8 != 0) {
             notify(e, XCB_ATOM_NONE);
             return;
         }

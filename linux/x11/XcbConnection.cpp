@@ -123,7 +123,8 @@ std::optional<xcb_window_t> XcbConnection::windowProperty(xcb_window_t window, x
 std::vector<xcb_window_t> XcbConnection::windowListProperty(xcb_window_t window, xcb_atom_t prop) {
     std::vector<xcb_window_t> out;
     auto bytes = property(window, prop, XCB_ATOM_WINDOW);
-    if (!bytes)
+    // An empty property has no data pointer at all; memcpy may not see it.
+    if (!bytes || bytes->size() < 4)
         return out;
     out.resize(bytes->size() / 4);
     std::memcpy(out.data(), bytes->data(), out.size() * 4);
