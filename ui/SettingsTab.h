@@ -19,7 +19,7 @@ constexpr const char* title(SettingsTab tab) {
     return titles[int(tab)];
 }
 
-// Names from the freedesktop icon naming specification.
+// Names from the freedesktop icon naming standard.
 constexpr const char* iconName(SettingsTab tab) {
     constexpr const char* names[] = {"preferences-system",    "network-transmit-receive", "edit-clear",
                                      "text-x-generic",        "preferences-desktop-keyboard",

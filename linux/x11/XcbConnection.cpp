@@ -132,8 +132,8 @@ std::vector<xcb_window_t> XcbConnection::windowListProperty(xcb_window_t window,
 }
 
 std::optional<int32_t> XcbConnection::clientPID(xcb_window_t window) {
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    auto cookie = xcb_res_query_client_ids(conn_, 1, &spec);
+    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    auto cookie = xcb_res_query_client_ids(conn_, 1, &wanted);
     XcbReply<xcb_res_query_client_ids_reply_t> reply(xcb_res_query_client_ids_reply(conn_, cookie, nullptr));
     if (!reply)
         return std::nullopt;
