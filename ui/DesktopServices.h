@@ -46,6 +46,9 @@ class DesktopServices : public QObject {
     virtual bool enableBrowserAccess() = 0;
     // Whether a tray host shows our icon.
     virtual bool trayAvailable() const = 0;
+    // What the user should know about the display we run on (Xwayland sees
+    // X11 applications only); nothing on a plain X session.
+    virtual std::optional<std::string> displayNotice() const { return std::nullopt; }
 
     // Applications with a desktop file, by name; running ones.
     virtual std::vector<Application> installedApplications() const = 0;

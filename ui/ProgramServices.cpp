@@ -41,6 +41,12 @@ bool ProgramServices::enableBrowserAccess() {
 
 bool ProgramServices::trayAvailable() const { return TrayIcon::hostAvailable(); }
 
+std::optional<std::string> ProgramServices::displayNotice() const {
+    if (backend_.displayNotice.empty())
+        return std::nullopt;
+    return backend_.displayNotice;
+}
+
 std::vector<DesktopServices::Application> ProgramServices::installedApplications() const {
     return backend_.installedApplications ? backend_.installedApplications() : std::vector<Application>{};
 }

@@ -19,6 +19,8 @@ class ProgramServices : public DesktopServices {
         // The session's accessibility switch, read and turned on.
         std::function<bool()> browserAccess;
         std::function<bool()> enableBrowserAccess;
+        // One line about the display (Xwayland); empty on a plain X session.
+        std::string displayNotice;
     };
 
     ProgramServices(AppController& controller, Backend backend, QObject* parent = nullptr);
@@ -30,6 +32,7 @@ class ProgramServices : public DesktopServices {
     bool browserAccess() const override;
     bool enableBrowserAccess() override;
     bool trayAvailable() const override;
+    std::optional<std::string> displayNotice() const override;
     std::vector<Application> installedApplications() const override;
     std::vector<Application> runningApplications() const override;
     const Workspace* workspace() const override;

@@ -14,6 +14,7 @@ class FakeDesktopServices : public DesktopServices {
     std::optional<std::string> keystrokesReason;
     bool accessibilityBus = false;
     bool tray = true;
+    std::optional<std::string> notice;
     std::vector<Application> installed;
     std::vector<Application> running;
     fake::FakeWorkspace fakeWorkspace;
@@ -33,6 +34,7 @@ class FakeDesktopServices : public DesktopServices {
     bool browserAccess() const override { return accessibilityBus; }
     bool enableBrowserAccess() override { return accessibilityBus = true; }
     bool trayAvailable() const override { return tray; }
+    std::optional<std::string> displayNotice() const override { return notice; }
     std::vector<Application> installedApplications() const override { return installed; }
     std::vector<Application> runningApplications() const override { return running; }
     const Workspace* workspace() const override { return &fakeWorkspace; }

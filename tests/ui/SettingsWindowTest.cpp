@@ -37,9 +37,10 @@ T* withText(QWidget* root, const QString& text) {
     return nullptr;
 }
 
+// Whether a label not hidden (by itself or a parent) carries `text`.
 bool showsText(QWidget* root, const QString& text) {
     for (QLabel* label : root->findChildren<QLabel*>())
-        if (label->text().contains(text))
+        if (label->isVisibleTo(root) && label->text().contains(text))
             return true;
     return false;
 }
@@ -146,6 +147,35 @@ TEST_F(SettingsWindowTest, GeneralTabGoesThroughTheProgramForFormatAndLoginItem)
     EXPECT_TRUE(tab.iconPicker()->button(MenuBarIcon::sparkles)->isChecked());
     EXPECT_FALSE(tab.iconPicker()->button(MenuBarIcon::hammer)->isChecked());
     EXPECT_TRUE(showsText(&tab, "(e.g. from your application launcher)"));
+}
+
+// The Permissions lines follow the program's state each time it changes.
+TEST_F(SettingsWindowTest, GeneralTabShowsWhatThisDesktopAllows) {
+    GeneralTab tab(settings, services);
+    EXPECT_TRUE(showsText(&tab, "\u2713 Available"));
+    EXPECT_FALSE(showsText(&tab, "No tray is shown in this session"));
+    EXPECT_FALSE(showsText(&tab, "Running under Xwayland"));
+
+    services.keystrokesReason = "Not available: the X server has no XTest extension";
+    services.tray = false;
+    services.notice = "Running under Xwayland: Dozuzavuvu sees copies and pastes of X11 applications only.";
+    emit services.stateChanged();
+    EXPECT_TRUE(showsText(&tab, "\u26A0 Not available: the X server has no XTest extension"));
+    EXPECT_FALSE(showsText(&tab, "\u2713 Available"));
+    EXPECT_TRUE(showsText(&tab, "No tray is shown in this session"));
+    EXPECT_TRUE(showsText(&tab, "Running under Xwayland"));
+
+    // Turning browser access on asks first; a refusal leaves the bus alone.
+    QCheckBox* browser = withText<QCheckBox>(&tab, "Browser access");
+    tab.confirmBrowserAccess = [] { return false; };
+    browser->click();
+    EXPECT_FALSE(services.accessibilityBus);
+    EXPECT_FALSE(browser->isChecked());
+    tab.confirmBrowserAccess = [] { return true; };
+    browser->click();
+    EXPECT_TRUE(services.accessibilityBus);
+    EXPECT_TRUE(browser->isChecked());
+    EXPECT_FALSE(browser->isEnabled());  // others may rely on the bus; we never turn it off
 }
 
 class RecorderTest : public SettingsWindowTest {

@@ -7,12 +7,11 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#include <csignal>
 
 #include "app/controller/AppController.h"
 #include "app/controller/StartUp.h"
@@ -26,12 +25,8 @@
 #include "app/tryit/TryItBinding.h"
 #include "app/tryit/TryItTab.h"
 #include "linux/HunspellDictionary.h"
-#include "linux/accessibility/AtspiPageAddress.h"
-#include "linux/clipboard/X11ClipboardService.h"
-#include "linux/input/X11Keyboard.h"
-#include "linux/system/X11SystemServices.h"
+#include "linux/X11Desktop.h"
 #include "linux/workspace/AppIdentity.h"
-#include "linux/workspace/X11Workspace.h"
 #include "ui/MenuBarIconArt.h"
 #include "ui/ProgramServices.h"
 #include "ui/QtScheduler.h"
@@ -43,26 +38,17 @@
 namespace dz {
 namespace {
 
-// The user's dictionary behind the PDF reflower's word test; every word
-// passes when none is installed.
+// The user's dictionary behind the PDF reflower's word test, opened the
+// first time a hyphenated line end needs it (most sessions never do); every
+// word passes when none is installed.
 class DictionarySpelling final : public SpellChecker {
   public:
-    DictionarySpelling() : dictionary_(HunspellDictionary::forUserLanguage()) {}
-    bool isWord(std::string_view text) const override { return !dictionary_ || dictionary_->isWord(text); }
+    DictionarySpelling() : isWord_(HunspellDictionary::lazyPredicateForUserLanguage()) {}
+    bool isWord(std::string_view text) const override { return !isWord_ || isWord_(text); }
 
   private:
-    std::unique_ptr<HunspellDictionary> dictionary_;
+    std::function<bool(std::string_view)> isWord_;
 };
-
-const char* getenvFunction(const char* name) { return std::getenv(name); }
-
-// How the autostart entry starts us: by name when installed on the PATH.
-std::string autostartCommand() {
-    const QString path = QCoreApplication::applicationFilePath();
-    if (path == QLatin1String("/usr/bin/dozuzavuvu") || path == QLatin1String("/usr/local/bin/dozuzavuvu"))
-        return "dozuzavuvu";
-    return path.toStdString();
-}
 
 std::vector<DesktopServices::Application> installedApplications(x11::AppIdentity& identity) {
     std::vector<DesktopServices::Application> apps;
@@ -91,8 +77,7 @@ void quitOnSignals() {
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(signal, &action, nullptr);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
 int fail(const std::string& message) {
@@ -113,11 +98,13 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(MenuBarIconArt::applicationIcon());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Cleans what you copy. Addresses such as dozuzavuvu://toggle "
-                                                    "are handed to the running program."));
+    parser.setApplicationDescription(
+        QStringLiteral("Cleans what you copy. Addresses such as dozuzavuvu://toggle "
+                       "are handed to the running program."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("URL"), QStringLiteral("dozuzavuvu:// addresses to run, in order"),
+    parser.addPositionalArgument(QStringLiteral("URL"),
+                                 QStringLiteral("dozuzavuvu:// addresses to run, in order"),
                                  QStringLiteral("[URL...]"));
     parser.process(app);
     const QStringList urls = parser.positionalArguments();
@@ -132,14 +119,6 @@ int main(int argc, char** argv) {
             break;
     }
 
-    const x11::DisplayStatus display = x11::detectDisplay(getenvFunction, [] {
-        return x11::XcbConnection::open() != nullptr;
-    });
-    if (display.kind == x11::DisplayKind::none)
-        return fail(display.message.empty() ? "no X display" : display.message);
-    if (!display.message.empty())
-        std::fprintf(stderr, "dozuzavuvu: %s\n", display.message.c_str());
-
     // Settings first: everything else reads them.
     std::unique_ptr<SettingsStorage> storage;
     if (auto folder = FileSettingsStorage::defaultDirectory())
@@ -150,40 +129,33 @@ int main(int argc, char** argv) {
 
     // The desktop.
     QtScheduler scheduler;
-    x11::AppIdentity identity;
     std::string error;
-    auto clipboard = x11::X11ClipboardService::create(scheduler, identity, &error);
-    if (!clipboard)
-        return fail("clipboard: " + error);
-    auto keyboard = x11::X11Keyboard::create(scheduler, &error);
-    if (!keyboard)
-        return fail("keyboard: " + error);
-    auto workspace = x11::X11Workspace::create(identity, &error);
-    if (!workspace)
-        return fail("workspace: " + error);
-    auto systemConnection = x11::XcbConnection::open(nullptr, &error);
-    if (!systemConnection)
-        return fail(error);
-    x11::X11SystemServices system(std::move(systemConnection),
-                                  x11::Autostart(x11::Autostart::defaultConfigHome(getenvFunction), autostartCommand()));
+    auto desktop = x11::X11Desktop::open(scheduler, &error);
+    if (!desktop)
+        return fail(error.empty() ? "no X display" : error);
+    if (!desktop->status.message.empty())
+        std::fprintf(stderr, "dozuzavuvu: %s\n", desktop->status.message.c_str());
     DictionarySpelling spelling;
-    x11::AtspiPageAddress pageAddresses(scheduler);
-    const Platform platform{*clipboard, *workspace, *keyboard, *keyboard, *keyboard,
-                            pageAddresses, system, spelling, scheduler};
+    const Platform platform{*desktop->clipboard,     *desktop->workspace, *desktop->keyboard,
+                            *desktop->keyboard,      *desktop->keyboard,  *desktop->pageAddresses,
+                            *desktop->system,        spelling,            scheduler};
 
     // The program.
     AppController controller(settings, platform);
     ProgramServices::Backend backend;
-    backend.installedApplications = [&identity] { return installedApplications(identity); };
+    backend.installedApplications = [&desktop] { return installedApplications(*desktop->identity); };
     backend.browserAccess = [] { return x11::AtspiPageAddress::accessibilityEnabled().value_or(false); };
     backend.enableBrowserAccess = [] { return x11::AtspiPageAddress::setAccessibilityEnabled(true); };
+    if (desktop->status.kind == x11::DisplayKind::xwayland)
+        backend.displayNotice = desktop->status.message;
     ProgramServices services(controller, backend);
     TryItTab tryIt(settings, tryItServices(controller));
     auto* tryItView = new TryItTabView(settings, tryIt);
     SettingsWindow window(settings, services, tryItView);
-    StatusItemController status(settings, scheduler, [&controller] { return statusItemState(controller); },
-                                statusItemActions(
-                                    controller, [&window] { window.show(); }, [] { QApplication::quit(); }));
+    StatusItemController status(
+        settings, scheduler, [&controller] { return statusItemState(controller); },
+        statusItemActions(
+            controller, [&window] { window.show(); }, [] { QApplication::quit(); }));
     TrayIcon tray(status);
 
     DesktopHooks hooks;
@@ -210,6 +182,6 @@ int main(int argc, char** argv) {
 
     quitOnSignals();
     // Settings are saved on every change; only the clipboard needs handing on.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&clipboard] { clipboard->shutdown(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&desktop] { desktop->shutdown(); });
     return app.exec();
 }

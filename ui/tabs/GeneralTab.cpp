@@ -106,6 +106,8 @@ GeneralTab::GeneralTab(AppSettings& settings, DesktopServices& services, QWidget
 
     QVBoxLayout* permissions;
     section(page, QStringLiteral("Permissions"), &permissions);
+    displayNotice_ = caption({});
+    permissions->addWidget(displayNotice_);
     auto* keysRow = new QHBoxLayout;
     keysRow->addWidget(new QLabel(QStringLiteral("Keystrokes")));
     keystrokes_ = new QLabel;
@@ -177,6 +179,9 @@ void GeneralTab::refreshServices() {
     // The bus is session-wide and other programs may rely on it: we only turn it on.
     browserAccess_->setEnabled(!on);
     trayNote_->setVisible(!services_.trayAvailable());
+    const auto notice = services_.displayNotice();
+    displayNotice_->setText(notice ? QStringLiteral("\u26A0 ") + qstr(*notice) : QString());
+    displayNotice_->setVisible(notice.has_value());
 }
 
 void GeneralTab::exportTo(const QString& path) {

@@ -37,6 +37,7 @@ class GeneralTab : public SettingsPage {
     QCheckBox* browserAccess_;
     QLabel* keystrokes_;
     QLabel* trayNote_;
+    QLabel* displayNotice_;
 };
 
 }  // namespace dz
