@@ -5,8 +5,22 @@ include(GNUInstallDirs)
 # `cpack` installs what has been built; it need not build every benchmark.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
+# Debian ships manual pages compressed, without a time stamp in the gzip
+# header so the package builds the same each time.
+function(dz_install_man_page name)
+  set(source ${PROJECT_SOURCE_DIR}/ui/data/${name})
+  set(compressed ${PROJECT_BINARY_DIR}/man/${name}.gz)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/man)
+  execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${compressed} RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "could not compress ${source}")
+  endif()
+  install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
+
 install(TARGETS dozuzavuvu-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/ui/data/dozuzavuvu-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+dz_install_man_page(dozuzavuvu-cli.1)
 if(TARGET dozuzavuvu)
   install(TARGETS dozuzavuvu RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/ui/data/dev.dozuzavuvu.desktop
@@ -15,7 +29,7 @@ if(TARGET dozuzavuvu)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES ${PROJECT_SOURCE_DIR}/ui/data/dev.dozuzavuvu.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-  install(FILES ${PROJECT_SOURCE_DIR}/ui/data/dozuzavuvu.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  dz_install_man_page(dozuzavuvu.1)
 endif()
 
 set(CPACK_GENERATOR DEB)

@@ -11,7 +11,7 @@ entry=/usr/share/applications/dev.dozuzavuvu.desktop
 desktop-file-validate "$entry" || fail "the installed desktop file does not validate"
 appstreamcli validate --no-net /usr/share/metainfo/dev.dozuzavuvu.Dozuzavuvu.metainfo.xml ||
   fail "the installed AppStream metadata does not validate"
-man -w dozuzavuvu >/dev/null 2>&1 || [ -f /usr/share/man/man1/dozuzavuvu.1 ] || fail "no manual page"
+[ -f /usr/share/man/man1/dozuzavuvu.1.gz ] && [ -f /usr/share/man/man1/dozuzavuvu-cli.1.gz ] || fail "a manual page is missing"
 
 work=$(mktemp -d)
 pid=
