@@ -46,11 +46,16 @@ SettingsWindow::SettingsWindow(AppSettings& settings, DesktopServices& services,
                 page = tryIt ? tryIt : new QWidget;
                 break;
         }
+        // A lone "&" in a tab's text marks a mnemonic ("Markdown & PDF" would
+        // show an underlined space); "&&" shows one ampersand.
         tabs_->addTab(page, QIcon::fromTheme(QString::fromLatin1(settingstab::iconName(tab))),
-                      QString::fromUtf8(settingstab::title(tab)));
+                      QString::fromUtf8(settingstab::title(tab)).replace(QLatin1Char('&'), QLatin1String("&&")));
     }
     // The window title follows the selected tab.
-    auto retitle = [this](int index) { setWindowTitle(tabs_->tabText(index)); };
+    auto retitle = [this](int index) {
+        if (index >= 0)
+            setWindowTitle(QString::fromUtf8(settingstab::title(settingstab::allCases[size_t(index)])));
+    };
     connect(tabs_, &QTabWidget::currentChanged, this, retitle);
     retitle(tabs_->currentIndex());
     resize(width, height);
