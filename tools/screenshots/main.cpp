@@ -6,11 +6,12 @@
 // Meant for a private X server (scripts/screenshots runs it under Xvfb).
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
@@ -73,23 +74,26 @@ class Desktop final : public QWidget {
 
 // Runs the event loop for `ms` so the window manager and the X server catch up.
 void settle(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QApplication::sendPostedEvents();
-    }
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
-bool waitExposed(QWidget& widget) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 5000) {
-        if (widget.windowHandle() && widget.windowHandle()->isExposed())
+// Runs the event loop until `done` holds, for at most five seconds.
+bool waitFor(const std::function<bool()>& done) {
+    for (int waited = 0; waited < 5000; waited += 20) {
+        if (done())
             return true;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        settle(20);
     }
-    return false;
+    return done();
+}
+
+bool exposed(const QWidget& widget) { return widget.windowHandle() && widget.windowHandle()->isExposed(); }
+
+int fail(const char* message) {
+    std::fprintf(stderr, "dozuzavuvu-screenshots: %s\n", message);
+    return 1;
 }
 
 // A grab of a window that never got drawn is one flat colour; a real
@@ -170,43 +174,51 @@ int run(const QString& folder) {
         Desktop desktop(status.appearance());
         desktop.setGeometry(QGuiApplication::primaryScreen()->geometry());
         desktop.show();
-        if (!waitExposed(desktop))
-            return std::fprintf(stderr, "dozuzavuvu-screenshots: the desktop never showed\n"), 1;
+        if (!waitFor([&] { return exposed(desktop); }))
+            return fail("the desktop never showed");
 
         QMenu menu;
         menu.setToolTipsVisible(true);
         TrayIcon::render(&menu, status.buildMenu(), [&status](const MenuItem& item) { status.perform(item); });
         const QSize size = menu.sizeHint();
         menu.popup(QPoint(iconX + 23 - size.width() - 180, panelHeight));
-        settle(300);
+        if (!waitFor([&] { return exposed(menu); }))
+            return fail("the menu never showed");
+        // The picture is of a menu after a copy: its last-copy line and the
+        // browser's rule submenu must be there.
         QAction* open = nullptr;
-        for (QAction* action : menu.actions())
+        bool lastCopy = false;
+        for (QAction* action : menu.actions()) {
+            lastCopy = lastCopy || action->text().startsWith(QStringLiteral("Last copy: Firefox"));
             if (action->menu() && action->text().contains(QStringLiteral("Copying from \u201CFirefox\u201D")))
                 open = action;
-        QRect area = menu.geometry();
-        if (open) {
-            menu.setActiveAction(open);
-            settle(600);
-            if (open->menu()->isVisible())
-                area |= open->menu()->geometry();
         }
+        if (!lastCopy || !open)
+            return fail("the menu lacks the browser copy's line or its rule submenu");
+        menu.setActiveAction(open);
+        if (!waitFor([&] { return exposed(*open->menu()); }))
+            return fail("the rule submenu never opened");
+        QRect area = menu.geometry() | open->menu()->geometry();
         area = area.adjusted(-24, 0, 24, 24);
         area.setTop(0);
         area.setRight(std::max(area.right(), iconX + 40));
+        settle(150);  // the last paint reaches the server
         ok = save(grabScreen(area), folder + "/tray-menu.png") && ok;
         menu.hide();
         desktop.hide();
-        settle(200);
+        waitFor([&] { return !exposed(desktop); });
     }
 
     // Two tabs of the settings window, with the window manager's frame.
     for (auto [tab, name] : {std::pair{SettingsTab::general, "settings-general.png"},
                              std::pair{SettingsTab::tryIt, "settings-try-it.png"}}) {
         window.show(tab);
-        if (!waitExposed(window))
-            return std::fprintf(stderr, "dozuzavuvu-screenshots: the settings window never showed\n"), 1;
+        if (!waitFor([&] { return exposed(window); }))
+            return fail("the settings window never showed");
         window.move(60, 40);
-        settle(700);
+        // Framed once the window manager has told us its frame's size.
+        waitFor([&] { return window.frameGeometry() != window.geometry() && window.pos() == QPoint(60, 40); });
+        settle(150);
         ok = save(grabScreen(window.frameGeometry()), folder + "/" + name) && ok;
     }
     window.hide();
