@@ -276,7 +276,7 @@ void X11Keyboard::onEvent(xcb_generic_event_t* ev) {
 
 // ---------------------------------------------------------------- keystrokes
 
-bool X11Keyboard::modifiersHeld() {
+bool X11Keyboard::keysHeld() {
     auto* c = conn_->get();
     XcbReply<xcb_query_keymap_reply_t> keymap(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
     if (!keymap)
@@ -285,8 +285,7 @@ bool X11Keyboard::modifiersHeld() {
     for (int code = minKeycode_; code <= maxKeycode_; ++code) {
         if (!(keymap->keys[code / 8] & (1 << (code % 8))))
             continue;
-        auto kind = modifierKind(keysymLocked(uint8_t(code)));
-        if (kind != ModifierKind::none && kind != ModifierKind::ignored)
+        if (modifierKind(keysymLocked(uint8_t(code))) != ModifierKind::ignored)
             return true;
     }
     return false;
@@ -299,10 +298,12 @@ void X11Keyboard::press(uint32_t keyCode, uint32_t modifiers) {
 void X11Keyboard::sendKeystroke(uint32_t keyCode, uint32_t modifiers) {
     if (!hasXTest_)
         return;
-    // The user may still hold the shortcut that asked for this keystroke;
-    // the target would see Ctrl+Alt+V instead of Ctrl+V. Wait a little.
+    // The user may still hold the shortcut that asked for this keystroke:
+    // the target would see Ctrl+Alt+V instead of Ctrl+V, and while the
+    // shortcut's own key is down its grab sends every key to us, not to the
+    // target (modifiers are often let go before the letter). Wait a little.
     auto until = Clock::now() + modifierReleaseWait;
-    while (modifiersHeld() && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (keysHeld() && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
     std::vector<uint8_t> held;
     std::optional<uint8_t> key;

@@ -38,7 +38,7 @@ class X11Keyboard final : public HotKeyService, public KeyEventSource, public Ke
 
     // Whether raw key events arrive (the server has XInput 2).
     bool watchesKeys() const { return hasXI2_; }
-    // How long `press` waits at most for the user's modifiers to come up.
+    // How long `press` waits at most for the user's keys to come up.
     std::chrono::milliseconds modifierReleaseWait{500};
 
   private:
@@ -62,7 +62,7 @@ class X11Keyboard final : public HotKeyService, public KeyEventSource, public Ke
     bool grabLocked(Grab& grab);
     void ungrabLocked(const Grab& grab);
     void sendKeystroke(uint32_t keyCode, uint32_t modifiers);
-    bool modifiersHeld();
+    bool keysHeld();
 
     std::unique_ptr<XcbConnection> conn_;
     EventLoop loop_;
