@@ -159,7 +159,11 @@ int main(int argc, char** argv) {
     TrayIcon tray(status);
 
     DesktopHooks hooks;
-    hooks.installStatusItem = [&tray] { tray.install(); };
+    hooks.installStatusItem = [&tray, &status, &controller] {
+        tray.install();
+        // Icon and tool tip follow the state from then on.
+        status.install(controller.stateChanged);
+    };
     hooks.openSettings = [&window] { window.show(); };
     hooks.revealIcon = [&status](double seconds) { status.revealTemporarily(seconds); };
     // Without a tray host the window is the only way in.
