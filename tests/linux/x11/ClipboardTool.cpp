@@ -7,9 +7,12 @@
 //   read TARGET [--times N] [--interval MS]
 //       reads TARGET N times from one window and prints each result on its
 //       own line ("<refused>" when refused).
-//   window INSTANCE CLASS
+//   window INSTANCE CLASS [--paste]
 //       maps a normal top-level window with this WM_CLASS and its process id,
-//       prints "mapped", and stays until killed.
+//       prints "mapped", and stays until killed. With --paste it asks the
+//       window manager to activate it, prints "focused" once it has the
+//       keyboard, and on each Ctrl+V reads the clipboard's UTF8_STRING and
+//       prints "pasted TEXT" (newlines as \n, "<refused>" when refused).
 //   manager
 //       owns CLIPBOARD_MANAGER; on SAVE_TARGETS copies the clipboard's text
 //       targets and prints "saved UTF8_STRING=TEXT".
@@ -209,6 +212,35 @@ std::optional<std::string> readOnce(xcb_atom_t selection, xcb_atom_t target, xcb
     return getProperty(win, got, type);
 }
 
+uint8_t keycodeOf(uint32_t keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    auto* r = xcb_get_keyboard_mapping_reply(
+        c, xcb_get_keyboard_mapping(c, setup->min_keycode, uint8_t(count)), nullptr);
+    if (!r)
+        return 0;
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(r);
+    uint8_t found = 0;
+    for (int i = 0; i < count * r->keysyms_per_keycode && !found; ++i)
+        if (syms[i] == keysym)
+            found = uint8_t(setup->min_keycode + i / r->keysyms_per_keycode);
+    free(r);
+    return found;
+}
+
+// Asks the window manager to raise and focus `w`, as a pager would.
+void activate(xcb_window_t w) {
+    xcb_client_message_event_t m{};
+    m.response_type = XCB_CLIENT_MESSAGE;
+    m.format = 32;
+    m.window = w;
+    m.type = atom("_NET_ACTIVE_WINDOW");
+    m.data.data32[0] = 2;
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&m));
+    xcb_flush(c);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -270,9 +302,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (mode == "window" && argc >= 4) {
+        const bool paste = argc >= 5 && std::string(argv[4]) == "--paste";
         xcb_window_t top = xcb_generate_id(c);
         auto* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-        uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+        uint32_t values[] = {screen->white_pixel,
+                             XCB_EVENT_MASK_STRUCTURE_NOTIFY |
+                                 (paste ? XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_FOCUS_CHANGE : 0u)};
         xcb_create_window(c, XCB_COPY_FROM_PARENT, top, root, 10, 10, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                           screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
         std::string wmClass = std::string(argv[2]) + '\0' + argv[3] + '\0';
@@ -282,13 +317,30 @@ int main(int argc, char** argv) {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, top, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
         xcb_map_window(c, top);
         xcb_flush(c);
+        const uint8_t keyV = paste ? keycodeOf(0x76) : 0;
         for (;;) {
             auto* ev = xcb_wait_for_event(c);
             if (!ev)
                 return 3;
-            if ((ev->response_type & 0x7F) == XCB_MAP_NOTIFY) {
+            const int type = ev->response_type & 0x7F;
+            if (type == XCB_MAP_NOTIFY) {
                 std::printf("mapped\n");
                 std::fflush(stdout);
+                if (paste)
+                    activate(top);
+            } else if (type == XCB_FOCUS_IN) {
+                std::printf("focused\n");
+                std::fflush(stdout);
+            } else if (type == XCB_KEY_PRESS) {
+                auto* key = reinterpret_cast<xcb_key_press_event_t*>(ev);
+                if (key->detail == keyV && (key->state & XCB_MOD_MASK_CONTROL)) {
+                    auto text = readOnce(clipboard, atom("UTF8_STRING"));
+                    std::string shown = text ? *text : "<refused>";
+                    for (size_t at = 0; (at = shown.find('\n', at)) != std::string::npos; at += 2)
+                        shown.replace(at, 1, "\\n");
+                    std::printf("pasted %s\n", shown.c_str());
+                    std::fflush(stdout);
+                }
             }
             free(ev);
         }

@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# The desktop program end to end, one case a run, on a private display
+# (run by run-under-x.sh): cases.sh CASE PROGRAM CLIPBOARD_TOOL
+#   tray          the tray item's tool tip and menu, and choosing in the menu
+#   one-shot      a paste shortcut pastes Markdown once, then the clipboard is put back
+#   alt-bypass    a copy after an Alt tap is kept as it is; only that one
+#   url-scheme    dozuzavuvu:// addresses opened through xdg-open reach the program
+#   restart       settings changed in the running program are there after a restart
+set -u
+case_name=$1 program=$2 tool=$3
+source "$(dirname "$0")/lib.sh"
+
+need() {
+  if ! "$@" >/dev/null 2>&1; then
+    [ -n "${CI:-}" ] && dz_fail "missing in CI: $* (scripts/install-deps installs it)"
+    echo "SKIPPED: needs $*" >&2
+    exit 77
+  fi
+}
+need "$dz_python" -c 'import dbus, dbus.mainloop.glib, gi.repository.GLib'
+need command -v xdotool
+
+html='<p>Tide pools are <b>busy</b>&nbsp;places. See the <a href="https://example.org/tides?utm_source=news&amp;fbclid=abc">tide tables</a>.</p>'
+plain='Tide pools are busy places. See the tide tables.'
+markdown='Tide pools are **busy** places. See the [tide tables](https://example.org/tides).'
+
+# A rich copy from another application, which serves it until someone else copies.
+copy() {
+  : >"$dz_work/owner.out"
+  "$tool" own "text/html=$html" >"$dz_work/owner.out" 2>&1 &
+  dz_pids+=($!)
+  dz_until 10 grep -qx owned "$dz_work/owner.out" || dz_fail "the test application could not copy"
+}
+clipboard_is() { [ "$("$tool" read "${2:-UTF8_STRING}")" = "$1" ]; }
+expect_clipboard() {
+  dz_until 10 clipboard_is "$1" || dz_fail "$2: the clipboard holds '$("$tool" read UTF8_STRING)', not '$1'"
+}
+expect_setting() { dz_until 10 dz_setting_is "$1" "$2" || dz_fail "$3: $1 is $(dz_setting "$1"), not $2"; }
+expect_menu() {
+  local line
+  for line in "$@"; do
+    dz_until 10 dz_menu_has "$line" || { dz_tray menu >&2; dz_fail "the menu lacks '$line'"; }
+  done
+}
+expect_tooltip() {
+  dz_until 10 dz_tooltip_has "tooltip title: $1" || { dz_tray tooltip >&2; dz_fail "the tool tip is not '$1'"; }
+}
+
+case_tray() {
+  dz_start_tray
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  dz_wait_tray 1
+  dz_tooltip_has "title: Dozuzavuvu" || dz_fail "the item's title is not the program's name"
+  expect_tooltip "Dozuzavuvu (cleaning automatically, Plain Text)"
+  expect_menu "[x] Clean Automatically" "Pause" "  For 5 Minutes" "  For 15 Minutes" "  For 1 Hour" \
+    "[x]    Plain Text" "   Plain Text with Links" "   Markdown" "Clean Clipboard Now" \
+    "Restore Original Formatting	Ctrl+Alt+V" "Convert Clipboard to Markdown	Ctrl+Alt+M" \
+    "Fix PDF Line Breaks" "Settings…" "Quit Dozuzavuvu"
+
+  dz_tray click "Plain Text with Links" || dz_fail "could not click a format"
+  expect_setting defaultFormat '"links"' "choosing a format in the tray"
+  expect_tooltip "Dozuzavuvu (cleaning automatically, Plain Text with Links)"
+  expect_menu "[x]    Plain Text with Links" "   Plain Text"
+
+  dz_tray click "Clean Automatically" || dz_fail "could not click the switch"
+  expect_setting autoClean false "switching automatic cleaning off in the tray"
+  expect_tooltip "Dozuzavuvu (automatic cleaning off)"
+  expect_menu "Clean Automatically"
+  dz_menu_has "Pause" && dz_fail "the menu offers a pause while automatic cleaning is off"
+
+  # A pause is not stored: only the tray shows it.
+  dz_tray click "Clean Automatically"
+  expect_setting autoClean true "switching automatic cleaning on again"
+  expect_menu "Pause"
+  dz_tray click "For 5 Minutes" || dz_fail "could not click a pause"
+  expect_tooltip "Dozuzavuvu (paused)"
+  dz_tray menu | grep '^Resume (Paused Until .*)$' >/dev/null || dz_fail "the menu does not offer to resume"
+}
+
+case_one_shot() {
+  dz_write_settings '{}'  # the default shortcuts: Ctrl+Alt+V original, Ctrl+Alt+M Markdown
+  dz_start_program "$program"
+  copy
+  expect_clipboard "$plain" "a rich copy"
+
+  "$tool" window receiver Receiver --paste >"$dz_work/receiver.out" 2>&1 &
+  dz_pids+=($!)
+  dz_until 10 grep -qx focused "$dz_work/receiver.out" || dz_fail "the receiving window did not get the keyboard"
+  pastes() { grep -c '^pasted ' "$dz_work/receiver.out"; }
+  paste_count() { [ "$(pastes)" -ge "$1" ]; }
+  expect_paste() {  # expect_paste N TEXT WHAT
+    dz_until 10 paste_count "$1" || dz_fail "$3: nothing was pasted"
+    local got
+    got=$(grep '^pasted ' "$dz_work/receiver.out" | sed -n "$1p")
+    [ "$got" = "pasted $2" ] || dz_fail "$3: pasted '${got#pasted }', not '$2'"
+  }
+
+  xdotool key ctrl+v
+  expect_paste 1 "$plain" "an ordinary paste"
+  xdotool key ctrl+alt+m
+  expect_paste 2 "$markdown" "the Markdown paste shortcut"
+  # The one-shot rendition is taken back shortly after.
+  expect_clipboard "$plain" "after the Markdown paste"
+  xdotool key ctrl+v
+  expect_paste 3 "$plain" "an ordinary paste after the Markdown one"
+}
+
+case_alt_bypass() {
+  dz_start_tray
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  dz_wait_tray 1
+
+  last_copy_is() { dz_tray menu | grep "^(disabled) Last copy: .* — $1\$" >/dev/null; }
+  # Alt alone, then a copy: this copy keeps its formatting.
+  xdotool key alt
+  sleep 0.3  # the tap and the copy reach the program on different connections
+  copy
+  dz_until 10 last_copy_is "formatting kept (Alt bypass)" || { dz_tray menu >&2; dz_fail "the copy after an Alt tap was not kept"; }
+  # Still the application's own copy: its HTML, and no plain text of ours.
+  clipboard_is "$html" text/html && ! clipboard_is "$plain" ||
+    dz_fail "the copy after an Alt tap was changed: $("$tool" read UTF8_STRING)"
+
+  # The tap was used up: the next copy is cleaned.
+  copy
+  expect_clipboard "$plain" "the copy after the bypassed one"
+
+  # Alt held too long to be a tap.
+  xdotool keydown alt
+  sleep 1
+  xdotool keyup alt
+  sleep 0.3
+  copy
+  expect_clipboard "$plain" "a copy after Alt was held for a second"
+}
+
+case_url_scheme() {
+  need command -v xdg-open
+  need command -v update-desktop-database
+  export HOME=$dz_work/home XDG_DATA_HOME=$dz_work/home/.local/share
+  local applications=$XDG_DATA_HOME/applications
+  mkdir -p "$applications"
+  sed "s|^Exec=.*|Exec=$program %u|" "$dz_here/../../../ui/data/dev.dozuzavuvu.desktop" \
+    >"$applications/dev.dozuzavuvu.desktop"
+  update-desktop-database "$applications" || dz_fail "update-desktop-database failed"
+  xdg-mime default dev.dozuzavuvu.desktop x-scheme-handler/dozuzavuvu || dz_fail "xdg-mime default failed"
+  [ "$(xdg-mime query default x-scheme-handler/dozuzavuvu)" = dev.dozuzavuvu.desktop ] ||
+    dz_fail "the desktop file is not the scheme's handler"
+
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  xdg-open 'dozuzavuvu://toggle' || dz_fail "xdg-open failed on dozuzavuvu://toggle"
+  expect_setting autoClean false "dozuzavuvu://toggle through xdg-open"
+  xdg-open 'dozuzavuvu://format?set=Markdown' || dz_fail "xdg-open failed on a format address"
+  expect_setting defaultFormat '"markdown"' "dozuzavuvu://format?set=Markdown through xdg-open"
+  kill -0 "$dz_program_pid" || dz_fail "the running program ended"
+}
+
+case_restart() {
+  dz_start_tray
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  dz_wait_tray 1
+  dz_tray click "Markdown"
+  expect_setting defaultFormat '"markdown"' "choosing Markdown in the tray"
+  dz_tray click "Clean Automatically"
+  expect_setting autoClean false "switching automatic cleaning off in the tray"
+  dz_stop_program
+
+  dz_start_program "$program"
+  dz_wait_tray 2
+  expect_tooltip "Dozuzavuvu (automatic cleaning off)"
+  expect_menu "Clean Automatically" "[x]    Markdown"
+  # A toggle from the stored state switches cleaning on, in Markdown.
+  "$program" 'dozuzavuvu://toggle' || dz_fail "the second start did not forward"
+  expect_setting autoClean true "toggling after the restart"
+  expect_tooltip "Dozuzavuvu (cleaning automatically, Markdown)"
+  dz_setting_is defaultFormat '"markdown"' || dz_fail "the format was lost: $(dz_setting defaultFormat)"
+}
+
+case "$case_name" in
+  tray) case_tray ;;
+  one-shot) case_one_shot ;;
+  alt-bypass) case_alt_bypass ;;
+  url-scheme) case_url_scheme ;;
+  restart) case_restart ;;
+  *) echo "unknown case $case_name" >&2; exit 2 ;;
+esac
+echo "ok: $case_name"
