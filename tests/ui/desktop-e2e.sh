@@ -5,9 +5,8 @@
 set -u
 program=$1
 here=$(cd "$(dirname "$0")/../.." && pwd)
-# A whole Qt program's exit is not where our leaks would show.
-export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$here/tests/ui/desktop/lib.sh"
+fail() { dz_fail "$@"; }
 
 out=$(DZ_DEMO_INSIDE=1 bash "$here/scripts/run-desktop" "$program" 2>&1)
 echo "$out"
@@ -17,23 +16,10 @@ grep -q 'Tide pools are busy places. See the tide tables.' <<<"$plain" || fail "
 grep -q '\*\*busy\*\*' <<<"$markdown" || fail "the Markdown rule did not apply to xsel"
 grep -q '(https://example.org/tides)' <<<"$markdown" || fail "the link kept its tracking parameters"
 
-work=$(mktemp -d)
-trap 'kill ${pid:-} 2>/dev/null; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_CONFIG_HOME/dozuzavuvu" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-echo '{}' >"$XDG_CONFIG_HOME/dozuzavuvu/settings.v1"
-"$program" >"$work/log" 2>&1 & pid=$!
-for _ in $(seq 100); do
-  dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
-    string:dev.dozuzavuvu 2>/dev/null | grep -q true && break
-  sleep 0.05
-done
+dz_write_settings '{}'
+dz_start_program "$program"
 "$program" 'dozuzavuvu://disable' 'dozuzavuvu://format?set=Links' || fail "the second start did not forward"
-sleep 0.5
-settings=$(cat "$XDG_CONFIG_HOME/dozuzavuvu/settings.v1")
-grep -q '"autoClean":false' <<<"$settings" || fail "disable did not reach the running program: $settings"
-grep -q '"defaultFormat":"links"' <<<"$settings" || fail "format?set=Links did not reach the running program"
-kill -TERM "$pid"
-wait "$pid" || true
+dz_until 10 dz_setting_is autoClean false || fail "disable did not reach the running program: $(cat "$dz_settings_file")"
+dz_until 10 dz_setting_is defaultFormat '"links"' || fail "format?set=Links did not reach the running program"
+dz_stop_program
 echo "ok"
