@@ -150,12 +150,17 @@ int main(int argc, char** argv) {
         backend.displayNotice = desktop->status.message;
     ProgramServices services(controller, backend);
     TryItTab tryIt(settings, tryItServices(controller));
-    auto* tryItView = new TryItTabView(settings, tryIt);
-    SettingsWindow window(settings, services, tryItView);
+    // Built when first opened: its tabs take more memory than all the rest.
+    std::unique_ptr<SettingsWindow> settingsWindow;
+    auto window = [&]() -> SettingsWindow& {
+        if (!settingsWindow)
+            settingsWindow = std::make_unique<SettingsWindow>(settings, services, new TryItTabView(settings, tryIt));
+        return *settingsWindow;
+    };
     StatusItemController status(
         settings, scheduler, [&controller] { return statusItemState(controller); },
         statusItemActions(
-            controller, [&window] { window.show(); }, [] { QApplication::quit(); }));
+            controller, [&window] { window().show(); }, [] { QApplication::quit(); }));
     TrayIcon tray(status);
 
     DesktopHooks hooks;
@@ -164,21 +169,21 @@ int main(int argc, char** argv) {
         // Icon and tool tip follow the state from then on.
         status.install(controller.stateChanged);
     };
-    hooks.openSettings = [&window] { window.show(); };
+    hooks.openSettings = [&window] { window().show(); };
     hooks.revealIcon = [&status](double seconds) { status.revealTemporarily(seconds); };
     // Without a tray host the window is the only way in.
     auto reopen = [&] {
         if (TrayIcon::hostAvailable())
             dz::reopen(settings, hooks);
         else
-            window.show();
+            window().show();
     };
     QObject::connect(&instance, &SingleInstance::activated, &app, reopen);
     QObject::connect(&instance, &SingleInstance::opened, &app, [&controller](const QStringList& opened) {
         for (const QString& url : opened)
             controller.handle(url.toStdString());
     });
-    auto settingsRequested = controller.settingsRequested.subscribe([&window] { window.show(); });
+    auto settingsRequested = controller.settingsRequested.subscribe([&window] { window().show(); });
 
     startUp(settings, controller, hooks);
     for (const QString& url : urls)
