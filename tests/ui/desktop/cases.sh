@@ -76,6 +76,12 @@ case_tray() {
   dz_tray click "For 5 Minutes" || dz_fail "could not click a pause"
   expect_tooltip "Dozuzavuvu (paused)"
   dz_tray menu | grep '^Resume (Paused Until .*)$' >/dev/null || dz_fail "the menu does not offer to resume"
+
+  # The settings window opens from the menu (and not before).
+  window_shown() { xdotool search --onlyvisible --pid "$dz_program_pid"; }
+  window_shown >/dev/null && dz_fail "a window is open before Settings… was chosen"
+  dz_tray click "Settings…"
+  dz_until 10 window_shown || dz_fail "Settings… did not open the settings window"
 }
 
 case_one_shot() {
@@ -133,6 +139,15 @@ case_alt_bypass() {
   sleep 0.3
   copy
   expect_clipboard "$plain" "a copy after Alt was held for a second"
+  dz_until 10 last_copy_is "Plain Text" || { dz_tray menu >&2; dz_fail "the cleaned copy is not the last copy"; }
+
+  # Alt held while copying keeps that copy too.
+  xdotool keydown alt
+  sleep 0.3
+  copy
+  dz_until 10 last_copy_is "formatting kept (Alt bypass)" || { dz_tray menu >&2; dz_fail "a copy with Alt held was not kept"; }
+  xdotool keyup alt
+  clipboard_is "$html" text/html || dz_fail "the copy with Alt held was changed"
 }
 
 case_url_scheme() {
