@@ -36,11 +36,18 @@ expect_clipboard() {
   dz_until 10 clipboard_is "$1" || dz_fail "$2: the clipboard holds '$("$tool" read UTF8_STRING)', not '$1'"
 }
 expect_setting() { dz_until 10 dz_setting_is "$1" "$2" || dz_fail "$3: $1 is $(dz_setting "$1"), not $2"; }
+# Every line at once in one reading of the menu.
+menu_has_all() {
+  local menu line
+  menu=$(dz_tray menu) || return 1
+  for line in "$@"; do grep -xF -- "$line" >/dev/null <<<"$menu" || return 1; done
+}
 expect_menu() {
-  local line
-  for line in "$@"; do
-    dz_until 10 dz_menu_has "$line" || { dz_tray menu >&2; dz_fail "the menu lacks '$line'"; }
-  done
+  dz_until 10 menu_has_all "$@" && return
+  local menu line
+  menu=$(dz_tray menu)
+  echo "$menu" >&2
+  for line in "$@"; do grep -xF -- "$line" >/dev/null <<<"$menu" || dz_fail "the menu lacks '$line'"; done
 }
 expect_tooltip() {
   dz_until 10 dz_tooltip_has "tooltip title: $1" || { dz_tray tooltip >&2; dz_fail "the tool tip is not '$1'"; }
@@ -82,6 +89,9 @@ case_tray() {
   window_shown >/dev/null && dz_fail "a window is open before Settings… was chosen"
   dz_tray click "Settings…"
   dz_until 10 window_shown || dz_fail "Settings… did not open the settings window"
+
+  dz_tray click "Quit Dozuzavuvu"
+  dz_wait_program
 }
 
 case_one_shot() {

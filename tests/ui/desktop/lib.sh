@@ -83,11 +83,18 @@ dz_start_program() {
   dz_until 30 dz_bus_name_owned dev.dozuzavuvu || dz_fail "the program did not start"
 }
 
-# Ends the program as logging out does, and waits for it.
+# Waits for the program to end by itself; it must end well.
+dz_wait_program() {
+  local rc=0
+  dz_until 20 eval '! dz_bus_name_owned dev.dozuzavuvu' || dz_fail "the program did not quit"
+  wait "$dz_program_pid" 2>/dev/null || rc=$?
+  [ "$rc" -eq 0 ] || dz_fail "the program ended with status $rc"
+}
+
+# Ends the program as logging out does.
 dz_stop_program() {
   kill -TERM "$dz_program_pid" 2>/dev/null
-  wait "$dz_program_pid" 2>/dev/null
-  dz_until 10 eval '! dz_bus_name_owned dev.dozuzavuvu' || dz_fail "the program did not quit"
+  dz_wait_program
 }
 
 # dz_menu_has LINE: whether the tray menu shows exactly this line (see fake-tray.py menu).
