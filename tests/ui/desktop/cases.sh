@@ -131,7 +131,7 @@ case_alt_bypass() {
   last_copy_is() { dz_tray menu | grep "^(disabled) Last copy: .* — $1\$" >/dev/null; }
   # Alt alone, then a copy: this copy keeps its formatting.
   xdotool key alt
-  sleep 0.3  # the tap and the copy reach the program on different connections
+  sleep 0.5  # the tap and the copy reach the program on different connections
   copy
   dz_until 10 last_copy_is "formatting kept (Alt bypass)" || { dz_tray menu >&2; dz_fail "the copy after an Alt tap was not kept"; }
   # Still the application's own copy: its HTML, and no plain text of ours.
@@ -146,14 +146,14 @@ case_alt_bypass() {
   xdotool keydown alt
   sleep 1
   xdotool keyup alt
-  sleep 0.3
+  sleep 0.5
   copy
   expect_clipboard "$plain" "a copy after Alt was held for a second"
   dz_until 10 last_copy_is "Plain Text" || { dz_tray menu >&2; dz_fail "the cleaned copy is not the last copy"; }
 
   # Alt held while copying keeps that copy too.
   xdotool keydown alt
-  sleep 0.3
+  sleep 0.5
   copy
   dz_until 10 last_copy_is "formatting kept (Alt bypass)" || { dz_tray menu >&2; dz_fail "a copy with Alt held was not kept"; }
   xdotool keyup alt
