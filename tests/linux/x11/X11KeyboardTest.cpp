@@ -126,5 +126,45 @@ TEST_F(X11KeyboardTest, AnAltTapIsSeenAndKeystrokesWaitForHeldModifiers) {
     xcb_disconnect(c);
 }
 
+TEST_F(X11KeyboardTest, KeystrokesWaitForAShortcutsLetterLetGoAfterItsModifiers) {
+    // Ctrl+M pressed, Ctrl let go first, M still down: while it is down the
+    // shortcut's grab would take our Ctrl+V away from the target.
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(c));
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    auto* map = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, 8, 248), nullptr);
+    ASSERT_TRUE(map);
+    auto code = [&](uint32_t sym) {
+        auto* syms = xcb_get_keyboard_mapping_keysyms(map);
+        for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(map); i += map->keysyms_per_keycode)
+            if (syms[i] == sym)
+                return uint8_t(8 + i / map->keysyms_per_keycode);
+        return uint8_t(0);
+    };
+    const uint8_t ctrlCode = code(keysym::controlR), mCode = code('m');
+    free(map);
+    ASSERT_NE(ctrlCode, 0);
+    ASSERT_NE(mCode, 0);
+    auto fake = [&](uint8_t type, uint8_t key) {
+        xcb_test_fake_input(c, type, key, XCB_CURRENT_TIME, root, 0, 0, 0);
+        xcb_flush(c);
+    };
+    fake(XCB_KEY_PRESS, ctrlCode);
+    fake(XCB_KEY_PRESS, mCode);
+    fake(XCB_KEY_RELEASE, ctrlCode);
+    ASSERT_TRUE(scheduler.pumpUntil([&] { return keys.size() >= 3; }));
+    keyboard->press(*keynames::keyCode("V"), KeyCombo::control);
+    std::this_thread::sleep_for(200ms);
+    fake(XCB_KEY_RELEASE, mCode);
+    ASSERT_TRUE(scheduler.pumpUntil([&] { return keys.size() >= 8; }));
+    // M up comes first, then our Ctrl down, V down, V up, Ctrl up.
+    std::vector<std::pair<Key, bool>> seen;
+    for (size_t i = 3; i < 8; ++i) seen.push_back({keys[i].key, keys[i].down});
+    EXPECT_EQ(seen, (std::vector<std::pair<Key, bool>>{
+                        {Key::other, false}, {Key::control, true}, {Key::other, true}, {Key::other, false},
+                        {Key::control, false}}));
+    xcb_disconnect(c);
+}
+
 }  // namespace
 }  // namespace dz::x11
