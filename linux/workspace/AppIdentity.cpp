@@ -349,6 +349,25 @@ void AppIdentity::refresh() {
     cache_.clear();
 }
 
+std::size_t AppIdentity::cachedProcesses() {
+    std::lock_guard lock(mutex_);
+    return cache_.size();
+}
+
+// Every process that ever copied leaves an answer behind; most are short-lived
+// (command-line tools), so the cache would otherwise grow for as long as we run.
+void AppIdentity::pruneLocked() {
+    std::error_code ec;
+    for (auto it = cache_.begin(); it != cache_.end();) {
+        if (fs::exists(proc_ / std::to_string(it->first.first), ec))
+            ++it;
+        else
+            it = cache_.erase(it);
+    }
+    if (cache_.size() >= cacheLimit)
+        cache_.clear();
+}
+
 AppIdentity::App AppIdentity::application(int32_t pid, std::optional<std::string> windowClass) {
     if (pid == int32_t(getpid()) && proc_ == "/proc")
         return {std::string(ownID), std::string("Dozuzavuvu")};
@@ -398,6 +417,8 @@ AppIdentity::App AppIdentity::application(int32_t pid, std::optional<std::string
     }
     if (!app)
         app = App{"pid-" + std::to_string(pid), std::nullopt};
+    if (cache_.size() >= cacheLimit)
+        pruneLocked();
     cache_[key] = {*app, cachedExe};
     return *app;
 }

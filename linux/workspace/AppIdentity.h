@@ -73,8 +73,13 @@ class AppIdentity {
     // Re-reads the folders on next use (after an installation).
     void refresh();
 
+    // Answers kept at most: past this, those of ended processes are dropped.
+    static constexpr std::size_t cacheLimit = 256;
+    std::size_t cachedProcesses();
+
   private:
     void loadLocked();
+    void pruneLocked();
     std::optional<std::string> readFile(const std::filesystem::path& path) const;
 
     std::filesystem::path proc_;

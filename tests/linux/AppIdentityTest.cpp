@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "linux/workspace/AppIdentity.h"
 
@@ -63,6 +66,21 @@ TEST(AppIdentity, ProcessesInOrderOfEvidence) {
     EXPECT_EQ(identity.application(400), (AppIdentity::App{"mystery", std::nullopt}));            // executable
     EXPECT_EQ(identity.application(400, "libreoffice-calc").id, "libreoffice-calc");              // window class
     EXPECT_EQ(identity.application(999).id, "pid-999");
+}
+
+TEST(AppIdentity, ForgetsProcessesThatEnded) {
+    // Short-lived processes, one after another, as command-line tools copy:
+    // each has ended (no folder under proc) by the time the next one comes.
+    auto proc = std::filesystem::temp_directory_path() / ("dz-proc-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(proc / "1");
+    AppIdentity identity(proc, std::vector<std::filesystem::path>{}, "C");
+    identity.application(1);  // one that keeps running
+    for (int pid = 2; pid < 2 + 3 * int(AppIdentity::cacheLimit); ++pid) {
+        EXPECT_EQ(identity.application(pid).id, "pid-" + std::to_string(pid));
+        ASSERT_LE(identity.cachedProcesses(), AppIdentity::cacheLimit);
+    }
+    EXPECT_EQ(identity.application(1).id, "pid-1");
+    std::filesystem::remove_all(proc);
 }
 
 }  // namespace
