@@ -73,6 +73,8 @@ for i in $(seq "$copies"); do
   # xclip in the foreground serves until the program takes the cleaned copy over.
   printf '<p>Copy %d: <b>tide</b> pools, <a href="https://example.org/%d?utm_source=x">tables</a></p>' "$i" "$i" |
     timeout 5 xclip -quiet -selection clipboard -t text/html -i >/dev/null 2>&1 || missed=$((missed + 1))
+  # Growth that goes on with the count would be a leak.
+  [ $((i % 500)) -eq 0 ] && echo "  after $i: $(rss_kib "$pid") KiB"
 done
 elapsed=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.1f", b - a}')
 echo "took ${elapsed} s; not taken over within 5 s: $missed"
