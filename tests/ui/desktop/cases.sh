@@ -6,6 +6,7 @@
 #   alt-bypass    a copy after an Alt tap is kept as it is; only that one
 #   url-scheme    dozuzavuvu:// addresses opened through xdg-open reach the program
 #   restart       settings changed in the running program are there after a restart
+#   reopen        without a tray host, starting the program again opens its window
 set -u
 case_name=$1 program=$2 tool=$3
 source "$(dirname "$0")/lib.sh"
@@ -49,6 +50,7 @@ expect_menu() {
   echo "$menu" >&2
   for line in "$@"; do grep -xF -- "$line" >/dev/null <<<"$menu" || dz_fail "the menu lacks '$line'"; done
 }
+window_shown() { xdotool search --onlyvisible --pid "$dz_program_pid"; }
 expect_tooltip() {
   dz_until 10 dz_tooltip_has "tooltip title: $1" || { dz_tray tooltip >&2; dz_fail "the tool tip is not '$1'"; }
 }
@@ -85,7 +87,6 @@ case_tray() {
   dz_tray menu | grep '^Resume (Paused Until .*)$' >/dev/null || dz_fail "the menu does not offer to resume"
 
   # The settings window opens from the menu (and not before).
-  window_shown() { xdotool search --onlyvisible --pid "$dz_program_pid"; }
   window_shown >/dev/null && dz_fail "a window is open before Settings… was chosen"
   dz_tray click "Settings…"
   dz_until 10 window_shown || dz_fail "Settings… did not open the settings window"
@@ -182,6 +183,16 @@ case_url_scheme() {
   kill -0 "$dz_program_pid" || dz_fail "the running program ended"
 }
 
+case_reopen() {
+  # No tray host at all: starting the program again is the way to its window.
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  window_shown >/dev/null && dz_fail "a window opened at start"
+  "$program" || dz_fail "the second start did not reach the first"
+  dz_until 10 window_shown || dz_fail "starting again without a tray did not open the settings window"
+  dz_stop_program
+}
+
 case_restart() {
   dz_start_tray
   dz_write_settings '{}'
@@ -210,6 +221,7 @@ case "$case_name" in
   alt-bypass) case_alt_bypass ;;
   url-scheme) case_url_scheme ;;
   restart) case_restart ;;
+  reopen) case_reopen ;;
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "ok: $case_name"
