@@ -40,7 +40,7 @@ void forEachInGroup(std::string_view text, std::string_view group, F f) {
         if (line.empty() || line.front() == '#')
             continue;
         if (line.front() == '[') {
-            inGroup = line == "[" + std::string(group) + "]";
+            inGroup = line.size() == group.size() + 2 && line.back() == ']' && line.substr(1, group.size()) == group;
             continue;
         }
         if (!inGroup)
