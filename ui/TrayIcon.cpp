@@ -1,6 +1,8 @@
 #include "ui/TrayIcon.h"
 
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusInterface>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPalette>
@@ -12,6 +14,15 @@ namespace dz {
 namespace {
 
 QString qstr(const std::string& s) { return QString::fromStdString(s); }
+
+// Qt shows the icon as a StatusNotifierItem, with the menu exported over
+// D-Bus, when a host is registered with the watcher; that export keeps no
+// section titles.
+bool menuExportedOverDBus() {
+    QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+                           QStringLiteral("org.kde.StatusNotifierWatcher"), QDBusConnection::sessionBus());
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
 
 }  // namespace
 
@@ -28,6 +39,7 @@ void TrayIcon::install() {
     if (tray_)
         return;
     tray_ = new QSystemTrayIcon(this);
+    headersAsItems_ = menuExportedOverDBus();
     tray_->setContextMenu(menu_.get());
     // The menu is rebuilt from the current state each time it opens.
     connect(menu_.get(), &QMenu::aboutToShow, this, &TrayIcon::rebuildMenu);
@@ -61,13 +73,19 @@ void TrayIcon::rebuildMenu() {
     for (QMenu* submenu : menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
         submenu->deleteLater();
     menu_->clear();
-    render(menu_.get(), status_.buildMenu(), [this](const MenuItem& item) { status_.perform(item); });
+    render(
+        menu_.get(), status_.buildMenu(), [this](const MenuItem& item) { status_.perform(item); }, headersAsItems_);
 }
 
-void TrayIcon::render(QMenu* menu, const Menu& items, const std::function<void(const MenuItem&)>& choose) {
+void TrayIcon::render(QMenu* menu, const Menu& items, const std::function<void(const MenuItem&)>& choose,
+                      bool headersAsItems) {
     for (const MenuItem& item : items) {
         if (item.separator) {
             menu->addSeparator();
+            continue;
+        }
+        if (item.header && headersAsItems) {
+            menu->addAction(qstr(item.title))->setEnabled(false);
             continue;
         }
         if (item.header) {
@@ -81,7 +99,7 @@ void TrayIcon::render(QMenu* menu, const Menu& items, const std::function<void(c
         if (!item.children.empty()) {
             QMenu* submenu = menu->addMenu(title);
             submenu->setToolTipsVisible(true);
-            render(submenu, item.children, choose);
+            render(submenu, item.children, choose, headersAsItems);
             action = submenu->menuAction();
         } else {
             action = menu->addAction(title);

@@ -27,7 +27,10 @@ class TrayIcon : public QObject {
     static bool hostAvailable();
 
     // Fills `menu` with `items`; choosing one hands it back to the status item.
-    static void render(QMenu* menu, const Menu& items, const std::function<void(const MenuItem&)>& choose);
+    // With `headersAsItems` a section header is a disabled line of its own,
+    // for menus whose exporter drops section titles.
+    static void render(QMenu* menu, const Menu& items, const std::function<void(const MenuItem&)>& choose,
+                       bool headersAsItems = false);
 
     QSystemTrayIcon* tray() const { return tray_; }
     QMenu* menu() const { return menu_.get(); }
@@ -39,6 +42,7 @@ class TrayIcon : public QObject {
     StatusItemController& status_;
     QSystemTrayIcon* tray_ = nullptr;
     std::unique_ptr<QMenu> menu_;
+    bool headersAsItems_ = false;
 };
 
 }  // namespace dz

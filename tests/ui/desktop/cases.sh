@@ -63,7 +63,7 @@ case_tray() {
   dz_tooltip_has "title: Dozuzavuvu" || dz_fail "the item's title is not the program's name"
   expect_tooltip "Dozuzavuvu (cleaning automatically, Plain Text)"
   expect_menu "[x] Clean Automatically" "Pause" "  For 5 Minutes" "  For 15 Minutes" "  For 1 Hour" \
-    "[x]    Plain Text" "   Plain Text with Links" "   Markdown" "Clean Clipboard Now" \
+    "(disabled) Paste As" "[x]    Plain Text" "   Plain Text with Links" "   Markdown" "Clean Clipboard Now" \
     "Restore Original Formatting	Ctrl+Alt+V" "Convert Clipboard to Markdown	Ctrl+Alt+M" \
     "Fix PDF Line Breaks" "Settings…" "Quit Dozuzavuvu"
 
