@@ -85,16 +85,7 @@ int runClean(const CleanArgs& args) {
     if (!config)
         throw CommandError(error);
 
-    std::optional<std::string> plain, html, rtf;
-    if (!args.text && !args.html && !args.rtf)
-        plain = readStandardInput();
-    if (args.text)
-        plain = readFile(*args.text);
-    if (args.html)
-        html = readFile(*args.html);
-    if (args.rtf)
-        rtf = readFile(*args.rtf);
-    ClipboardSnapshot snapshot(plain, html, rtf, args.url);
+    ClipboardSnapshot snapshot = readCopy(args.text, args.html, args.rtf, args.url);
 
     PasteboardCleaner cleaner(config->cleaning, false, config->format, config->markdown, config->pdf,
                               args.pdf);

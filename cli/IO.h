@@ -3,9 +3,12 @@
 // which main turns into a one-line message and exit status 2.
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "core/clipboard/ClipboardSnapshot.h"
 
 namespace dz::cli {
 
@@ -21,6 +24,10 @@ constexpr size_t maxInputBytes = size_t{256} << 20;
 // CommandError naming the file and the reason.
 std::string readFile(const std::string& path);
 std::string readStandardInput();
+// The copy given as files of its plain-text, HTML and RTF representations;
+// with none given, standard input is the plain text.
+ClipboardSnapshot readCopy(const std::optional<std::string>& textFile, const std::optional<std::string>& htmlFile,
+                           const std::optional<std::string>& rtfFile, std::optional<std::string> url);
 // Writes bytes exactly, with no newline added.
 void writeStandardOutput(std::string_view bytes);
 // A JSON string literal for `text` (which must be valid UTF-8).

@@ -85,16 +85,7 @@ int runTry(const TryArgs& args) {
     if (!settingsData)
         throw CommandError(error);
 
-    std::optional<std::string> plain, html, rtf;
-    if (!args.text && !args.html && !args.rtf)
-        plain = readStandardInput();
-    if (args.text)
-        plain = readFile(*args.text);
-    if (args.html)
-        html = readFile(*args.html);
-    if (args.rtf)
-        rtf = readFile(*args.rtf);
-    ClipboardSnapshot snapshot(plain, html, rtf, std::nullopt);
+    ClipboardSnapshot snapshot = readCopy(args.text, args.html, args.rtf, std::nullopt);
 
     Place from = args.from ? parsePlace(*args.from) : Place{};
     Place into = args.into ? parsePlace(*args.into) : Place{};
