@@ -9,11 +9,10 @@
 #include <QSystemTrayIcon>
 
 #include "ui/MenuBarIconArt.h"
+#include "ui/QtText.h"
 
 namespace dz {
 namespace {
-
-QString qstr(const std::string& s) { return QString::fromStdString(s); }
 
 // Qt shows the icon as a StatusNotifierItem, with the menu exported over
 // D-Bus, when a host is registered with the watcher; that export keeps no

@@ -16,11 +16,10 @@
 #include "ui/DesktopServices.h"
 #include "ui/MenuBarIconArt.h"
 #include "ui/MenuBarIconPicker.h"
+#include "ui/QtText.h"
 
 namespace dz {
 namespace {
-
-QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 QLabel* richLabel(const QString& markdown) {
     auto* label = new QLabel;

@@ -10,6 +10,7 @@
 #include "core/cleaner/PasteboardCleaner.h"
 #include "core/pdf/PDFReflower.h"
 #include "ui/DesktopServices.h"
+#include "ui/QtText.h"
 
 namespace dz {
 namespace {
@@ -21,8 +22,6 @@ QPlainTextEdit* sampleView(int lines) {
     view->setFixedHeight(view->fontMetrics().lineSpacing() * lines + 12);
     return view;
 }
-
-QString qstr(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 

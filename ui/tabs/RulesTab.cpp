@@ -16,13 +16,9 @@
 #include "app/rules/KnownApps.h"
 #include "ui/ApplicationChooser.h"
 #include "ui/DesktopServices.h"
+#include "ui/QtText.h"
 
 namespace dz {
-namespace {
-
-QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-
-}  // namespace
 
 RulesTab::RulesTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
     : SettingsPage(settings, services, parent) {

@@ -11,13 +11,9 @@
 #include "ui/DesktopServices.h"
 #include "ui/QtKeys.h"
 #include "ui/ShortcutRecorder.h"
+#include "ui/QtText.h"
 
 namespace dz {
-namespace {
-
-QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-
-}  // namespace
 
 ShortcutsTab::ShortcutsTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
     : SettingsPage(settings, services, parent) {

@@ -10,11 +10,10 @@
 #include <QVBoxLayout>
 
 #include "ui/SettingsPage.h"
+#include "ui/QtText.h"
 
 namespace dz {
 namespace {
-
-QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 void fill(QComboBox* combo, const std::vector<TryItTab::Place>& places, const TryItTab::Place& current) {
     const QSignalBlocker blocker(combo);
