@@ -17,6 +17,27 @@ using Key = KeyStateEvent::Key;
 
 KeyCombo combo(const char* text) { return *keynames::parse(text); }
 
+// The first key code whose unshifted symbol is `sym`; 0 when none is.
+uint8_t keyCodeFor(xcb_connection_t* c, uint32_t sym) {
+    auto* map = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, 8, 248), nullptr);
+    if (!map)
+        return 0;
+    uint8_t code = 0;
+    auto* syms = xcb_get_keyboard_mapping_keysyms(map);
+    for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(map) && !code; i += map->keysyms_per_keycode)
+        if (syms[i] == sym)
+            code = uint8_t(8 + i / map->keysyms_per_keycode);
+    free(map);
+    return code;
+}
+
+// A user's key going down or up, typed through XTest on its own connection.
+void fakeKey(xcb_connection_t* c, uint8_t type, uint8_t code) {
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_test_fake_input(c, type, code, XCB_CURRENT_TIME, root, 0, 0, 0);
+    xcb_flush(c);
+}
+
 class X11KeyboardTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -80,19 +101,11 @@ TEST_F(X11KeyboardTest, AnAltTapIsSeenAndKeystrokesWaitForHeldModifiers) {
     // A user's Alt tap, typed through XTest on a separate connection.
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     ASSERT_FALSE(xcb_connection_has_error(c));
-    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    auto* map = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, 8, 248), nullptr);
-    ASSERT_TRUE(map);
-    uint8_t altCode = 0;
-    auto* syms = xcb_get_keyboard_mapping_keysyms(map);
-    for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(map); i += map->keysyms_per_keycode)
-        if (syms[i] == keysym::altL)
-            altCode = uint8_t(8 + i / map->keysyms_per_keycode);
-    free(map);
+    const uint8_t altCode = keyCodeFor(c, keysym::altL), ctrlCode = keyCodeFor(c, keysym::controlR);
     ASSERT_NE(altCode, 0);
-    xcb_test_fake_input(c, XCB_KEY_PRESS, altCode, XCB_CURRENT_TIME, root, 0, 0, 0);
-    xcb_test_fake_input(c, XCB_KEY_RELEASE, altCode, XCB_CURRENT_TIME, root, 0, 0, 0);
-    xcb_flush(c);
+    ASSERT_NE(ctrlCode, 0);
+    fakeKey(c, XCB_KEY_PRESS, altCode);
+    fakeKey(c, XCB_KEY_RELEASE, altCode);
     ASSERT_TRUE(scheduler.pumpUntil([&] { return keys.size() >= 2; }));
     EXPECT_EQ(keys[0].key, Key::alt);
     EXPECT_TRUE(keys[0].down);
@@ -102,21 +115,11 @@ TEST_F(X11KeyboardTest, AnAltTapIsSeenAndKeystrokesWaitForHeldModifiers) {
     // The user still holds Ctrl when a shortcut asks for Ctrl+V: the keystroke
     // waits for the release (here 300 ms later).
     keys.clear();
-    uint8_t ctrlCode = 0;
-    map = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, 8, 248), nullptr);
-    syms = xcb_get_keyboard_mapping_keysyms(map);
-    for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(map); i += map->keysyms_per_keycode)
-        if (syms[i] == keysym::controlR)
-            ctrlCode = uint8_t(8 + i / map->keysyms_per_keycode);
-    free(map);
-    ASSERT_NE(ctrlCode, 0);
-    xcb_test_fake_input(c, XCB_KEY_PRESS, ctrlCode, XCB_CURRENT_TIME, root, 0, 0, 0);
-    xcb_flush(c);
+    fakeKey(c, XCB_KEY_PRESS, ctrlCode);
     ASSERT_TRUE(scheduler.pumpUntil([&] { return keys.size() >= 1; }));
     keyboard->press(*keynames::keyCode("V"), KeyCombo::control);
     std::this_thread::sleep_for(300ms);
-    xcb_test_fake_input(c, XCB_KEY_RELEASE, ctrlCode, XCB_CURRENT_TIME, root, 0, 0, 0);
-    xcb_flush(c);
+    fakeKey(c, XCB_KEY_RELEASE, ctrlCode);
     ASSERT_TRUE(scheduler.pumpUntil([&] { return keys.size() >= 6; }));
     // Ctrl (the user's) down, up; then our Ctrl down, V down, V up, Ctrl up.
     EXPECT_EQ(keys[1].key, Key::control);
@@ -131,24 +134,10 @@ TEST_F(X11KeyboardTest, KeystrokesWaitForAShortcutsLetterLetGoAfterItsModifiers)
     // shortcut's grab would take our Ctrl+V away from the target.
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     ASSERT_FALSE(xcb_connection_has_error(c));
-    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    auto* map = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, 8, 248), nullptr);
-    ASSERT_TRUE(map);
-    auto code = [&](uint32_t sym) {
-        auto* syms = xcb_get_keyboard_mapping_keysyms(map);
-        for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(map); i += map->keysyms_per_keycode)
-            if (syms[i] == sym)
-                return uint8_t(8 + i / map->keysyms_per_keycode);
-        return uint8_t(0);
-    };
-    const uint8_t ctrlCode = code(keysym::controlR), mCode = code('m');
-    free(map);
+    const uint8_t ctrlCode = keyCodeFor(c, keysym::controlR), mCode = keyCodeFor(c, 'm');
     ASSERT_NE(ctrlCode, 0);
     ASSERT_NE(mCode, 0);
-    auto fake = [&](uint8_t type, uint8_t key) {
-        xcb_test_fake_input(c, type, key, XCB_CURRENT_TIME, root, 0, 0, 0);
-        xcb_flush(c);
-    };
+    auto fake = [&](uint8_t type, uint8_t key) { fakeKey(c, type, key); };
     fake(XCB_KEY_PRESS, ctrlCode);
     fake(XCB_KEY_PRESS, mCode);
     fake(XCB_KEY_RELEASE, ctrlCode);
