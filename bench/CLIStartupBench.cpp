@@ -26,11 +26,16 @@ const fs::path& smallHTML() {
         fs::path file = fs::temp_directory_path() / ("dz-cli-bench-" + std::to_string(::getpid()) + ".html");
         std::string html = "<html><body><h1>Title</h1>";
         for (int i = 0; i < 11; ++i)
-            html += "<p>Some <b>bold</b> text with a <a href=\"https://example.com/x?utm_source=a\">link</a> item " +
-                    std::to_string(i) + ".</p>";
+            html +=
+                "<p>Some <b>bold</b> text with a <a href=\"https://example.com/x?utm_source=a\">link</a> "
+                "item " +
+                std::to_string(i) + ".</p>";
         html += "</body></html>";
         std::ofstream(file, std::ios::binary) << html;
-        std::atexit([] { std::error_code ignored; fs::remove(smallHTML(), ignored); });
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove(smallHTML(), ignored);
+        });
         return file;
     }();
     return path;

@@ -25,7 +25,8 @@ struct Harness {
     std::unique_ptr<AppController> controller;
 
     Harness() {
-        fakes.workspace.running = {{"org.gnome.TextEditor", "Text Editor", 100}, {"md.obsidian.Obsidian", "Obsidian", 300}};
+        fakes.workspace.running = {{"org.gnome.TextEditor", "Text Editor", 100},
+                                   {"md.obsidian.Obsidian", "Obsidian", 300}};
         fakes.workspace.frontmost = "org.gnome.TextEditor";
         controller = std::make_unique<AppController>(settings, fakes.platform());
         controller->start();
@@ -111,8 +112,7 @@ void BM_PasteFromCache(benchmark::State& state) {
     size_t served = 0;
     auto received = [&served](const fake::FakeClipboard::Served& s) { served += s.items.size(); };
     h.fakes.clipboard.paste({"md.obsidian.Obsidian", 300}, received);  // renders once into the cache
-    for (auto _ : state)
-        h.fakes.clipboard.paste({"md.obsidian.Obsidian", 300}, received);
+    for (auto _ : state) h.fakes.clipboard.paste({"md.obsidian.Obsidian", 300}, received);
     benchmark::DoNotOptimize(served);
 }
 BENCHMARK(BM_PasteFromCache)->Unit(benchmark::kMicrosecond);
@@ -127,8 +127,7 @@ void BM_RenderHTML10KBOnly(benchmark::State& state) {
     ClipboardSnapshot snapshot(plain, html, std::nullopt, std::nullopt);
     PasteboardCleaner cleaner(CleaningOptions::defaultValue(), false,
                               outputformat::cyclable[size_t(state.range(0))]);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(cleaner.render(snapshot));
+    for (auto _ : state) benchmark::DoNotOptimize(cleaner.render(snapshot));
 }
 BENCHMARK(BM_RenderHTML10KBOnly)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 

@@ -49,7 +49,8 @@ const char* const shapeNames[] = {"nul-bytes", "random-bytes", "flat-list", "wid
 void BM_HostileHTML(benchmark::State& state) {
     const std::string& html = shape(static_cast<int>(state.range(0)));
     auto format = static_cast<OutputFormat>(state.range(1));
-    state.SetLabel(std::string(shapeNames[state.range(0)]) + " as " + std::string(outputformat::rawValue(format)));
+    state.SetLabel(std::string(shapeNames[state.range(0)]) + " as " +
+                   std::string(outputformat::rawValue(format)));
     ClipboardSnapshot snapshot(std::nullopt, html, std::nullopt, std::nullopt);
     for (auto _ : state) {
         PasteboardCleaner cleaner({}, false, format);

@@ -7,8 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/richtext/AttributedMarkdownConverter.h"
 #include "core/html/HTMLAttributedReader.h"
+#include "core/richtext/AttributedMarkdownConverter.h"
 #include "core/richtext/RTFReader.h"
 
 using namespace dz;

@@ -3,15 +3,15 @@
 // Needs an X display (run under xvfb-run); skipped without one.
 #include <benchmark/benchmark.h>
 
-#include <condition_variable>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <condition_variable>
 
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <mutex>
+#include <thread>
 
 #include "core/clipboard/ClipboardSnapshot.h"
 #include "core/clipboard/MemoryPasteboard.h"
@@ -33,7 +33,8 @@ void keepServer() {
 
 std::string html10k() {
     std::string html = "<meta charset=utf-8><article><h1>Title</h1>";
-    while (html.size() < 10'000) html += "<p>Some <b>bold</b> text and <a href=\"https://example.org/x\">a link</a>.</p>";
+    while (html.size() < 10'000)
+        html += "<p>Some <b>bold</b> text and <a href=\"https://example.org/x\">a link</a>.</p>";
     return html + "</article>";
 }
 
@@ -99,7 +100,9 @@ void BM_PasteRequestAnsweredFromCache(benchmark::State& state) {
         std::vector<EngineItem> cached{{std::string(pt::string), "**Markdown** rendition"},
                                        {std::string(pt::markerType), ""}};
         X11Clipboard::Callbacks callbacks;
-        callbacks.pasteRequest = [&](const X11Clipboard::Request&, X11Clipboard::Answer answer) { answer(cached); };
+        callbacks.pasteRequest = [&](const X11Clipboard::Request&, X11Clipboard::Answer answer) {
+            answer(cached);
+        };
         auto owner = X11Clipboard::create(std::move(callbacks));
         if (!owner)
             _exit(1);
@@ -139,8 +142,8 @@ void BM_PasteRequestAnsweredFromCache(benchmark::State& state) {
             if (done)
                 break;
         }
-        auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 1, win, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
-                                             nullptr);
+        auto* reply = xcb_get_property_reply(
+            c, xcb_get_property(c, 1, win, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
         if (reply) {
             got.assign(static_cast<const char*>(xcb_get_property_value(reply)),
                        size_t(xcb_get_property_value_length(reply)));

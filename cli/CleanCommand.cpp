@@ -13,9 +13,9 @@
 #include "cli/Commands.h"
 #include "cli/Dictionary.h"
 #include "cli/IO.h"
+#include "core/cleaner/PasteboardCleaner.h"
 #include "core/clipboard/ClipboardSnapshot.h"
 #include "core/script/JavaScriptTransformer.h"
-#include "core/cleaner/PasteboardCleaner.h"
 #include "core/text/Unicode.h"
 
 namespace dz::cli {

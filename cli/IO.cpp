@@ -84,7 +84,8 @@ std::string jsonString(std::string_view text) {
     return nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-ClipboardSnapshot readCopy(const std::optional<std::string>& textFile, const std::optional<std::string>& htmlFile,
+ClipboardSnapshot readCopy(const std::optional<std::string>& textFile,
+                           const std::optional<std::string>& htmlFile,
                            const std::optional<std::string>& rtfFile, std::optional<std::string> url) {
     std::optional<std::string> plain, html, rtf;
     if (!textFile && !htmlFile && !rtfFile)

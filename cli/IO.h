@@ -26,7 +26,8 @@ std::string readFile(const std::string& path);
 std::string readStandardInput();
 // The copy given as files of its plain-text, HTML and RTF representations;
 // with none given, standard input is the plain text.
-ClipboardSnapshot readCopy(const std::optional<std::string>& textFile, const std::optional<std::string>& htmlFile,
+ClipboardSnapshot readCopy(const std::optional<std::string>& textFile,
+                           const std::optional<std::string>& htmlFile,
                            const std::optional<std::string>& rtfFile, std::optional<std::string> url);
 // Writes bytes exactly, with no newline added.
 void writeStandardOutput(std::string_view bytes);

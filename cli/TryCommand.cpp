@@ -80,8 +80,8 @@ int runTry(const TryArgs& args) {
     std::optional<std::filesystem::path> settingsFile;
     if (args.settings)
         settingsFile = *args.settings;
-    std::optional<SettingsData> settingsData =
-        CleanConfiguration::resolveSettings(settingsFile, FileSettingsStorage::defaultDirectory(), nullptr, &error);
+    std::optional<SettingsData> settingsData = CleanConfiguration::resolveSettings(
+        settingsFile, FileSettingsStorage::defaultDirectory(), nullptr, &error);
     if (!settingsData)
         throw CommandError(error);
 
@@ -97,8 +97,8 @@ int runTry(const TryArgs& args) {
     settings.setData(std::move(*settingsData));
     fake::FakePlatform fakes;
     DictionarySpellChecker spelling(wordPredicate(""));
-    Platform platform{fakes.clipboard, fakes.workspace, fakes.keys,   fakes.hotKeys,  fakes.keystrokes,
-                      fakes.pageAddresses, fakes.system, spelling, fakes.scheduler};
+    Platform platform{fakes.clipboard,     fakes.workspace, fakes.keys, fakes.hotKeys,  fakes.keystrokes,
+                      fakes.pageAddresses, fakes.system,    spelling,   fakes.scheduler};
     AppController controller(settings, platform);
     auto scriptErrors = controller.scriptError.subscribe([](const std::optional<std::string>& message) {
         if (message)
@@ -110,11 +110,13 @@ int runTry(const TryArgs& args) {
     if (from.bundleID)
         source.name = installedAppName(*from.bundleID);
     source.pageURL = from.url;
-    AppController::Simulation simulation = controller.simulate(snapshot, source, into.bundleID, into.url, override);
+    AppController::Simulation simulation =
+        controller.simulate(snapshot, source, into.bundleID, into.url, override);
 
     if (args.json) {
         nlohmann::ordered_json out;
-        out["output"] = simulation.output ? nlohmann::ordered_json(*simulation.output) : nlohmann::ordered_json(nullptr);
+        out["output"] =
+            simulation.output ? nlohmann::ordered_json(*simulation.output) : nlohmann::ordered_json(nullptr);
         out["explanation"] = simulation.explanation;
         writeStandardOutput(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     } else if (simulation.output) {

@@ -32,8 +32,9 @@ struct Harness {
         fakes.workspace.running = {{"org.gnome.TextEditor", "Text Editor", 100}};
         fakes.workspace.frontmost = "org.gnome.TextEditor";
         controller.start();
-        fakes.clipboard.copy({{"public.html", "<p>Some <b>rich</b> text</p>"}, {"public.utf8-plain-text", "Some rich text"}},
-                             dz::Clipboard::Party{"org.gnome.TextEditor", 100});
+        fakes.clipboard.copy(
+            {{"public.html", "<p>Some <b>rich</b> text</p>"}, {"public.utf8-plain-text", "Some rich text"}},
+            dz::Clipboard::Party{"org.gnome.TextEditor", 100});
         fakes.scheduler.runDue();
     }
 };
@@ -49,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(std::isfinite(*until), "a pause without an end");
         check(*until <= h->fakes.scheduler.now() + 525'600 * 60.0 + 1, "a pause longer than a year");
     }
-    check(h->settings.data().defaultFormat != dz::OutputFormat::original, "the default format became original");
+    check(h->settings.data().defaultFormat != dz::OutputFormat::original,
+          "the default format became original");
     return 0;
 }

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/richtext/AttributedMarkdownConverter.h"
 #include "core/html/HTMLAttributedReader.h"
+#include "core/richtext/AttributedMarkdownConverter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dz;

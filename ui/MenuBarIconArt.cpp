@@ -13,7 +13,9 @@ namespace dz::MenuBarIconArt {
 namespace {
 
 // The anvil is given with the origin at the bottom left.
-QPointF up(qreal x, qreal y) { return {x, canvas - y}; }
+QPointF up(qreal x, qreal y) {
+    return {x, canvas - y};
+}
 
 QPainterPath anvil() {
     QPainterPath p;
@@ -167,8 +169,7 @@ QPixmap pixmap(MenuBarIcon icon, QColor color, bool dimmed, int size, qreal devi
 
 QIcon icon(MenuBarIcon icon, QColor color, bool dimmed) {
     QIcon result;
-    for (int size : {16, 18, 22, 24, 32, 48, 64})
-        result.addPixmap(pixmap(icon, color, dimmed, size));
+    for (int size : {16, 18, 22, 24, 32, 48, 64}) result.addPixmap(pixmap(icon, color, dimmed, size));
     return result;
 }
 

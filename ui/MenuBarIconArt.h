@@ -20,7 +20,8 @@ inline constexpr qreal dimmedOpacity = 0.4;
 // the odd-even rule.
 QPainterPath path(MenuBarIcon icon);
 // `size` device-independent pixels square, for `devicePixelRatio`.
-QPixmap pixmap(MenuBarIcon icon, QColor color, bool dimmed = false, int size = 18, qreal devicePixelRatio = 1.0);
+QPixmap pixmap(MenuBarIcon icon, QColor color, bool dimmed = false, int size = 18,
+               qreal devicePixelRatio = 1.0);
 // Sizes for trays and menus.
 QIcon icon(MenuBarIcon icon, QColor color, bool dimmed = false);
 // The program's icon for windows: the anvil in white on a rounded square.

@@ -32,8 +32,7 @@ MenuBarIconPicker::MenuBarIconPicker(QWidget* parent) : QWidget(parent) {
 }
 
 void MenuBarIconPicker::setSelected(MenuBarIcon icon) {
-    for (MenuBarIcon each : menubaricon::allCases)
-        buttons_[size_t(each)]->setChecked(each == icon);
+    for (MenuBarIcon each : menubaricon::allCases) buttons_[size_t(each)]->setChecked(each == icon);
 }
 
 void MenuBarIconPicker::changeEvent(QEvent* event) {

@@ -16,9 +16,13 @@ ProgramServices::ProgramServices(AppController& controller, Backend backend, QOb
     stateSubscription_ = controller_.stateChanged.subscribe([this] { emit stateChanged(); });
 }
 
-void ProgramServices::setDefaultFormat(OutputFormat format) { controller_.setDefaultFormat(format); }
+void ProgramServices::setDefaultFormat(OutputFormat format) {
+    controller_.setDefaultFormat(format);
+}
 
-bool ProgramServices::launchAtLogin() const { return controller_.platform().system.launchesAtLogin(); }
+bool ProgramServices::launchAtLogin() const {
+    return controller_.platform().system.launchesAtLogin();
+}
 
 std::optional<std::string> ProgramServices::setLaunchAtLogin(bool enabled) {
     std::string error;
@@ -33,13 +37,17 @@ std::optional<std::string> ProgramServices::keystrokesUnavailable() const {
     return std::string("Not available: the X server has no XTest extension");
 }
 
-bool ProgramServices::browserAccess() const { return backend_.browserAccess && backend_.browserAccess(); }
+bool ProgramServices::browserAccess() const {
+    return backend_.browserAccess && backend_.browserAccess();
+}
 
 bool ProgramServices::enableBrowserAccess() {
     return backend_.enableBrowserAccess && backend_.enableBrowserAccess();
 }
 
-bool ProgramServices::trayAvailable() const { return TrayIcon::hostAvailable(); }
+bool ProgramServices::trayAvailable() const {
+    return TrayIcon::hostAvailable();
+}
 
 std::optional<std::string> ProgramServices::displayNotice() const {
     if (backend_.displayNotice.empty())
@@ -64,7 +72,9 @@ std::vector<DesktopServices::Application> ProgramServices::runningApplications()
     return apps;
 }
 
-const Workspace* ProgramServices::workspace() const { return &controller_.platform().workspace; }
+const Workspace* ProgramServices::workspace() const {
+    return &controller_.platform().workspace;
+}
 
 void ProgramServices::suspendHotKeys(bool suspended) {
     HotKeyCenter& hotKeys = controller_.hotKeyCenter();
@@ -77,11 +87,17 @@ void ProgramServices::suspendHotKeys(bool suspended) {
     }
 }
 
-std::vector<KeyCombo> ProgramServices::failedShortcuts() const { return controller_.failedShortcuts.value(); }
+std::vector<KeyCombo> ProgramServices::failedShortcuts() const {
+    return controller_.failedShortcuts.value();
+}
 
-std::optional<std::string> ProgramServices::scriptError() const { return controller_.scriptError.value(); }
+std::optional<std::string> ProgramServices::scriptError() const {
+    return controller_.scriptError.value();
+}
 
-void ProgramServices::beep() { controller_.platform().system.beep(); }
+void ProgramServices::beep() {
+    controller_.platform().system.beep();
+}
 
 std::function<bool(std::string_view)> ProgramServices::wordPredicate() const {
     const SpellChecker* spelling = &controller_.platform().spelling;

@@ -11,8 +11,7 @@ namespace dz {
 QtScheduler::QtScheduler(QObject* parent) : QObject(parent) {}
 
 QtScheduler::~QtScheduler() {
-    for (auto& [id, timer] : timers_)
-        delete timer;
+    for (auto& [id, timer] : timers_) delete timer;
 }
 
 TimePoint QtScheduler::now() const {

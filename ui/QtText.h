@@ -7,6 +7,8 @@
 
 namespace dz {
 
-inline QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+inline QString qstr(std::string_view s) {
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
 
 }  // namespace dz

@@ -18,10 +18,8 @@ SettingsPage::SettingsPage(AppSettings& settings, DesktopServices& services, QWi
         const QSignalBlocker blocker(this);
         const auto children = findChildren<QWidget*>();
         std::vector<std::unique_ptr<QSignalBlocker>> blockers;
-        for (QWidget* child : children)
-            blockers.push_back(std::make_unique<QSignalBlocker>(child));
-        for (const auto& refresh : refreshers_)
-            refresh(data);
+        for (QWidget* child : children) blockers.push_back(std::make_unique<QSignalBlocker>(child));
+        for (const auto& refresh : refreshers_) refresh(data);
     });
 }
 
@@ -35,8 +33,7 @@ void SettingsPage::onSettings(std::function<void(const SettingsData&)> refresh) 
     {
         const auto children = findChildren<QWidget*>();
         std::vector<std::unique_ptr<QSignalBlocker>> blockers;
-        for (QWidget* child : children)
-            blockers.push_back(std::make_unique<QSignalBlocker>(child));
+        for (QWidget* child : children) blockers.push_back(std::make_unique<QSignalBlocker>(child));
         refresh(settings_.data());
     }
     refreshers_.push_back(std::move(refresh));
@@ -52,17 +49,19 @@ QCheckBox* SettingsPage::addToggle(QBoxLayout* layout, const QString& title, con
         label->setContentsMargins(24, 0, 0, 4);
         layout->addWidget(label);
     }
-    connect(box, &QCheckBox::toggled, this, [this, set](bool on) { change([&](SettingsData& d) { set(d, on); }); });
+    connect(box, &QCheckBox::toggled, this,
+            [this, set](bool on) { change([&](SettingsData& d) { set(d, on); }); });
     onSettings([box, get](const SettingsData& d) { box->setChecked(get(d)); });
     return box;
 }
 
-QComboBox* SettingsPage::addPicker(QBoxLayout* layout, const QString& label, const std::vector<QString>& titles,
-                                   std::function<int(const SettingsData&)> index, std::function<void(int)> chosen) {
+QComboBox* SettingsPage::addPicker(QBoxLayout* layout, const QString& label,
+                                   const std::vector<QString>& titles,
+                                   std::function<int(const SettingsData&)> index,
+                                   std::function<void(int)> chosen) {
     auto* row = new QHBoxLayout;
     auto* combo = new QComboBox;
-    for (const QString& title : titles)
-        combo->addItem(title);
+    for (const QString& title : titles) combo->addItem(title);
     auto* text = new QLabel(label);
     text->setBuddy(combo);
     row->addWidget(text);

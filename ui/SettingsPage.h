@@ -50,7 +50,8 @@ class SettingsPage : public QWidget {
 
     // A labelled picker whose entries carry values of T.
     template <typename T>
-    QComboBox* picker(QBoxLayout* layout, const QString& label, const std::vector<std::pair<QString, T>>& entries,
+    QComboBox* picker(QBoxLayout* layout, const QString& label,
+                      const std::vector<std::pair<QString, T>>& entries,
                       std::function<T(const SettingsData&)> get, std::function<void(T)> choose);
 
     // A group with a title and a vertical layout.
@@ -74,11 +75,9 @@ QComboBox* SettingsPage::picker(QBoxLayout* layout, const QString& label,
                                 const std::vector<std::pair<QString, T>>& entries,
                                 std::function<T(const SettingsData&)> get, std::function<void(T)> choose) {
     std::vector<QString> titles;
-    for (const auto& entry : entries)
-        titles.push_back(entry.first);
+    for (const auto& entry : entries) titles.push_back(entry.first);
     auto values = std::make_shared<std::vector<T>>();
-    for (const auto& entry : entries)
-        values->push_back(entry.second);
+    for (const auto& entry : entries) values->push_back(entry.second);
     return addPicker(
         layout, label, titles,
         [values, get](const SettingsData& d) {

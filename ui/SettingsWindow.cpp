@@ -48,8 +48,9 @@ SettingsWindow::SettingsWindow(AppSettings& settings, DesktopServices& services,
         }
         // A lone "&" in a tab's text marks a mnemonic ("Markdown & PDF" would
         // show an underlined space); "&&" shows one ampersand.
-        tabs_->addTab(page, QIcon::fromTheme(QString::fromLatin1(settingstab::iconName(tab))),
-                      QString::fromUtf8(settingstab::title(tab)).replace(QLatin1Char('&'), QLatin1String("&&")));
+        tabs_->addTab(
+            page, QIcon::fromTheme(QString::fromLatin1(settingstab::iconName(tab))),
+            QString::fromUtf8(settingstab::title(tab)).replace(QLatin1Char('&'), QLatin1String("&&")));
     }
     // The window title follows the selected tab.
     auto retitle = [this](int index) {
@@ -74,8 +75,12 @@ void SettingsWindow::show(std::optional<SettingsTab> tab) {
     activateWindow();
 }
 
-SettingsTab SettingsWindow::currentTab() const { return settingstab::allCases[size_t(tabs_->currentIndex())]; }
+SettingsTab SettingsWindow::currentTab() const {
+    return settingstab::allCases[size_t(tabs_->currentIndex())];
+}
 
-QWidget* SettingsWindow::page(SettingsTab tab) const { return tabs_->widget(int(tab)); }
+QWidget* SettingsWindow::page(SettingsTab tab) const {
+    return tabs_->widget(int(tab));
+}
 
 }  // namespace dz

@@ -59,7 +59,9 @@ void ShortcutRecorder::startRecording() {
     refresh();
 }
 
-void ShortcutRecorder::cancelRecording() { stopRecording(); }
+void ShortcutRecorder::cancelRecording() {
+    stopRecording();
+}
 
 void ShortcutRecorder::stopRecording() {
     if (!recording_)

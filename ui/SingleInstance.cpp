@@ -53,17 +53,19 @@ SingleInstance::Role SingleInstance::claim(const QStringList& urls) {
 SingleInstance::Role SingleInstance::claimBus(const QStringList& urls) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     QDBusConnectionInterface* daemon = bus.interface();
-    const auto reply = daemon->registerService(QString::fromLatin1(busName), QDBusConnectionInterface::DontQueueService,
-                                               QDBusConnectionInterface::DontAllowReplacement);
+    const auto reply =
+        daemon->registerService(QString::fromLatin1(busName), QDBusConnectionInterface::DontQueueService,
+                                QDBusConnectionInterface::DontAllowReplacement);
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
         new ApplicationAdaptor(this);
         bus.registerObject(QString::fromLatin1(objectPath), this);
         return Role::primary;
     }
     const bool open = !urls.isEmpty();
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(busName), QString::fromLatin1(objectPath),
-                                                       QStringLiteral("org.freedesktop.Application"),
-                                                       open ? QStringLiteral("Open") : QStringLiteral("Activate"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(busName), QString::fromLatin1(objectPath),
+                                       QStringLiteral("org.freedesktop.Application"),
+                                       open ? QStringLiteral("Open") : QStringLiteral("Activate"));
     if (open)
         call << urls << QVariantMap();
     else
@@ -111,8 +113,7 @@ bool SingleInstance::forwardOverSocket(const QStringList& urls) {
     QByteArray request;
     if (urls.isEmpty())
         request = QByteArray(activateLine) + '\n';
-    for (const QString& url : urls)
-        request += url.toUtf8().replace('\n', "%0A") + '\n';
+    for (const QString& url : urls) request += url.toUtf8().replace('\n', "%0A") + '\n';
     request += '\n';  // end of request
     socket.write(request);
     if (!socket.waitForBytesWritten(forwardTimeoutMs))

@@ -18,7 +18,8 @@ namespace {
 // D-Bus, when a host is registered with the watcher; that export keeps no
 // section titles.
 bool menuExportedOverDBus() {
-    QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+    QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                           QStringLiteral("/StatusNotifierWatcher"),
                            QStringLiteral("org.kde.StatusNotifierWatcher"), QDBusConnection::sessionBus());
     return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
 }
@@ -30,9 +31,13 @@ TrayIcon::TrayIcon(StatusItemController& status, QObject* parent)
     menu_->setToolTipsVisible(true);
 }
 
-TrayIcon::~TrayIcon() { status_.setRenderer({}); }
+TrayIcon::~TrayIcon() {
+    status_.setRenderer({});
+}
 
-bool TrayIcon::hostAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool TrayIcon::hostAvailable() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void TrayIcon::install() {
     if (tray_)
@@ -69,11 +74,11 @@ void TrayIcon::show(const StatusItemController::Appearance& appearance) {
 
 void TrayIcon::rebuildMenu() {
     // Submenus are children of the menu, which clear() leaves alive.
-    for (QMenu* submenu : menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
-        submenu->deleteLater();
+    for (QMenu* submenu : menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) submenu->deleteLater();
     menu_->clear();
     render(
-        menu_.get(), status_.buildMenu(), [this](const MenuItem& item) { status_.perform(item); }, headersAsItems_);
+        menu_.get(), status_.buildMenu(), [this](const MenuItem& item) { status_.perform(item); },
+        headersAsItems_);
 }
 
 void TrayIcon::render(QMenu* menu, const Menu& items, const std::function<void(const MenuItem&)>& choose,

@@ -18,7 +18,6 @@
 
 namespace dz {
 
-
 AppController::AppController(AppSettings& settings, const Platform& platform)
     : settings_(settings),
       platform_(platform),
@@ -48,7 +47,8 @@ std::function<void()> AppController::guarded(std::function<void()> task) {
 
 // ---- Copies
 
-void AppController::publishLastCopy(const SourceInfo& source, const CleanOutcome& outcome, std::string detail) {
+void AppController::publishLastCopy(const SourceInfo& source, const CleanOutcome& outcome,
+                                    std::string detail) {
     lastCopy.publish(LastCopy{source, outcome, std::move(detail), platform_.scheduler.now()});
 }
 
@@ -88,19 +88,21 @@ void AppController::handle(const ClipboardChange& change) {
         return;
     }
 
-    if (!source.pageURL && source.bundleID && source.pid && needsBrowserURL(source.bundleID, RuleDirection::source)) {
+    if (!source.pageURL && source.bundleID && source.pid &&
+        needsBrowserURL(source.bundleID, RuleDirection::source)) {
         clip_ = ClipState::pinnedOriginal(snapshot, source, changeCount);
         std::weak_ptr<int> alive = alive_;
-        browserURLs_.currentURL(*source.bundleID, *source.pid,
-                                [this, alive, snapshot, source, changeCount](std::optional<std::string> url) mutable {
-                                    if (alive.expired())
-                                        return;
-                                    // A newer copy wins: this one is dropped unwritten.
-                                    if (platform_.clipboard.changeCount() != changeCount)
-                                        return;
-                                    source.pageURL = std::move(url);
-                                    applyCopy(snapshot, std::move(source), changeCount);
-                                });
+        browserURLs_.currentURL(
+            *source.bundleID, *source.pid,
+            [this, alive, snapshot, source, changeCount](std::optional<std::string> url) mutable {
+                if (alive.expired())
+                    return;
+                // A newer copy wins: this one is dropped unwritten.
+                if (platform_.clipboard.changeCount() != changeCount)
+                    return;
+                source.pageURL = std::move(url);
+                applyCopy(snapshot, std::move(source), changeCount);
+            });
         return;
     }
     applyCopy(snapshot, std::move(source), changeCount);
@@ -133,8 +135,8 @@ Resolution AppController::resolveCopy(const SourceInfo& source) const {
     } else {
         resolution.written.reflow = isPDFSource(source);
         if (resolution.written.reflow && !rule)
-            resolution.reason =
-                "your default format, with PDF fixes for " + (source.name ? *source.name : std::string("this app"));
+            resolution.reason = "your default format, with PDF fixes for " +
+                                (source.name ? *source.name : std::string("this app"));
     }
     resolution.baseFromDefault = !rule || rule->format == RuleFormat::useDefault;
     resolution.pinned = false;
@@ -254,7 +256,9 @@ void AppController::setScriptError(std::optional<std::string> message) {
 PasteboardCleaner AppController::makeCleaner(const Written& target) {
     const SettingsData& data = settings_.data();
     SpellChecker& spelling = platform_.spelling;
-    PasteboardCleaner::WordPredicate isWord = [&spelling](std::string_view word) { return spelling.isWord(word); };
+    PasteboardCleaner::WordPredicate isWord = [&spelling](std::string_view word) {
+        return spelling.isWord(word);
+    };
     PasteboardCleaner::Transform transform;
     if (data.scriptEnabled && !unicode::isBlank(data.script)) {
         std::weak_ptr<int> alive = alive_;
@@ -281,7 +285,8 @@ bool AppController::isPDFSource(const SourceInfo& source) const {
     if (data.detectPDFInBrowsers && source.pageURL) {
         if (auto url = URLComponents::parse(*source.pageURL)) {
             std::string_view path = url->path;
-            std::string_view last = path.substr(path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1);
+            std::string_view last =
+                path.substr(path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1);
             size_t dot = last.rfind('.');
             if (dot != std::string_view::npos && unicode::lowercased(last.substr(dot + 1)) == "pdf")
                 return true;
@@ -319,15 +324,17 @@ void AppController::updateInterceptor() {
 }
 
 std::optional<Written> AppController::destinationTarget(std::optional<std::string_view> bundleID,
-                                                         std::optional<std::string_view> url) const {
+                                                        std::optional<std::string_view> url) const {
     if (!clip_)
         return std::nullopt;
-    std::optional<AppRule> rule = matchingRule(settings_.data().rules, RuleDirection::destination, bundleID, url);
+    std::optional<AppRule> rule =
+        matchingRule(settings_.data().rules, RuleDirection::destination, bundleID, url);
     if (!rule)
         return clip_->base;
     Written target;
-    target.format = rule->format == RuleFormat::useDefault ? clip_->base.format
-                                                            : ruleformat::outputFormat(rule->format, OutputFormat::plain);
+    target.format = rule->format == RuleFormat::useDefault
+                        ? clip_->base.format
+                        : ruleformat::outputFormat(rule->format, OutputFormat::plain);
     target.reflow = clip_->base.reflow || rule->fixPDF;
     return target;
 }
@@ -346,13 +353,12 @@ std::optional<Clipboard::Rendition> AppController::renditionFor(const Written& t
             rendered->write(served);
     }
     Clipboard::Rendition items;
-    for (const auto& item : served.items())
-        items.push_back({item.type, item.data.value_or(std::string())});
+    for (const auto& item : served.items()) items.push_back({item.type, item.data.value_or(std::string())});
     return items;
 }
 
 void AppController::applyDestination(const Clipboard::PasteRequest& request, int64_t changeCount,
-                                std::optional<std::string> url, const Clipboard::PasteReply& reply) {
+                                     std::optional<std::string> url, const Clipboard::PasteReply& reply) {
     if (!clip_ || clip_->pinned || clip_->changeCount != changeCount ||
         platform_.clipboard.changeCount() != changeCount) {
         reply(std::nullopt);
@@ -370,7 +376,8 @@ void AppController::willPaste(const Clipboard::PasteRequest& request, Clipboard:
     monitor_.checkPasteboard();
     const int64_t changeCount = platform_.clipboard.changeCount();
     // Everyone gets what a one-shot paste wrote until it is put back.
-    if (restore_ || !interceptorActive.value() || !clip_ || clip_->pinned || clip_->changeCount != changeCount) {
+    if (restore_ || !interceptorActive.value() || !clip_ || clip_->pinned ||
+        clip_->changeCount != changeCount) {
         reply(std::nullopt);
         return;
     }
@@ -388,27 +395,29 @@ void AppController::willPaste(const Clipboard::PasteRequest& request, Clipboard:
         };
         auto wait = std::make_shared<Wait>();
         std::weak_ptr<int> alive = alive_;
-        wait->timer = platform_.scheduler.after(pastePageLookupLimit, [this, alive, wait, request, changeCount, reply] {
-            if (wait->answered)
-                return;
-            wait->answered = true;
-            if (alive.expired())
-                reply(std::nullopt);
-            else
-                applyDestination(request, changeCount, std::nullopt, reply);
-        });
-        browserURLs_.currentURL(*bundleID, *request.requester.pid,
-                                [this, alive, wait, request, changeCount, reply](std::optional<std::string> url) {
-                                    if (wait->answered)
-                                        return;
-                                    wait->answered = true;
-                                    if (alive.expired()) {
-                                        reply(std::nullopt);
-                                        return;
-                                    }
-                                    platform_.scheduler.cancel(wait->timer);
-                                    applyDestination(request, changeCount, std::move(url), reply);
-                                });
+        wait->timer =
+            platform_.scheduler.after(pastePageLookupLimit, [this, alive, wait, request, changeCount, reply] {
+                if (wait->answered)
+                    return;
+                wait->answered = true;
+                if (alive.expired())
+                    reply(std::nullopt);
+                else
+                    applyDestination(request, changeCount, std::nullopt, reply);
+            });
+        browserURLs_.currentURL(
+            *bundleID, *request.requester.pid,
+            [this, alive, wait, request, changeCount, reply](std::optional<std::string> url) {
+                if (wait->answered)
+                    return;
+                wait->answered = true;
+                if (alive.expired()) {
+                    reply(std::nullopt);
+                    return;
+                }
+                platform_.scheduler.cancel(wait->timer);
+                applyDestination(request, changeCount, std::move(url), reply);
+            });
         return;
     }
     applyDestination(request, changeCount, std::nullopt, reply);

@@ -39,10 +39,10 @@ class AppSettings;
 class AppController {
   public:
     // Timings, in seconds.
-    static constexpr double putBackDelay = 0.6;           // one-shot paste: key press to put-back
-    static constexpr double putBackLimit = 5;             // …at the latest, for a slow paster
-    static constexpr double cleanAndPasteDelay = 0.05;    // conversion to the paste key
-    static constexpr double copyLookInterval = 0.02;      // copy and clean: looks at the clipboard
+    static constexpr double putBackDelay = 0.6;         // one-shot paste: key press to put-back
+    static constexpr double putBackLimit = 5;           // …at the latest, for a slow paster
+    static constexpr double cleanAndPasteDelay = 0.05;  // conversion to the paste key
+    static constexpr double copyLookInterval = 0.02;    // copy and clean: looks at the clipboard
     static constexpr int copyLookAttempts = 50;
     static constexpr double interceptorRecheck = 3;
     static constexpr double pastePageLookupLimit = 0.25;  // a paste waits this long for the address
@@ -113,8 +113,8 @@ class AppController {
 
     // ---- Try it: reads the rules and renders, never writes anything.
     Simulation simulate(const ClipboardSnapshot& snapshot, const SourceInfo& source,
-                        std::optional<std::string> destinationBundleID, std::optional<std::string> destinationURL,
-                        std::optional<OutputFormat> override);
+                        std::optional<std::string> destinationBundleID,
+                        std::optional<std::string> destinationURL, std::optional<OutputFormat> override);
 
     // ---- Published state (subscribers get the current value at once)
     Observable<std::optional<LastCopy>> lastCopy;
@@ -164,7 +164,7 @@ class AppController {
     std::optional<Written> destinationTarget(std::optional<std::string_view> bundleID,
                                              std::optional<std::string_view> url) const;
     void applyDestination(const Clipboard::PasteRequest& request, int64_t changeCount,
-                     std::optional<std::string> url, const Clipboard::PasteReply& reply);
+                          std::optional<std::string> url, const Clipboard::PasteReply& reply);
     void pasteFinished(const Clipboard::PasteRequest& request);
     void putBack();
     void cancelPutBack();

@@ -27,7 +27,9 @@ void AppController::perform(ShortcutAction action) {
             pasteOnce([](const ClipState&) { return Written::original(); });
             return;
         case ShortcutAction::pasteMarkdown:
-            pasteOnce([](const ClipState& state) { return Written{OutputFormat::markdown, state.base.reflow}; });
+            pasteOnce([](const ClipState& state) {
+                return Written{OutputFormat::markdown, state.base.reflow};
+            });
             return;
         case ShortcutAction::pastePDFFixed:
             pasteOnce([this](const ClipState& state) {
@@ -88,20 +90,20 @@ void AppController::pasteOnce(const std::function<Written(const ClipState&)>& ta
     if (front && platform_.clipboard.canIdentifyRequesters())
         restore_->paster = Clipboard::Party{front->bundleID, front->pid};
     restore_->dueTimer = platform_.scheduler.after(putBackDelay, guarded([this] {
-        if (!restore_)
-            return;
-        restore_->dueTimer = 0;
-        // Without a known paster there is nothing to wait for.
-        if (restore_->fetched || !restore_->paster)
-            putBack();
-        else
-            restore_->waitingForFetch = true;
-    }));
+                                                       if (!restore_)
+                                                           return;
+                                                       restore_->dueTimer = 0;
+                                                       // Without a known paster there is nothing to wait for.
+                                                       if (restore_->fetched || !restore_->paster)
+                                                           putBack();
+                                                       else
+                                                           restore_->waitingForFetch = true;
+                                                   }));
     restore_->limitTimer = platform_.scheduler.after(putBackLimit, guarded([this] {
-        if (restore_)
-            restore_->limitTimer = 0;
-        putBack();
-    }));
+                                                         if (restore_)
+                                                             restore_->limitTimer = 0;
+                                                         putBack();
+                                                     }));
 }
 
 void AppController::cleanAndPaste() {
@@ -121,16 +123,17 @@ void AppController::copyAndClean() {
         return;
     }
     platform_.scheduler.after(copyLookInterval, guarded([this, from] {
-        waitForPasteboardChange(from, copyLookAttempts - 1, [this](bool changed) {
-            if (changed)
-                convert(defaultTarget(), false);
-            else
-                platform_.system.beep();
-        });
-    }));
+                                  waitForPasteboardChange(from, copyLookAttempts - 1, [this](bool changed) {
+                                      if (changed)
+                                          convert(defaultTarget(), false);
+                                      else
+                                          platform_.system.beep();
+                                  });
+                              }));
 }
 
-void AppController::waitForPasteboardChange(int64_t from, int attempts, std::function<void(bool)> completion) {
+void AppController::waitForPasteboardChange(int64_t from, int attempts,
+                                            std::function<void(bool)> completion) {
     if (platform_.clipboard.changeCount() != from) {
         completion(true);
         return;
@@ -181,9 +184,9 @@ void AppController::pause(double minutes) {
     pausedUntil.publish(platform_.scheduler.now() + seconds);
     platform_.scheduler.cancel(pauseTimer_);
     pauseTimer_ = platform_.scheduler.after(seconds, guarded([this] {
-        pauseTimer_ = 0;
-        resume();
-    }));
+                                                pauseTimer_ = 0;
+                                                resume();
+                                            }));
     stateChanged.send();
 }
 

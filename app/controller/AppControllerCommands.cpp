@@ -70,10 +70,8 @@ void AppController::start() {
 namespace {
 
 std::string trimSlashes(std::string_view path) {
-    while (!path.empty() && path.front() == '/')
-        path.remove_prefix(1);
-    while (!path.empty() && path.back() == '/')
-        path.remove_suffix(1);
+    while (!path.empty() && path.front() == '/') path.remove_prefix(1);
+    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
     return std::string(path);
 }
 
@@ -89,7 +87,8 @@ std::optional<std::string> parameter(const std::vector<URLQueryItem>& items, std
 // infinities and "not a number").
 std::optional<double> decimalNumber(std::string_view text) {
     double value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
         return std::nullopt;
     return value;
@@ -182,15 +181,16 @@ AppController::Simulation AppController::simulate(const ClipboardSnapshot& snaps
         target = Written::original();
         simulation.explanation = "Pasted exactly as copied, because of " + resolution.reason + ".";
     } else {
-        std::optional<AppRule> rule =
-            matchingRule(settings_.data().rules, RuleDirection::destination, destinationBundleID, destinationURL);
+        std::optional<AppRule> rule = matchingRule(settings_.data().rules, RuleDirection::destination,
+                                                   destinationBundleID, destinationURL);
         if (rule) {
             target.format = rule->format == RuleFormat::useDefault
                                 ? resolution.written.format
                                 : ruleformat::outputFormat(rule->format, OutputFormat::plain);
             target.reflow = resolution.written.reflow || rule->fixPDF;
             simulation.explanation = target.title() + ", from the rule \u201cPasting into " +
-                                     (rule->kind == RuleKind::website ? rule->website : rule->name) + "\u201d.";
+                                     (rule->kind == RuleKind::website ? rule->website : rule->name) +
+                                     "\u201d.";
         } else {
             target = resolution.written;
             simulation.explanation = target.title() + ", from " + resolution.reason + ".";

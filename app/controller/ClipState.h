@@ -35,7 +35,9 @@ struct Written {
 
 template <>
 struct std::hash<dz::Written> {
-    size_t operator()(const dz::Written& w) const noexcept { return size_t(w.format) * 2 + (w.reflow ? 1 : 0); }
+    size_t operator()(const dz::Written& w) const noexcept {
+        return size_t(w.format) * 2 + (w.reflow ? 1 : 0);
+    }
 };
 
 namespace dz {
@@ -68,11 +70,11 @@ struct LastCopy {
 struct ClipState {
     ClipboardSnapshot snapshot;  // as copied; never modified
     SourceInfo source;
-    Written base;                   // the rendition this copy normally has
-    bool baseFromDefault = false;   // follows changes of the default format
-    bool pinned = false;            // stays as it is until the next copy
-    Written written;                // what is on the clipboard now
-    int64_t changeCount = 0;        // the counter right after the last write (or capture)
+    Written base;                                     // the rendition this copy normally has
+    bool baseFromDefault = false;                     // follows changes of the default format
+    bool pinned = false;                              // stays as it is until the next copy
+    Written written;                                  // what is on the clipboard now
+    int64_t changeCount = 0;                          // the counter right after the last write (or capture)
     std::unordered_map<Written, RenderedClip> cache;  // every rendition made for this snapshot
 
     // The state of a copy left as it was: base and written the original,

@@ -11,9 +11,9 @@ class AppController;
 class AppSettings;
 
 struct DesktopHooks {
-    std::function<void()> installMainMenu;    // optional
-    std::function<void()> installStatusItem;  // the tray icon
-    std::function<void()> openSettings;       // the settings window, keeping its tab
+    std::function<void()> installMainMenu;           // optional
+    std::function<void()> installStatusItem;         // the tray icon
+    std::function<void()> openSettings;              // the settings window, keeping its tab
     std::function<void(double seconds)> revealIcon;  // show a hidden tray icon for a while
 };
 

@@ -45,8 +45,7 @@ std::vector<KeyCombo> HotKeyCenter::registerAll() {
 }
 
 void HotKeyCenter::unregisterAll() {
-    for (const auto& [id, _] : live_)
-        service_.unregisterHotKey(id);
+    for (const auto& [id, _] : live_) service_.unregisterHotKey(id);
     live_.clear();
 }
 

@@ -16,18 +16,18 @@ struct Key {
 // Character keys by their position on a US layout, then the keys without a
 // character of their own.
 constexpr std::array<Key, 72> keys{{
-    {0, "A"},         {1, "S"},          {2, "D"},        {3, "F"},      {4, "H"},         {5, "G"},
-    {6, "Z"},         {7, "X"},          {8, "C"},        {9, "V"},      {11, "B"},        {12, "Q"},
-    {13, "W"},        {14, "E"},         {15, "R"},       {16, "Y"},     {17, "T"},        {18, "1"},
-    {19, "2"},        {20, "3"},         {21, "4"},       {22, "6"},     {23, "5"},        {24, "="},
-    {25, "9"},        {26, "7"},         {27, "-"},       {28, "8"},     {29, "0"},        {30, "]"},
-    {31, "O"},        {32, "U"},         {33, "["},       {34, "I"},     {35, "P"},        {37, "L"},
-    {38, "J"},        {39, "'"},         {40, "K"},       {41, ";"},     {42, "\\"},       {43, ","},
-    {44, "/"},        {45, "N"},         {46, "M"},       {47, "."},     {50, "`"},        {36, "Return"},
-    {48, "Tab"},      {49, "Space"},     {51, "Backspace"}, {117, "Delete"}, {123, "Left"}, {124, "Right"},
-    {126, "Up"},      {125, "Down"},     {115, "Home"},   {119, "End"},  {116, "Page Up"}, {121, "Page Down"},
-    {122, "F1"},      {120, "F2"},       {99, "F3"},      {118, "F4"},   {96, "F5"},       {97, "F6"},
-    {98, "F7"},       {100, "F8"},       {101, "F9"},     {109, "F10"},  {103, "F11"},     {111, "F12"},
+    {0, "A"},    {1, "S"},      {2, "D"},          {3, "F"},        {4, "H"},         {5, "G"},
+    {6, "Z"},    {7, "X"},      {8, "C"},          {9, "V"},        {11, "B"},        {12, "Q"},
+    {13, "W"},   {14, "E"},     {15, "R"},         {16, "Y"},       {17, "T"},        {18, "1"},
+    {19, "2"},   {20, "3"},     {21, "4"},         {22, "6"},       {23, "5"},        {24, "="},
+    {25, "9"},   {26, "7"},     {27, "-"},         {28, "8"},       {29, "0"},        {30, "]"},
+    {31, "O"},   {32, "U"},     {33, "["},         {34, "I"},       {35, "P"},        {37, "L"},
+    {38, "J"},   {39, "'"},     {40, "K"},         {41, ";"},       {42, "\\"},       {43, ","},
+    {44, "/"},   {45, "N"},     {46, "M"},         {47, "."},       {50, "`"},        {36, "Return"},
+    {48, "Tab"}, {49, "Space"}, {51, "Backspace"}, {117, "Delete"}, {123, "Left"},    {124, "Right"},
+    {126, "Up"}, {125, "Down"}, {115, "Home"},     {119, "End"},    {116, "Page Up"}, {121, "Page Down"},
+    {122, "F1"}, {120, "F2"},   {99, "F3"},        {118, "F4"},     {96, "F5"},       {97, "F6"},
+    {98, "F7"},  {100, "F8"},   {101, "F9"},       {109, "F10"},    {103, "F11"},     {111, "F12"},
 }};
 
 constexpr std::array<Key, 3> aliases{{{121, "PageDown"}, {116, "PageUp"}, {36, "Enter"}}};
@@ -151,7 +151,8 @@ std::optional<KeyCombo> parse(std::string_view text) {
     size_t start = 0;
     while (true) {
         size_t plus = text.find('+', start);
-        parts.push_back(trimmedSpaces(text.substr(start, plus == std::string_view::npos ? plus : plus - start)));
+        parts.push_back(
+            trimmedSpaces(text.substr(start, plus == std::string_view::npos ? plus : plus - start)));
         if (plus == std::string_view::npos)
             break;
         start = plus + 1;

@@ -7,10 +7,25 @@ namespace dz {
 
 const std::unordered_set<std::string_view>& KeyboardSimulator::terminals() {
     static const std::unordered_set<std::string_view> ids{
-        "gnome-terminal", "org.gnome.Terminal", "org.gnome.Console", "konsole",       "org.kde.konsole",
-        "xterm",          "kitty",              "alacritty",         "Alacritty",     "foot",
-        "tilix",          "com.gexperts.Tilix", "terminator",        "xfce4-terminal", "lxterminal",
-        "mate-terminal",  "wezterm",            "org.wezfurlong.wezterm", "urxvt",
+        "gnome-terminal",
+        "org.gnome.Terminal",
+        "org.gnome.Console",
+        "konsole",
+        "org.kde.konsole",
+        "xterm",
+        "kitty",
+        "alacritty",
+        "Alacritty",
+        "foot",
+        "tilix",
+        "com.gexperts.Tilix",
+        "terminator",
+        "xfce4-terminal",
+        "lxterminal",
+        "mate-terminal",
+        "wezterm",
+        "org.wezfurlong.wezterm",
+        "urxvt",
     };
     return ids;
 }

@@ -28,7 +28,8 @@ void OptionTapDetector::handle(const KeyStateEvent& event) {
             }
             if (optionDown_ && optionDownAt_) {
                 double held = between(*optionDownAt_, event.time);
-                bool quietEnough = !lastKeyPressAt_ || held + keySlack < between(*lastKeyPressAt_, event.time);
+                bool quietEnough =
+                    !lastKeyPressAt_ || held + keySlack < between(*lastKeyPressAt_, event.time);
                 if (!otherModifierDuringHold_ && held < maximumHold && quietEnough)
                     lastTapAt_ = event.time;
             }
@@ -38,8 +39,9 @@ void OptionTapDetector::handle(const KeyStateEvent& event) {
         case Key::control:
         case Key::shift:
         case Key::super:
-            (event.key == Key::control ? controlDown_ : event.key == Key::shift ? shiftDown_ : superDown_) =
-                event.down;
+            (event.key == Key::control ? controlDown_
+             : event.key == Key::shift ? shiftDown_
+                                       : superDown_) = event.down;
             if (event.down && optionDown_)
                 otherModifierDuringHold_ = true;
             return;

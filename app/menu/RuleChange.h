@@ -13,8 +13,8 @@ namespace dz {
 struct RuleChange {
     RuleDirection direction = RuleDirection::source;
     RuleKind kind = RuleKind::app;
-    std::string key;   // the application's id, or the website's host
-    std::string name;  // the name a new app rule gets
+    std::string key;                   // the application's id, or the website's host
+    std::string name;                  // the name a new app rule gets
     std::optional<RuleFormat> format;  // nothing: leave the format as it is
     std::optional<bool> fixPDF;        // nothing: leave the PDF fix as it is
     bool remove = false;

@@ -39,8 +39,8 @@ TimeFormatter pattern(std::string_view pattern, std::string_view zone) {
         icu::Locale::getRoot(), status);
     if (U_FAILURE(status))
         return [](TimePoint) { return std::string(); };
-    formatter->adoptTimeZone(
-        icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(icu::StringPiece(zone.data(), int32_t(zone.size())))));
+    formatter->adoptTimeZone(icu::TimeZone::createTimeZone(
+        icu::UnicodeString::fromUTF8(icu::StringPiece(zone.data(), int32_t(zone.size())))));
     return [formatter](TimePoint time) { return format(formatter.get(), time); };
 }
 

@@ -23,7 +23,8 @@ std::optional<std::string> hostOf(const std::optional<std::string>& url) {
 
 std::optional<AppRule> existingRule(const AppSettings& settings, RuleDirection direction, RuleKind kind,
                                     std::string_view key) {
-    return kind == RuleKind::app ? settings.ruleForApp(direction, key) : settings.ruleForWebsite(direction, key);
+    return kind == RuleKind::app ? settings.ruleForApp(direction, key)
+                                 : settings.ruleForWebsite(direction, key);
 }
 
 MenuItem commandItem(std::string title, MenuCommand command) {
@@ -53,7 +54,8 @@ bool StatusItemController::isPaused(const StatusItemState& state) const {
     return state.pausedUntil && *state.pausedUntil > scheduler_.now();
 }
 
-std::string StatusItemController::stateText(const SettingsData& settings, const StatusItemState& state) const {
+std::string StatusItemController::stateText(const SettingsData& settings,
+                                            const StatusItemState& state) const {
     if (isPaused(state))
         return std::string(appName) + " (paused)";
     if (settings.autoClean)
@@ -152,8 +154,9 @@ Menu StatusItemController::buildMenu() const {
         MenuItem pause;
         pause.title = "Pause";
         for (int minutes : {5, 15, 60}) {
-            MenuItem item = commandItem(minutes == 60 ? "For 1 Hour" : "For " + std::to_string(minutes) + " Minutes",
-                                        MenuCommand::pauseFor);
+            MenuItem item =
+                commandItem(minutes == 60 ? "For 1 Hour" : "For " + std::to_string(minutes) + " Minutes",
+                            MenuCommand::pauseFor);
             item.tag = minutes;
             pause.children.push_back(std::move(item));
         }
@@ -177,11 +180,12 @@ Menu StatusItemController::buildMenu() const {
         MenuCommand command;
         ShortcutAction shortcut;
     };
-    for (const Conversion& c : {Conversion{"Restore Original Formatting", MenuCommand::restoreOriginal,
-                                           ShortcutAction::pasteOriginal},
-                                Conversion{"Convert Clipboard to Markdown", MenuCommand::convertToMarkdown,
-                                           ShortcutAction::pasteMarkdown},
-                                Conversion{"Fix PDF Line Breaks", MenuCommand::fixPDF, ShortcutAction::pastePDFFixed}}) {
+    for (const Conversion& c :
+         {Conversion{"Restore Original Formatting", MenuCommand::restoreOriginal,
+                     ShortcutAction::pasteOriginal},
+          Conversion{"Convert Clipboard to Markdown", MenuCommand::convertToMarkdown,
+                     ShortcutAction::pasteMarkdown},
+          Conversion{"Fix PDF Line Breaks", MenuCommand::fixPDF, ShortcutAction::pastePDFFixed}}) {
         MenuItem item = commandItem(c.title, c.command);
         if (auto combo = settings.shortcut(c.shortcut)) {
             item.shortcut = keynames::displayText(*combo);
@@ -199,8 +203,8 @@ Menu StatusItemController::buildMenu() const {
         menu.push_back(std::move(line));
         if (source.bundleID && *source.bundleID != Workspace::ownBundleID) {
             const std::string& name = source.name ? *source.name : *source.bundleID;
-            menu.push_back(ruleMenu("Copying from \u201C" + name + "\u201D", RuleDirection::source, RuleKind::app,
-                                    *source.bundleID, name));
+            menu.push_back(ruleMenu("Copying from \u201C" + name + "\u201D", RuleDirection::source,
+                                    RuleKind::app, *source.bundleID, name));
         }
         if (auto host = hostOf(source.pageURL)) {
             std::string key = AppRule::normalizedPattern(*host);
@@ -210,11 +214,12 @@ Menu StatusItemController::buildMenu() const {
         }
     }
 
-    if (state.frontmost && state.frontmost->bundleID && *state.frontmost->bundleID != Workspace::ownBundleID) {
+    if (state.frontmost && state.frontmost->bundleID &&
+        *state.frontmost->bundleID != Workspace::ownBundleID) {
         const std::string& id = *state.frontmost->bundleID;
         const std::string& name = state.frontmost->name ? *state.frontmost->name : id;
-        menu.push_back(ruleMenu("Pasting into \u201C" + name + "\u201D", RuleDirection::destination, RuleKind::app,
-                                id, name));
+        menu.push_back(ruleMenu("Pasting into \u201C" + name + "\u201D", RuleDirection::destination,
+                                RuleKind::app, id, name));
     }
 
     menu.push_back(MenuItem::makeSeparator());

@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 
-#include "app/settings/AppSettings.h"
-#include "app/settings/MenuBarIcon.h"
 #include "app/menu/MenuItem.h"
 #include "app/menu/RuleChange.h"
 #include "app/menu/ShortTime.h"
 #include "app/platform/Scheduler.h"
+#include "app/settings/AppSettings.h"
+#include "app/settings/MenuBarIcon.h"
 #include "app/support/Signal.h"
 #include "core/cleaner/CleanOutcome.h"
 #include "core/options/OutputFormat.h"
@@ -96,8 +96,8 @@ class StatusItemController {
   private:
     bool isPaused(const StatusItemState& state) const;
     std::string stateText(const SettingsData& settings, const StatusItemState& state) const;
-    MenuItem ruleMenu(const std::string& title, RuleDirection direction, RuleKind kind, const std::string& key,
-                      const std::string& name) const;
+    MenuItem ruleMenu(const std::string& title, RuleDirection direction, RuleKind kind,
+                      const std::string& key, const std::string& name) const;
 
     AppSettings& settings_;
     Scheduler& scheduler_;

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "app/support/Observable.h"
 #include "app/settings/SettingsData.h"
 #include "app/settings/SettingsStorage.h"
+#include "app/support/Observable.h"
 
 namespace dz {
 

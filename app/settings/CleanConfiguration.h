@@ -53,9 +53,10 @@ struct CleanConfiguration {
 
     // The whole settings document the same way: `settingsFile`, else the
     // stored document, else the defaults. `source` says which.
-    static std::optional<SettingsData> resolveSettings(const std::optional<std::filesystem::path>& settingsFile,
-                                                       const std::optional<std::filesystem::path>& storedDirectory,
-                                                       Source* source = nullptr, std::string* error = nullptr);
+    static std::optional<SettingsData> resolveSettings(
+        const std::optional<std::filesystem::path>& settingsFile,
+        const std::optional<std::filesystem::path>& storedDirectory, Source* source = nullptr,
+        std::string* error = nullptr);
 
     bool operator==(const CleanConfiguration&) const = default;
 };

@@ -218,8 +218,7 @@ bool FileSettingsStorage::keepAside(std::string_view key, std::string_view bytes
     }
     ::unlink(temp->c_str());
     syncDirectory();
-    for (unsigned surplus : keptAsideSurplus(existing()))
-        ::unlink(path(keptAsideName(key, surplus)).c_str());
+    for (unsigned surplus : keptAsideSurplus(existing())) ::unlink(path(keptAsideName(key, surplus)).c_str());
     return true;
 }
 
@@ -235,8 +234,8 @@ void FileSettingsStorage::removeStaleTemporaries(std::string_view key) const {
         if (name.size() < 8 || name[0] != '.')
             continue;
         std::string_view middle = std::string_view(name).substr(1, name.size() - 8);
-        if (!(middle == key || (middle.starts_with(key) && middle.size() > key.size() &&
-                                middle[key.size()] == '.')) ||
+        if (!(middle == key ||
+              (middle.starts_with(key) && middle.size() > key.size() && middle[key.size()] == '.')) ||
             !isTemporaryOf(middle, name))
             continue;
         struct stat info {};

@@ -31,8 +31,7 @@ bool MemorySettingsStorage::keepAside(std::string_view key, std::string_view byt
     if (!write(keptAsideName(key, next), bytes, error))
         return false;
     numbers.push_back(next);
-    for (unsigned surplus : keptAsideSurplus(numbers))
-        blobs.erase(keptAsideName(key, surplus));
+    for (unsigned surplus : keptAsideSurplus(numbers)) blobs.erase(keptAsideName(key, surplus));
     return true;
 }
 

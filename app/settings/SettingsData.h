@@ -8,15 +8,15 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/rules/AppRule.h"
 #include "app/input/KeyCombo.h"
-#include "app/settings/MenuBarIcon.h"
 #include "app/input/ShortcutAction.h"
+#include "app/rules/AppRule.h"
+#include "app/settings/MenuBarIcon.h"
 #include "core/options/CleaningOptions.h"
-#include "core/script/JavaScriptTransformer.h"
 #include "core/options/MarkdownOptions.h"
 #include "core/options/OutputFormat.h"
 #include "core/options/PDFOptions.h"
+#include "core/script/JavaScriptTransformer.h"
 
 namespace dz {
 

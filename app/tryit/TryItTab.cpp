@@ -11,10 +11,12 @@ constexpr std::string_view sampleAddress = "https://en.wikipedia.org/wiki/Lisbon
 constexpr std::string_view sampleHTML =
     "<h1>Lisbon</h1>"
     "<p><b>Lisbon</b> is the capital and largest city of Portugal, on the northern bank of the Tagus "
-    "estuary.<sup class=\"reference\">[1]</sup> It is one of the oldest cities in Western Europe, settled long "
+    "estuary.<sup class=\"reference\">[1]</sup> It is one of the oldest cities in Western Europe, settled "
+    "long "
     "before Roman times.<sup class=\"reference\">[2]</sup><sup class=\"reference\">[3]</sup> The city\u2019s "
     "tourism office publishes "
-    "<a href=\"https://www.visitlisboa.com/en?utm_source=newsletter&amp;fbclid=IwAR0xK3pLq8ZtVbN\">a guide to "
+    "<a href=\"https://www.visitlisboa.com/en?utm_source=newsletter&amp;fbclid=IwAR0xK3pLq8ZtVbN\">a guide "
+    "to "
     "its seven hills</a>.</p>"
     "<h2>Etymology</h2>"
     "<p>The name is usually traced to <i>Olissipo</i>, the name the Romans used for the settlement.</p>"
@@ -24,7 +26,8 @@ constexpr std::string_view samplePlain =
     "Lisbon\n"
     "\n"
     "Lisbon is the capital and largest city of Portugal, on the northern bank of the Tagus estuary.[1] It is "
-    "one of the oldest cities in Western Europe, settled long before Roman times.[2][3] The city\u2019s tourism "
+    "one of the oldest cities in Western Europe, settled long before Roman times.[2][3] The city\u2019s "
+    "tourism "
     "office publishes a guide to its seven hills.\n"
     "\n"
     "Etymology\n"
@@ -105,14 +108,16 @@ void TryItTab::update() {
 }
 
 void TryItTab::useClipboard() {
-    std::optional<Clipboard> clipboard = services_.currentClipboard ? services_.currentClipboard() : std::nullopt;
+    std::optional<Clipboard> clipboard =
+        services_.currentClipboard ? services_.currentClipboard() : std::nullopt;
     if (!clipboard) {
         note_ = std::string(noTextNote);
         return;
     }
     text_ = clipboard->snapshot.plainText().value_or("");
     snapshot_ = std::move(clipboard->snapshot);
-    source_ = Place{"Clipboard: " + clipboard->source.label, clipboard->source.bundleID, clipboard->source.url};
+    source_ =
+        Place{"Clipboard: " + clipboard->source.label, clipboard->source.bundleID, clipboard->source.url};
     note_ = std::string(clipboardNote);
     update();
 }

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cctype>
 
-#include "core/richtext/AttributedMarkdownConverter.h"
-#include "core/richtext/AttributedText.h"
 #include "core/html/HTMLDocument.h"
 #include "core/html/HTMLMarkdownConverter.h"
 #include "core/html/HTMLTextContent.h"
-#include "core/pdf/PDFReflower.h"
-#include "core/text/TextCleaner.h"
 #include "core/links/URLCleaner.h"
+#include "core/pdf/PDFReflower.h"
+#include "core/richtext/AttributedMarkdownConverter.h"
+#include "core/richtext/AttributedText.h"
+#include "core/text/TextCleaner.h"
 #include "core/text/Unicode.h"
 
 namespace dz {

@@ -10,14 +10,14 @@
 #include <string_view>
 
 #include "core/cleaner/CleanOutcome.h"
-#include "core/options/CleaningOptions.h"
+#include "core/cleaner/RenderedClip.h"
 #include "core/clipboard/ClipboardSnapshot.h"
+#include "core/clipboard/Pasteboard.h"
+#include "core/clipboard/PasteboardTypes.h"
+#include "core/options/CleaningOptions.h"
 #include "core/options/MarkdownOptions.h"
 #include "core/options/OutputFormat.h"
 #include "core/options/PDFOptions.h"
-#include "core/clipboard/Pasteboard.h"
-#include "core/clipboard/PasteboardTypes.h"
-#include "core/cleaner/RenderedClip.h"
 
 namespace dz {
 

@@ -5,10 +5,10 @@
 
 #include <plist/plist.h>
 
-#include "core/html/HTMLAttributedReader.h"
 #include "core/clipboard/PasteboardTypes.h"
-#include "core/richtext/RTFReader.h"
+#include "core/html/HTMLAttributedReader.h"
 #include "core/links/URLComponents.h"
+#include "core/richtext/RTFReader.h"
 #include "core/text/Unicode.h"
 
 namespace dz {

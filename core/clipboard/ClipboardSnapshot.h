@@ -10,9 +10,9 @@
 #include <variant>
 #include <vector>
 
-#include "core/richtext/AttributedText.h"
 #include "core/clipboard/Pasteboard.h"
 #include "core/clipboard/SkipReason.h"
+#include "core/richtext/AttributedText.h"
 
 namespace dz {
 

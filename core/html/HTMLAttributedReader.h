@@ -13,8 +13,8 @@
 #include <optional>
 #include <string_view>
 
-#include "core/richtext/AttributedText.h"
 #include "core/html/HTMLDocument.h"
+#include "core/richtext/AttributedText.h"
 
 namespace dz {
 

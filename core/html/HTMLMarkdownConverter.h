@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/options/CleaningOptions.h"
 #include "core/html/HTMLNode.h"
+#include "core/options/CleaningOptions.h"
 #include "core/options/MarkdownOptions.h"
 
 namespace dz {

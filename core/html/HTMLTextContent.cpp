@@ -30,12 +30,11 @@ bool equalsLower(std::string_view name, std::string_view lowered) {
 
 bool isBlock(std::string_view name) {
     static constexpr std::array<std::string_view, 42> blocks = {
-        "address", "article", "aside",  "blockquote", "br",     "caption", "dd",      "details",
-        "dialog",  "div",     "dl",     "dt",         "fieldset", "figcaption", "figure", "footer",
-        "form",    "h1",      "h2",     "h3",         "h4",     "h5",      "h6",      "header",
-        "hgroup",  "hr",      "li",     "main",       "nav",    "ol",      "p",       "pre",
-        "section", "summary", "table",  "tbody",      "tfoot",  "thead",   "tr",      "ul",
-        "body",    "html"};
+        "address", "article", "aside", "blockquote", "br",         "caption", "dd",      "details", "dialog",
+        "div",     "dl",      "dt",    "fieldset",   "figcaption", "figure",  "footer",  "form",    "h1",
+        "h2",      "h3",      "h4",    "h5",         "h6",         "header",  "hgroup",  "hr",      "li",
+        "main",    "nav",     "ol",    "p",          "pre",        "section", "summary", "table",   "tbody",
+        "tfoot",   "thead",   "tr",    "ul",         "body",       "html"};
     for (std::string_view block : blocks)
         if (equalsLower(name, block))
             return true;

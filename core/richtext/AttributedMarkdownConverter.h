@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <string>
 
-#include "core/richtext/AttributedText.h"
 #include "core/options/CleaningOptions.h"
 #include "core/options/MarkdownOptions.h"
+#include "core/richtext/AttributedText.h"
 #include "core/text/Regex.h"
 
 namespace dz {

@@ -23,10 +23,10 @@ Loaded load(const std::string& library) {
     if (!handle)
         return cannotLoad(loaderError(library + ": cannot be opened"));
     auto api = std::make_shared<API>();
-#define DZ_JSC_RESOLVE(name)                                                             \
-    ::dlerror();                                                                         \
-    api->name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name));             \
-    if (!api->name)                                                                      \
+#define DZ_JSC_RESOLVE(name)                                                 \
+    ::dlerror();                                                             \
+    api->name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name)); \
+    if (!api->name)                                                          \
         return cannotLoad(loaderError(library + ": " #name " is missing"));
     DZ_JSC_FUNCTIONS(DZ_JSC_RESOLVE)
 #undef DZ_JSC_RESOLVE

@@ -111,7 +111,8 @@ bool shouldTerminate(JSContextRef context, void* data) {
         watch.stopReason = memoryMessage;
     if (watch.stopReason)
         return true;
-    js.JSContextGroupSetExecutionTimeLimit(js.JSContextGetGroup(context), watchInterval, shouldTerminate, data);
+    js.JSContextGroupSetExecutionTimeLimit(js.JSContextGetGroup(context), watchInterval, shouldTerminate,
+                                           data);
     return false;
 }
 
@@ -145,7 +146,7 @@ OwnedString makeString(const jsc::API& js, std::string_view utf8) {
     icu::UnicodeString text = unicode::toICU(utf8);
     return OwnedString(
         js.JSStringCreateWithCharacters(reinterpret_cast<const JSChar*>(text.getBuffer()),
-                                     static_cast<size_t>(std::max<int32_t>(text.length(), 0))),
+                                        static_cast<size_t>(std::max<int32_t>(text.length(), 0))),
         StringRelease{&js});
 }
 
@@ -168,7 +169,8 @@ std::optional<std::string> valueText(const jsc::API& js, JSContextRef context, J
     return toUTF8(js, string.get());
 }
 
-JSValueRef evaluate(const jsc::API& js, JSContextRef context, std::string_view source, JSValueRef* exception) {
+JSValueRef evaluate(const jsc::API& js, JSContextRef context, std::string_view source,
+                    JSValueRef* exception) {
     OwnedString script = makeString(js, source);
     *exception = nullptr;
     return js.JSEvaluateScript(context, script.get(), nullptr, nullptr, 1, exception);
@@ -266,8 +268,8 @@ Result evaluateScript(const std::string& source, const std::string& input, Watch
     if (!context)
         return Failure{noContextMessage};
     watch.baseline = residentBytes();
-    js.JSContextGroupSetExecutionTimeLimit(js.JSContextGetGroup(context.get()), watchInterval, shouldTerminate,
-                                        &watch);
+    js.JSContextGroupSetExecutionTimeLimit(js.JSContextGetGroup(context.get()), watchInterval,
+                                           shouldTerminate, &watch);
     return evaluateIn(context.get(), source, input, watch);
 }
 
@@ -385,7 +387,8 @@ JavaScriptTransformer::Result JavaScriptTransformer::run(std::string_view script
     auto box = std::make_shared<ResultBox>();
 
     try {
-        submit([queue = queue_, api, box, deadline, timedOut, script = std::string(script), input = std::string(input)] {
+        submit([queue = queue_, api, box, deadline, timedOut, script = std::string(script),
+                input = std::string(input)] {
             std::optional<Result> result;
             try {
                 Watch watch;

@@ -53,8 +53,8 @@ struct AtspiPageAddress::Bus final : AccessibleTree {
         Error err;
         Reply reply;
         const char* address = nullptr;
-        bool ok = sd_bus_call_method(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", &err.e,
-                                     &reply.m, "") >= 0 &&
+        bool ok = sd_bus_call_method(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress",
+                                     &err.e, &reply.m, "") >= 0 &&
                   sd_bus_message_read(reply.m, "s", &address) >= 0 && address;
         std::string addr = ok ? address : "";
         sd_bus_flush_close_unref(session);
@@ -74,7 +74,8 @@ struct AtspiPageAddress::Bus final : AccessibleTree {
 
     bool call(const AccessibleRef& n, const char* interface, const char* method, Reply& reply) {
         Error err;
-        int r = sd_bus_call_method(bus, n.bus.c_str(), n.path.c_str(), interface, method, &err.e, &reply.m, "");
+        int r =
+            sd_bus_call_method(bus, n.bus.c_str(), n.path.c_str(), interface, method, &err.e, &reply.m, "");
         return r >= 0;
     }
 
@@ -98,7 +99,8 @@ struct AtspiPageAddress::Bus final : AccessibleTree {
     std::optional<uint32_t> role(const AccessibleRef& n) override {
         Reply reply;
         uint32_t role = 0;
-        if (!call(n, "org.a11y.atspi.Accessible", "GetRole", reply) || sd_bus_message_read(reply.m, "u", &role) < 0)
+        if (!call(n, "org.a11y.atspi.Accessible", "GetRole", reply) ||
+            sd_bus_message_read(reply.m, "u", &role) < 0)
             return std::nullopt;
         return role;
     }
@@ -109,7 +111,8 @@ struct AtspiPageAddress::Bus final : AccessibleTree {
             return std::nullopt;
         uint64_t states = 0;
         uint32_t word = 0;
-        for (int i = 0; i < 2 && sd_bus_message_read(reply.m, "u", &word) > 0; ++i) states |= uint64_t(word) << (32 * i);
+        for (int i = 0; i < 2 && sd_bus_message_read(reply.m, "u", &word) > 0; ++i)
+            states |= uint64_t(word) << (32 * i);
         return states;
     }
     std::optional<std::map<std::string, std::string>> documentAttributes(const AccessibleRef& n) override {
@@ -136,8 +139,9 @@ struct AtspiPageAddress::Bus final : AccessibleTree {
             Error err;
             Reply r;
             uint32_t appPID = 0;
-            if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                   "GetConnectionUnixProcessID", &err.e, &r.m, "s", app.bus.c_str()) >= 0 &&
+            if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "GetConnectionUnixProcessID", &err.e, &r.m, "s",
+                                   app.bus.c_str()) >= 0 &&
                 sd_bus_message_read(r.m, "u", &appPID) >= 0 && int32_t(appPID) == pid)
                 return app;
         }
@@ -205,8 +209,8 @@ std::optional<bool> AtspiPageAddress::accessibilityEnabled() {
         return std::nullopt;
     Error err;
     int value = 0;
-    int r = sd_bus_get_property_trivial(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status", "IsEnabled",
-                                        &err.e, 'b', &value);
+    int r = sd_bus_get_property_trivial(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status",
+                                        "IsEnabled", &err.e, 'b', &value);
     sd_bus_flush_close_unref(session);
     if (r < 0)
         return std::nullopt;
@@ -218,8 +222,8 @@ bool AtspiPageAddress::setAccessibilityEnabled(bool on) {
     if (!session)
         return false;
     Error err;
-    int r = sd_bus_set_property(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status", "IsEnabled", &err.e, "b",
-                                int(on));
+    int r = sd_bus_set_property(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status", "IsEnabled",
+                                &err.e, "b", int(on));
     sd_bus_flush_close_unref(session);
     return r >= 0;
 }

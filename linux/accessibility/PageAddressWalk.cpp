@@ -6,7 +6,9 @@ namespace dz::x11 {
 
 namespace {
 
-bool has(uint64_t states, int state) { return (states >> state) & 1; }
+bool has(uint64_t states, int state) {
+    return (states >> state) & 1;
+}
 
 }  // namespace
 

@@ -32,7 +32,8 @@ class AccessibleTree {
     virtual std::optional<std::vector<AccessibleRef>> children(const AccessibleRef& node) = 0;
     virtual std::optional<uint32_t> role(const AccessibleRef& node) = 0;
     virtual std::optional<uint64_t> states(const AccessibleRef& node) = 0;  // bit n = state n
-    virtual std::optional<std::map<std::string, std::string>> documentAttributes(const AccessibleRef& node) = 0;
+    virtual std::optional<std::map<std::string, std::string>> documentAttributes(
+        const AccessibleRef& node) = 0;
 };
 
 struct WalkLimits {

@@ -129,7 +129,8 @@ URIList parseURIList(std::string_view bytes) {
     size_t pos = 0;
     while (pos <= bytes.size()) {
         size_t nl = bytes.find('\n', pos);
-        std::string_view line = bytes.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+        std::string_view line =
+            bytes.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
         pos = nl == std::string_view::npos ? bytes.size() + 1 : nl + 1;
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\0'))
             line.remove_suffix(1);
@@ -144,7 +145,9 @@ URIList parseURIList(std::string_view bytes) {
     return out;
 }
 
-bool isNautilusTextForm(std::string_view text) { return startsWith(text, mime::nautilusTextPrefix); }
+bool isNautilusTextForm(std::string_view text) {
+    return startsWith(text, mime::nautilusTextPrefix);
+}
 
 std::string toLatin1(std::string_view utf8) {
     std::string out;
@@ -277,7 +280,8 @@ ReadResult readTargets(const std::vector<std::string>& targets, const TargetRead
     return out;
 }
 
-std::vector<MimeItem> toTargets(const std::vector<EngineItem>& items, const std::vector<ReadOrigin>& origins) {
+std::vector<MimeItem> toTargets(const std::vector<EngineItem>& items,
+                                const std::vector<ReadOrigin>& origins) {
     std::vector<MimeItem> out;
     auto add = [&](std::string_view target, std::string data) {
         for (const auto& m : out)

@@ -73,7 +73,8 @@ ReadResult readTargets(const std::vector<std::string>& targets, const TargetRead
 
 // The targets and bytes that serve these engine items. Plain text goes out in
 // all five text forms; items that match a read origin go out as they came.
-std::vector<MimeItem> toTargets(const std::vector<EngineItem>& items, const std::vector<ReadOrigin>& origins = {});
+std::vector<MimeItem> toTargets(const std::vector<EngineItem>& items,
+                                const std::vector<ReadOrigin>& origins = {});
 
 // `text/x-moz-url`: UTF-16 "address\ntitle" (UTF-8 tolerated). Nothing
 // without an address.

@@ -49,12 +49,14 @@ bool isTextTarget(std::string_view target) {
            target == mime::string || target == mime::text;
 }
 
-uint8_t eventType(const xcb_generic_event_t* ev) { return ev->response_type & 0x7F; }
+uint8_t eventType(const xcb_generic_event_t* ev) {
+    return ev->response_type & 0x7F;
+}
 
 }  // namespace
 
-std::unique_ptr<X11Clipboard> X11Clipboard::create(Callbacks callbacks, std::string* error, const char* display,
-                                                   Limits limits) {
+std::unique_ptr<X11Clipboard> X11Clipboard::create(Callbacks callbacks, std::string* error,
+                                                   const char* display, Limits limits) {
     auto conn = XcbConnection::open(display, error);
     if (!conn)
         return nullptr;
@@ -67,7 +69,9 @@ std::unique_ptr<X11Clipboard> X11Clipboard::create(Callbacks callbacks, std::str
 X11Clipboard::X11Clipboard(std::unique_ptr<XcbConnection> conn, Callbacks callbacks, Limits limits)
     : conn_(std::move(conn)), loop_(*conn_), callbacks_(std::move(callbacks)), limits_(limits) {}
 
-X11Clipboard::~X11Clipboard() { shutdown(false); }
+X11Clipboard::~X11Clipboard() {
+    shutdown(false);
+}
 
 bool X11Clipboard::setUp(std::string* error) {
     auto* c = conn_->get();
@@ -85,9 +89,9 @@ bool X11Clipboard::setUp(std::string* error) {
             *error = "the X server's XFIXES extension does not answer";
         return false;
     }
-    auto atoms = conn_->atoms({"CLIPBOARD", "TARGETS", "TIMESTAMP", "SAVE_TARGETS", "MULTIPLE", "INCR",
-                               "ATOM_PAIR", "UTF8_STRING", "CLIPBOARD_MANAGER", "DZ_SELECTION", "DZ_TIME",
-                               "NULL"});
+    auto atoms =
+        conn_->atoms({"CLIPBOARD", "TARGETS", "TIMESTAMP", "SAVE_TARGETS", "MULTIPLE", "INCR", "ATOM_PAIR",
+                      "UTF8_STRING", "CLIPBOARD_MANAGER", "DZ_SELECTION", "DZ_TIME", "NULL"});
     clipboard_ = atoms[0], targets_ = atoms[1], timestamp_ = atoms[2], saveTargets_ = atoms[3],
     multiple_ = atoms[4], incr_ = atoms[5], atomPair_ = atoms[6], utf8String_ = atoms[7],
     clipboardManager_ = atoms[8], property_ = atoms[9], timeProperty_ = atoms[10], null_ = atoms[11];
@@ -174,24 +178,24 @@ void X11Clipboard::onEvent(xcb_generic_event_t* ev) {
         return;
     }
     switch (type) {
-    case XCB_SELECTION_REQUEST:
-        onSelectionRequest(*reinterpret_cast<xcb_selection_request_event_t*>(ev));
-        break;
-    case XCB_SELECTION_CLEAR: {
-        auto* e = reinterpret_cast<xcb_selection_clear_event_t*>(ev);
-        if (e->selection == clipboard_ && owned_ && e->time >= owned_->time) {
-            owned_.reset();
-            owns_ = false;
-            ++generation_;
-            forgetAnswers();
+        case XCB_SELECTION_REQUEST:
+            onSelectionRequest(*reinterpret_cast<xcb_selection_request_event_t*>(ev));
+            break;
+        case XCB_SELECTION_CLEAR: {
+            auto* e = reinterpret_cast<xcb_selection_clear_event_t*>(ev);
+            if (e->selection == clipboard_ && owned_ && e->time >= owned_->time) {
+                owned_.reset();
+                owns_ = false;
+                ++generation_;
+                forgetAnswers();
+            }
+            break;
         }
-        break;
-    }
-    case XCB_PROPERTY_NOTIFY:
-        onPropertyNotify(*reinterpret_cast<xcb_property_notify_event_t*>(ev));
-        break;
-    default:
-        break;  // errors from requesters that went away, among others
+        case XCB_PROPERTY_NOTIFY:
+            onPropertyNotify(*reinterpret_cast<xcb_property_notify_event_t*>(ev));
+            break;
+        default:
+            break;  // errors from requesters that went away, among others
     }
 }
 
@@ -255,9 +259,8 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
 
     // One byte over the limit is enough to know the item is too large.
     uint32_t words = uint32_t(std::min<size_t>(limits_.maxItemBytes / 4 + 1, UINT32_MAX / 4));
-    XcbReply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window_, n->property, XCB_GET_PROPERTY_TYPE_ANY, 0, words),
-                               nullptr));
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window_, n->property, XCB_GET_PROPERTY_TYPE_ANY, 0, words), nullptr));
     if (!reply || reply->type == XCB_ATOM_NONE) {
         xcb_delete_property(c, window_, n->property);
         return std::nullopt;
@@ -267,7 +270,8 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
         size_t length = size_t(xcb_get_property_value_length(reply.get()));
         if (reply->bytes_after > 0 || length > limits_.maxItemBytes)
             return std::nullopt;
-        ReadReply out{reply->type, std::string(static_cast<const char*>(xcb_get_property_value(reply.get())), length)};
+        ReadReply out{reply->type,
+                      std::string(static_cast<const char*>(xcb_get_property_value(reply.get())), length)};
         if (reply->format != 8 && target != targets_)
             return std::nullopt;
         return out;
@@ -292,7 +296,8 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
             return std::nullopt;
         }
         XcbReply<xcb_get_property_reply_t> chunk(xcb_get_property_reply(
-            c, xcb_get_property(c, 1, window_, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, transfer.nextRequestUnits()),
+            c,
+            xcb_get_property(c, 1, window_, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, transfer.nextRequestUnits()),
             nullptr));
         if (!chunk)
             return std::nullopt;
@@ -353,18 +358,20 @@ void X11Clipboard::captureIfChanged() {
         if (change.owner != 0) {
             change.ownerPID = conn_->clientPID(change.owner);
             if (auto reply = convert(targets_, time, limits_.targetsTimeout)) {
-                if ((reply->type == XCB_ATOM_ATOM || reply->type == targets_) && reply->data.size() % 4 == 0) {
+                if ((reply->type == XCB_ATOM_ATOM || reply->type == targets_) &&
+                    reply->data.size() % 4 == 0) {
                     std::vector<xcb_atom_t> atoms(reply->data.size() / 4);
                     if (!atoms.empty())
                         std::memcpy(atoms.data(), reply->data.data(), atoms.size() * 4);
                     auto names = conn_->atomNames(atoms);
                     std::erase(names, std::string());
                     change.readable = true;
-                    change.content = readTargets(names, [&](const std::string& target) -> std::optional<std::string> {
-                        if (captureCancelled_)
-                            return std::nullopt;
-                        return readTarget(target, time);
-                    });
+                    change.content =
+                        readTargets(names, [&](const std::string& target) -> std::optional<std::string> {
+                            if (captureCancelled_)
+                                return std::nullopt;
+                            return readTarget(target, time);
+                        });
                 }
             }
         }
@@ -498,13 +505,14 @@ void X11Clipboard::onSelectionRequest(const xcb_selection_request_event_t& e) {
     Request request{asking_[key]->id, e.requestor, *pid, conn_->atomName(e.target)};
     auto once = std::make_shared<std::atomic<bool>>(false);
     uint64_t generation = generation_;
-    callbacks_.pasteRequest(request, [this, key, generation, once](std::optional<std::vector<EngineItem>> items) {
-        if (once->exchange(true) || !alive_)
-            return;
-        loop_.post([this, key, generation, items = std::move(items)]() mutable {
-            answer(key, generation, std::move(items));
-        });
-    });
+    callbacks_.pasteRequest(request,
+                            [this, key, generation, once](std::optional<std::vector<EngineItem>> items) {
+                                if (once->exchange(true) || !alive_)
+                                    return;
+                                loop_.post([this, key, generation, items = std::move(items)]() mutable {
+                                    answer(key, generation, std::move(items));
+                                });
+                            });
 }
 
 void X11Clipboard::answer(RequestKey key, uint64_t generation, std::optional<std::vector<EngineItem>> items) {
@@ -568,8 +576,8 @@ X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t 
         for (auto a : conn_->atoms(names))
             if (a)
                 list.push_back(a);
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_ATOM, 32, uint32_t(list.size()),
-                            list.data());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_ATOM, 32,
+                            uint32_t(list.size()), list.data());
         return Served::done;
     }
     if (target == timestamp_) {
@@ -583,7 +591,8 @@ X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t 
         return Served::done;
     }
     std::string name = conn_->atomName(target);
-    auto found = std::find_if(content.begin(), content.end(), [&](const MimeItem& m) { return m.target == name; });
+    auto found =
+        std::find_if(content.begin(), content.end(), [&](const MimeItem& m) { return m.target == name; });
     if (found == content.end())
         return Served::refused;
     xcb_atom_t type = target;
@@ -600,7 +609,8 @@ X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t 
                 holder = kept.content;
         if (!holder)
             holder = std::make_shared<const std::vector<MimeItem>>(content);
-        auto it = std::find_if(holder->begin(), holder->end(), [&](const MimeItem& m) { return m.target == name; });
+        auto it =
+            std::find_if(holder->begin(), holder->end(), [&](const MimeItem& m) { return m.target == name; });
         auto t = std::make_unique<Transfer>();
         t->requestor = requestor;
         t->property = property;
@@ -613,11 +623,13 @@ X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t 
         xcb_change_window_attributes(c, requestor, XCB_CW_EVENT_MASK, &mask);
         uint32_t size = uint32_t(std::min<size_t>(data.size(), UINT32_MAX));
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, incr_, 32, 1, &size);
-        std::erase_if(transfers_, [&](const auto& o) { return o->requestor == requestor && o->property == property; });
+        std::erase_if(transfers_,
+                      [&](const auto& o) { return o->requestor == requestor && o->property == property; });
         transfers_.push_back(std::move(t));
         return Served::incremental;
     }
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, type, 8, uint32_t(data.size()), data.data());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, type, 8, uint32_t(data.size()),
+                        data.data());
     return Served::done;
 }
 
@@ -633,7 +645,8 @@ void X11Clipboard::onPropertyNotify(const xcb_property_notify_event_t& e) {
     if (t.finished) {
         finished(t.pasteID);
         transfers_.erase(it);
-        if (std::none_of(transfers_.begin(), transfers_.end(), [&](const auto& o) { return o->requestor == e.window; })) {
+        if (std::none_of(transfers_.begin(), transfers_.end(),
+                         [&](const auto& o) { return o->requestor == e.window; })) {
             uint32_t none = 0;
             xcb_change_window_attributes(c, e.window, XCB_CW_EVENT_MASK, &none);
         }

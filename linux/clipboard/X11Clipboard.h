@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,7 +31,7 @@ struct ClipboardLimits {
     Duration answerKept = std::chrono::seconds(2);
     Duration handOverTimeout = std::chrono::seconds(1);
     Duration servingIdleTimeout = std::chrono::seconds(5);  // an INCR requester that stops reading
-    size_t chunkBytes = 0;  // 0: chosen from the server's request size
+    size_t chunkBytes = 0;                                  // 0: chosen from the server's request size
 };
 
 class X11Clipboard {
@@ -45,7 +45,7 @@ class X11Clipboard {
         uint64_t changes = 1;    // owner events this report covers
         xcb_window_t owner = 0;  // 0 when the owner went away
         std::optional<int32_t> ownerPID;
-        bool readable = false;   // the owner answered TARGETS
+        bool readable = false;  // the owner answered TARGETS
         ReadResult content;
     };
 
@@ -72,7 +72,7 @@ class X11Clipboard {
         uint64_t ownerEvents = 0;  // XFixes notices, our own included
         uint64_t requestsServed = 0;
         uint64_t requestsRefused = 0;
-        uint64_t wakeups = 0;      // times the thread woke up, for the idle check
+        uint64_t wakeups = 0;  // times the thread woke up, for the idle check
     };
 
     static std::unique_ptr<X11Clipboard> create(Callbacks callbacks, std::string* error = nullptr,
@@ -123,7 +123,8 @@ class X11Clipboard {
     void takeOwnership(std::vector<EngineItem> items, std::vector<ReadOrigin> origins);
     std::optional<xcb_timestamp_t> serverTime();
     void onSelectionRequest(const xcb_selection_request_event_t& e);
-    void serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content, uint64_t pasteID = 0);
+    void serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content,
+               uint64_t pasteID = 0);
     enum class Served { refused, done, incremental };
     Served serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
                      const std::vector<MimeItem>& content, uint64_t pasteID);

@@ -21,7 +21,8 @@ class X11ClipboardService final : public Clipboard {
     // Nothing (with the reason) without an X display. `scheduler` and
     // `identity` must outlive the service.
     static std::unique_ptr<X11ClipboardService> create(Scheduler& scheduler, AppIdentity& identity,
-                                                       std::string* error = nullptr, const char* display = nullptr,
+                                                       std::string* error = nullptr,
+                                                       const char* display = nullptr,
                                                        ClipboardLimits limits = {});
     ~X11ClipboardService() override;
 
@@ -38,7 +39,9 @@ class X11ClipboardService final : public Clipboard {
     void setChangeHandler(ChangeHandler handler) override { changeHandler_ = std::move(handler); }
     bool canIdentifyRequesters() const override { return identifiesRequesters_; }
     void setPasteHandler(PasteHandler handler) override { pasteHandler_ = std::move(handler); }
-    void setPasteFinishedHandler(PasteFinishedHandler handler) override { finishedHandler_ = std::move(handler); }
+    void setPasteFinishedHandler(PasteFinishedHandler handler) override {
+        finishedHandler_ = std::move(handler);
+    }
 
     // Hands our content to a clipboard manager if one runs (at most 1 s).
     void shutdown();

@@ -36,7 +36,8 @@ std::optional<uint32_t> keysymForKeyCode(uint32_t keyCode) {
     char c = (*name)[0];
     if (c >= 'A' && c <= 'Z')
         return uint32_t(c - 'A' + 'a');
-    return uint32_t(static_cast<unsigned char>(c));  // digits and punctuation: Latin-1 keysyms are the characters
+    return uint32_t(
+        static_cast<unsigned char>(c));  // digits and punctuation: Latin-1 keysyms are the characters
 }
 
 std::optional<uint32_t> keyCodeForKeysym(uint32_t keysym) {
@@ -56,30 +57,30 @@ std::optional<uint32_t> keyCodeForKeysym(uint32_t keysym) {
 ModifierKind modifierKind(uint32_t sym) {
     using namespace keysym;
     switch (sym) {
-    case controlL:
-    case controlR:
-        return ModifierKind::control;
-    case altL:
-    case altR:
-    case metaL:
-    case metaR:
-        return ModifierKind::alt;
-    case shiftL:
-    case shiftR:
-        return ModifierKind::shift;
-    case superL:
-    case superR:
-    case 0xffed:  // Hyper_L
-    case 0xffee:  // Hyper_R
-        return ModifierKind::super;
-    case capsLock:
-    case numLock:
-    case 0xffe6:  // Shift_Lock
-    case 0xfe03:  // ISO_Level3_Shift (AltGr) types characters, it is no Alt
-    case 0xff7e:  // Mode_switch
-        return ModifierKind::ignored;
-    default:
-        return ModifierKind::none;
+        case controlL:
+        case controlR:
+            return ModifierKind::control;
+        case altL:
+        case altR:
+        case metaL:
+        case metaR:
+            return ModifierKind::alt;
+        case shiftL:
+        case shiftR:
+            return ModifierKind::shift;
+        case superL:
+        case superR:
+        case 0xffed:  // Hyper_L
+        case 0xffee:  // Hyper_R
+            return ModifierKind::super;
+        case capsLock:
+        case numLock:
+        case 0xffe6:  // Shift_Lock
+        case 0xfe03:  // ISO_Level3_Shift (AltGr) types characters, it is no Alt
+        case 0xff7e:  // Mode_switch
+            return ModifierKind::ignored;
+        default:
+            return ModifierKind::none;
     }
 }
 

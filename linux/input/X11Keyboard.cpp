@@ -12,7 +12,8 @@ namespace dz::x11 {
 
 using Clock = std::chrono::steady_clock;
 
-std::unique_ptr<X11Keyboard> X11Keyboard::create(Scheduler& scheduler, std::string* error, const char* display) {
+std::unique_ptr<X11Keyboard> X11Keyboard::create(Scheduler& scheduler, std::string* error,
+                                                 const char* display) {
     auto conn = XcbConnection::open(display, error);
     if (!conn)
         return nullptr;
@@ -161,11 +162,12 @@ bool X11Keyboard::grabLocked(Grab& grab) {
     grab.modifiers = xModifiersLocked(grab.combo.carbonModifiers);
     std::vector<uint16_t> done;
     for (uint16_t variant : lockVariantsLocked()) {
-        auto cookie = xcb_grab_key_checked(c, 1, conn_->root(), uint16_t(grab.modifiers | variant), grab.keycode,
-                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        auto cookie = xcb_grab_key_checked(c, 1, conn_->root(), uint16_t(grab.modifiers | variant),
+                                           grab.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         // Checked at once: another client's grab is a BadAccess error.
         if (XcbReply<xcb_generic_error_t> err{xcb_request_check(c, cookie)}) {
-            for (uint16_t d : done) xcb_ungrab_key(c, grab.keycode, conn_->root(), uint16_t(grab.modifiers | d));
+            for (uint16_t d : done)
+                xcb_ungrab_key(c, grab.keycode, conn_->root(), uint16_t(grab.modifiers | d));
             xcb_flush(c);
             return false;
         }
@@ -200,12 +202,17 @@ void X11Keyboard::unregisterHotKey(uint32_t id) {
         grabs_.erase(it);
         // A round trip, so the combination is free for others once this returns.
         auto* c = conn_->get();
-        XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        XcbReply<xcb_get_input_focus_reply_t> sync(
+            xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     }
 }
 
-void X11Keyboard::setPressHandler(PressHandler handler) { pressHandler_ = std::move(handler); }
-void X11Keyboard::setHandler(KeyEventSource::Handler handler) { keyHandler_ = std::move(handler); }
+void X11Keyboard::setPressHandler(PressHandler handler) {
+    pressHandler_ = std::move(handler);
+}
+void X11Keyboard::setHandler(KeyEventSource::Handler handler) {
+    keyHandler_ = std::move(handler);
+}
 
 // ---------------------------------------------------------------- events
 
@@ -258,15 +265,27 @@ void X11Keyboard::onEvent(xcb_generic_event_t* ev) {
         }
         KeyStateEvent event;
         switch (modifierKind(sym)) {
-        case ModifierKind::control: event.key = KeyStateEvent::Key::control; break;
-        case ModifierKind::alt: event.key = KeyStateEvent::Key::alt; break;
-        case ModifierKind::shift: event.key = KeyStateEvent::Key::shift; break;
-        case ModifierKind::super: event.key = KeyStateEvent::Key::super; break;
-        case ModifierKind::ignored: return;
-        case ModifierKind::none: event.key = KeyStateEvent::Key::other; break;
+            case ModifierKind::control:
+                event.key = KeyStateEvent::Key::control;
+                break;
+            case ModifierKind::alt:
+                event.key = KeyStateEvent::Key::alt;
+                break;
+            case ModifierKind::shift:
+                event.key = KeyStateEvent::Key::shift;
+                break;
+            case ModifierKind::super:
+                event.key = KeyStateEvent::Key::super;
+                break;
+            case ModifierKind::ignored:
+                return;
+            case ModifierKind::none:
+                event.key = KeyStateEvent::Key::other;
+                break;
         }
         event.down = ge->event_type == XCB_INPUT_RAW_KEY_PRESS;
-        event.time = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+        event.time =
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
         scheduler_.post([this, alive = alive_, event] {
             if (alive->alive && keyHandler_)
                 keyHandler_(event);

@@ -16,7 +16,8 @@ namespace dz::x11 {
 
 namespace fs = std::filesystem;
 
-Autostart::Autostart(fs::path configHome, std::string exec) : configHome_(std::move(configHome)), exec_(std::move(exec)) {}
+Autostart::Autostart(fs::path configHome, std::string exec)
+    : configHome_(std::move(configHome)), exec_(std::move(exec)) {}
 
 fs::path Autostart::defaultConfigHome(const std::function<const char*(const char*)>& getenv) {
     if (const char* v = getenv("XDG_CONFIG_HOME"); v && *v == '/')
@@ -37,8 +38,8 @@ std::string Autostart::entryText(const std::string& exec) {
         }
         quoted += '"';
     }
-    return "[Desktop Entry]\nType=Application\nName=Dozuzavuvu\nComment=Cleans what you copy\nExec=" + quoted +
-           "\nIcon=dev.dozuzavuvu\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
+    return "[Desktop Entry]\nType=Application\nName=Dozuzavuvu\nComment=Cleans what you copy\nExec=" +
+           quoted + "\nIcon=dev.dozuzavuvu\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
 }
 
 bool Autostart::enabled() const {
@@ -106,8 +107,10 @@ DisplayStatus detectDisplay(const std::function<const char*(const char*)>& geten
     if (!set("DISPLAY") || !canConnect()) {
         if (wayland)
             return {DisplayKind::none,
-                    "Dozuzavuvu needs an X display; this Wayland session offers none (start Xwayland or log in to an X11 session)."};
-        return {DisplayKind::none, set("DISPLAY") ? std::string("Dozuzavuvu cannot open the X display ") + getenv("DISPLAY") + "."
+                    "Dozuzavuvu needs an X display; this Wayland session offers none (start Xwayland or log "
+                    "in to an X11 session)."};
+        return {DisplayKind::none, set("DISPLAY") ? std::string("Dozuzavuvu cannot open the X display ") +
+                                                        getenv("DISPLAY") + "."
                                                   : "Dozuzavuvu needs an X display (DISPLAY is not set)."};
     }
     if (wayland)
@@ -124,9 +127,11 @@ bool sendNotification(const std::string& summary, const std::string& body) {
     sd_bus_message* reply = nullptr;
     sd_bus_error err = SD_BUS_ERROR_NULL;
     bool ok = false;
-    if (sd_bus_message_new_method_call(bus, &call, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-                                       "org.freedesktop.Notifications", "Notify") >= 0 &&
-        sd_bus_message_append(call, "susss", "Dozuzavuvu", 0u, "dev.dozuzavuvu", summary.c_str(), body.c_str()) >= 0 &&
+    if (sd_bus_message_new_method_call(bus, &call, "org.freedesktop.Notifications",
+                                       "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
+                                       "Notify") >= 0 &&
+        sd_bus_message_append(call, "susss", "Dozuzavuvu", 0u, "dev.dozuzavuvu", summary.c_str(),
+                              body.c_str()) >= 0 &&
         sd_bus_message_append(call, "as", 0) >= 0 && sd_bus_message_append(call, "a{sv}", 0) >= 0 &&
         sd_bus_message_append(call, "i", int32_t(-1)) >= 0) {
         ok = sd_bus_call(bus, call, 500'000, &err, &reply) >= 0;

@@ -40,7 +40,8 @@ void forEachInGroup(std::string_view text, std::string_view group, F f) {
         if (line.empty() || line.front() == '#')
             continue;
         if (line.front() == '[') {
-            inGroup = line.size() == group.size() + 2 && line.back() == ']' && line.substr(1, group.size()) == group;
+            inGroup = line.size() == group.size() + 2 && line.back() == ']' &&
+                      line.substr(1, group.size()) == group;
             continue;
         }
         if (!inGroup)
@@ -133,9 +134,9 @@ std::optional<std::string> flatpakAppID(std::string_view info) {
 }
 
 std::optional<std::string> cgroupAppID(std::string_view cgroup) {
-    static const std::set<std::string, std::less<>> launchers{"gnome", "kde", "flatpak", "xfce", "xfce4", "mate",
-                                                             "cinnamon", "lxqt", "budgie", "dbus", "systemd",
-                                                             "snap", "sway", "i3", "openbox"};
+    static const std::set<std::string, std::less<>> launchers{
+        "gnome",  "kde",  "flatpak", "xfce", "xfce4", "mate", "cinnamon", "lxqt",
+        "budgie", "dbus", "systemd", "snap", "sway",  "i3",   "openbox"};
     // The last line's last path component is the innermost unit.
     std::optional<std::string> out;
     size_t pos = 0;
@@ -166,7 +167,8 @@ std::optional<std::string> cgroupAppID(std::string_view cgroup) {
                     continue;
                 name = name.substr(0, dash);
             }
-            if (auto dash = name.find('-'); dash != std::string_view::npos && launchers.count(name.substr(0, dash)))
+            if (auto dash = name.find('-');
+                dash != std::string_view::npos && launchers.count(name.substr(0, dash)))
                 name.remove_prefix(dash + 1);
             // Unit names escape '-' and other bytes as \xNN.
             std::string id;
@@ -211,14 +213,16 @@ std::optional<std::string> execProgram(std::string_view exec) {
     size_t i = 0;
     if (i < words.size() && fs::path(words[i]).filename() == "env") {
         ++i;
-        while (i < words.size() && (words[i].find('=') != std::string::npos || words[i].starts_with("-"))) ++i;
+        while (i < words.size() && (words[i].find('=') != std::string::npos || words[i].starts_with("-")))
+            ++i;
     }
     if (i >= words.size() || words[i].empty())
         return std::nullopt;
     return fs::path(words[i]).filename().string();
 }
 
-const DesktopEntry* matchDesktopEntry(const std::vector<DesktopEntry>& entries, std::optional<std::string_view> windowClass,
+const DesktopEntry* matchDesktopEntry(const std::vector<DesktopEntry>& entries,
+                                      std::optional<std::string_view> windowClass,
                                       std::optional<std::string_view> executable) {
     if (windowClass && !windowClass->empty()) {
         std::string wc = lower(*windowClass);

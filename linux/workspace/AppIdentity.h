@@ -17,10 +17,10 @@
 namespace dz::x11 {
 
 struct DesktopEntry {
-    std::string id;    // file name relative to its applications folder, '/' as '-', without ".desktop"
+    std::string id;  // file name relative to its applications folder, '/' as '-', without ".desktop"
     std::string path;
-    std::optional<std::string> name;          // localised Name, else Name
-    std::optional<std::string> genericName;   // unlocalised Name
+    std::optional<std::string> name;         // localised Name, else Name
+    std::optional<std::string> genericName;  // unlocalised Name
     std::optional<std::string> exec;
     std::optional<std::string> startupWMClass;
     std::optional<std::string> icon;
@@ -44,7 +44,8 @@ std::optional<std::string> execProgram(std::string_view exec);
 // The entry that stands for a window class or an executable: StartupWMClass
 // equal to the class (ignoring case), else an id equal to the class, else an
 // Exec program equal to the executable's name.
-const DesktopEntry* matchDesktopEntry(const std::vector<DesktopEntry>& entries, std::optional<std::string_view> windowClass,
+const DesktopEntry* matchDesktopEntry(const std::vector<DesktopEntry>& entries,
+                                      std::optional<std::string_view> windowClass,
                                       std::optional<std::string_view> executable);
 
 // The XDG application folders in priority order ($XDG_DATA_HOME, then $XDG_DATA_DIRS).
@@ -61,7 +62,8 @@ class AppIdentity {
     static constexpr std::string_view ownID = "dev.dozuzavuvu";
 
     // `procRoot` and `folders` are for tests; by default /proc and the XDG folders.
-    explicit AppIdentity(std::filesystem::path procRoot = "/proc", std::optional<std::vector<std::filesystem::path>> folders = {},
+    explicit AppIdentity(std::filesystem::path procRoot = "/proc",
+                         std::optional<std::vector<std::filesystem::path>> folders = {},
                          std::string locale = {});
 
     // The application of a process; `windowClass` (WM_CLASS) decides first when

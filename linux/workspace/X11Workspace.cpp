@@ -6,7 +6,8 @@
 
 namespace dz::x11 {
 
-std::unique_ptr<X11Workspace> X11Workspace::create(AppIdentity& identity, std::string* error, const char* display) {
+std::unique_ptr<X11Workspace> X11Workspace::create(AppIdentity& identity, std::string* error,
+                                                   const char* display) {
     auto conn = XcbConnection::open(display, error);
     if (!conn)
         return nullptr;

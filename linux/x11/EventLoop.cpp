@@ -138,8 +138,8 @@ void EventLoop::run() {
         finally();
 }
 
-XcbEvent EventLoop::waitFor(const std::function<bool(xcb_generic_event_t*)>& match, Clock::time_point deadline,
-                            const std::function<bool()>& cancel) {
+XcbEvent EventLoop::waitFor(const std::function<bool(xcb_generic_event_t*)>& match,
+                            Clock::time_point deadline, const std::function<bool()>& cancel) {
     for (;;) {
         while (XcbEvent ev{xcb_poll_for_event(conn_.get())}) {
             if (match(ev.get()))

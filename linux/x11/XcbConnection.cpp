@@ -12,7 +12,9 @@ std::unique_ptr<XcbConnection> XcbConnection::open(const char* display, std::str
     if (!conn || xcb_connection_has_error(conn)) {
         if (error) {
             const char* name = display ? display : std::getenv("DISPLAY");
-            *error = name && *name ? "cannot open the X display " + std::string(name) + " (error " + std::to_string(conn ? xcb_connection_has_error(conn) : -1) + ")" : "no X display (DISPLAY is not set)";
+            *error = name && *name ? "cannot open the X display " + std::string(name) + " (error " +
+                                         std::to_string(conn ? xcb_connection_has_error(conn) : -1) + ")"
+                                   : "no X display (DISPLAY is not set)";
         }
         if (conn)
             xcb_disconnect(conn);
@@ -29,13 +31,17 @@ std::unique_ptr<XcbConnection> XcbConnection::open(const char* display, std::str
     return std::unique_ptr<XcbConnection>(new XcbConnection(conn, it.data));
 }
 
-XcbConnection::~XcbConnection() { xcb_disconnect(conn_); }
+XcbConnection::~XcbConnection() {
+    xcb_disconnect(conn_);
+}
 
 size_t XcbConnection::maximumRequestBytes() const {
     return size_t(xcb_get_maximum_request_length(conn_)) * 4;
 }
 
-xcb_atom_t XcbConnection::atom(std::string_view name) { return atoms({std::string(name)}).front(); }
+xcb_atom_t XcbConnection::atom(std::string_view name) {
+    return atoms({std::string(name)}).front();
+}
 
 std::vector<xcb_atom_t> XcbConnection::atoms(const std::vector<std::string>& names) {
     std::vector<xcb_atom_t> out(names.size(), XCB_ATOM_NONE);
@@ -61,7 +67,9 @@ std::vector<xcb_atom_t> XcbConnection::atoms(const std::vector<std::string>& nam
     return out;
 }
 
-std::string XcbConnection::atomName(xcb_atom_t atom) { return atomNames({atom}).front(); }
+std::string XcbConnection::atomName(xcb_atom_t atom) {
+    return atomNames({atom}).front();
+}
 
 std::vector<std::string> XcbConnection::atomNames(const std::vector<xcb_atom_t>& list) {
     std::vector<std::string> out(list.size());
@@ -81,7 +89,8 @@ std::vector<std::string> XcbConnection::atomNames(const std::vector<xcb_atom_t>&
         XcbReply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(conn_, cookie, nullptr));
         if (!reply)
             continue;
-        out[i].assign(xcb_get_atom_name_name(reply.get()), size_t(xcb_get_atom_name_name_length(reply.get())));
+        out[i].assign(xcb_get_atom_name_name(reply.get()),
+                      size_t(xcb_get_atom_name_name_length(reply.get())));
         std::lock_guard lock(mutex_);
         names_[list[i]] = out[i];
         atoms_[out[i]] = list[i];
@@ -96,7 +105,8 @@ bool XcbConnection::hasExtension(const char* name) {
 }
 
 std::optional<std::string> XcbConnection::property(xcb_window_t window, xcb_atom_t prop, xcb_atom_t type) {
-    auto cookie = xcb_get_property(conn_, 0, window, prop, type ? type : xcb_atom_t(XCB_GET_PROPERTY_TYPE_ANY), 0, 1 << 20);
+    auto cookie = xcb_get_property(conn_, 0, window, prop,
+                                   type ? type : xcb_atom_t(XCB_GET_PROPERTY_TYPE_ANY), 0, 1 << 20);
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(conn_, cookie, nullptr));
     if (!reply || reply->type == XCB_ATOM_NONE || (type && reply->type != type))
         return std::nullopt;
@@ -137,7 +147,8 @@ std::optional<int32_t> XcbConnection::clientPID(xcb_window_t window) {
     XcbReply<xcb_res_query_client_ids_reply_t> reply(xcb_res_query_client_ids_reply(conn_, cookie, nullptr));
     if (!reply)
         return std::nullopt;
-    for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem; xcb_res_client_id_value_next(&it)) {
+    for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem;
+         xcb_res_client_id_value_next(&it)) {
         if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID))
             continue;
         if (xcb_res_client_id_value_value_length(it.data) < 1)

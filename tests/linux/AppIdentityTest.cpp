@@ -15,37 +15,44 @@ TEST(AppIdentity, ScopeAndFlatpakNames) {
         const char* cgroup;
         std::optional<std::string> id;
     } cases[] = {
-        {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-gnome-org.gnome.Terminal-4521.scope\n",
+        {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+         "app-gnome-org.gnome.Terminal-4521.scope\n",
          "org.gnome.Terminal"},
         {"0::/user.slice/user@1000.service/app.slice/app-firefox\\x2desr-99.scope\n", "firefox-esr"},
-        {"0::/user.slice/user@1000.service/app.slice/app-kde-org.kde.okular@a1b2c3.service\n", "org.kde.okular"},
+        {"0::/user.slice/user@1000.service/app.slice/app-kde-org.kde.okular@a1b2c3.service\n",
+         "org.kde.okular"},
         {"0::/user.slice/user@1000.service/app.slice/app-org.gnome.Evince.service\n", "org.gnome.Evince"},
-        {"0::/user.slice/user@1000.service/app.slice/app-flatpak-com.example.App-7.scope/sub\n", "com.example.App"},
+        {"0::/user.slice/user@1000.service/app.slice/app-flatpak-com.example.App-7.scope/sub\n",
+         "com.example.App"},
         {"0::/user.slice/user-1000.slice/session-2.scope\n", std::nullopt},
         {"12:pids:/\n0::/init.scope\n", std::nullopt},
         {"garbage", std::nullopt},
     };
     for (auto& c : cases) EXPECT_EQ(cgroupAppID(c.cgroup), c.id) << c.cgroup;
-    EXPECT_EQ(flatpakAppID("[Application]\nname=org.gnome.Evince\n[Instance]\nname=other\n"), "org.gnome.Evince");
+    EXPECT_EQ(flatpakAppID("[Application]\nname=org.gnome.Evince\n[Instance]\nname=other\n"),
+              "org.gnome.Evince");
     EXPECT_FALSE(flatpakAppID("[Instance]\nname=x\n"));
 }
 
 TEST(AppIdentity, DesktopEntriesAndMatching) {
-    auto e = parseDesktopEntry("[Desktop Entry]\nType=Application\nName=Files\nName[de_DE]=Dateien\nName[de]=D\n"
-                               "Exec=\"/opt/my app/run\" --x\n",
-                               "de_DE.UTF-8");
+    auto e = parseDesktopEntry(
+        "[Desktop Entry]\nType=Application\nName=Files\nName[de_DE]=Dateien\nName[de]=D\n"
+        "Exec=\"/opt/my app/run\" --x\n",
+        "de_DE.UTF-8");
     ASSERT_TRUE(e);
     EXPECT_EQ(e->name, "Dateien");
     EXPECT_EQ(e->genericName, "Files");
     EXPECT_EQ(execProgram(*e->exec), "run");
-    EXPECT_EQ(parseDesktopEntry("[Desktop Entry]\nType=Application\nName=Files\nName[de]=D\n", "de_AT")->name, "D");
+    EXPECT_EQ(parseDesktopEntry("[Desktop Entry]\nType=Application\nName=Files\nName[de]=D\n", "de_AT")->name,
+              "D");
     EXPECT_FALSE(parseDesktopEntry("[Desktop Entry]\nType=Link\nName=x\n", ""));
     EXPECT_EQ(execProgram("env A=1 B=2 okular %U"), "okular");
     EXPECT_FALSE(execProgram(""));
 
-    AppIdentity identity(fixtures + "/proc", std::vector<std::filesystem::path>{fixtures + "/apps/local",
-                                                                               fixtures + "/apps/applications"},
-                         "de_DE.UTF-8");
+    AppIdentity identity(
+        fixtures + "/proc",
+        std::vector<std::filesystem::path>{fixtures + "/apps/local", fixtures + "/apps/applications"},
+        "de_DE.UTF-8");
     auto installed = identity.installed();
     // The earlier folder's firefox-esr wins; links are not applications; sub-folders give prefixed ids.
     EXPECT_EQ(identity.entry("firefox-esr")->name, "My Firefox");
@@ -59,12 +66,13 @@ TEST(AppIdentity, DesktopEntriesAndMatching) {
 }
 
 TEST(AppIdentity, ProcessesInOrderOfEvidence) {
-    AppIdentity identity(fixtures + "/proc", std::vector<std::filesystem::path>{fixtures + "/apps/applications"}, "C");
-    EXPECT_EQ(identity.application(100), (AppIdentity::App{"org.gnome.Evince", std::nullopt}));   // Flatpak
-    EXPECT_EQ(identity.application(200), (AppIdentity::App{"firefox-esr", "Firefox ESR"}));       // scope
-    EXPECT_EQ(identity.application(300), (AppIdentity::App{"kde-org.kde.okular", "Okular"}));     // Exec
-    EXPECT_EQ(identity.application(400), (AppIdentity::App{"mystery", std::nullopt}));            // executable
-    EXPECT_EQ(identity.application(400, "libreoffice-calc").id, "libreoffice-calc");              // window class
+    AppIdentity identity(fixtures + "/proc",
+                         std::vector<std::filesystem::path>{fixtures + "/apps/applications"}, "C");
+    EXPECT_EQ(identity.application(100), (AppIdentity::App{"org.gnome.Evince", std::nullopt}));  // Flatpak
+    EXPECT_EQ(identity.application(200), (AppIdentity::App{"firefox-esr", "Firefox ESR"}));      // scope
+    EXPECT_EQ(identity.application(300), (AppIdentity::App{"kde-org.kde.okular", "Okular"}));    // Exec
+    EXPECT_EQ(identity.application(400), (AppIdentity::App{"mystery", std::nullopt}));           // executable
+    EXPECT_EQ(identity.application(400, "libreoffice-calc").id, "libreoffice-calc");  // window class
     EXPECT_EQ(identity.application(999).id, "pid-999");
 }
 

@@ -16,13 +16,13 @@ TEST(KeySyms, EveryStoredKeyMapsToAKeysymAndBack) {
         EXPECT_EQ(keyCodeForKeysym(*sym), code) << *keynames::name(code);
         ++mapped;
     }
-    EXPECT_EQ(mapped, 72);  // 47 characters and the 25 named keys
-    EXPECT_EQ(keysymForKeyCode(9), 0x76u);            // V: the lower-case keysym
-    EXPECT_EQ(keysymForKeyCode(116), 0xff55u);        // Page Up: Prior
-    EXPECT_EQ(keyCodeForKeysym(0x56), 9u);            // upper-case V records as V
-    EXPECT_EQ(keyCodeForKeysym(0xff8d), 36u);         // keypad Enter records as Return
-    EXPECT_FALSE(keyCodeForKeysym(0xffe9));           // Alt alone is no key
-    EXPECT_FALSE(keysymForKeyCode(10));               // a code outside the table
+    EXPECT_EQ(mapped, 72);                      // 47 characters and the 25 named keys
+    EXPECT_EQ(keysymForKeyCode(9), 0x76u);      // V: the lower-case keysym
+    EXPECT_EQ(keysymForKeyCode(116), 0xff55u);  // Page Up: Prior
+    EXPECT_EQ(keyCodeForKeysym(0x56), 9u);      // upper-case V records as V
+    EXPECT_EQ(keyCodeForKeysym(0xff8d), 36u);   // keypad Enter records as Return
+    EXPECT_FALSE(keyCodeForKeysym(0xffe9));     // Alt alone is no key
+    EXPECT_FALSE(keysymForKeyCode(10));         // a code outside the table
     EXPECT_EQ(modifierKind(0xffe9), ModifierKind::alt);
     EXPECT_EQ(modifierKind(0xfe03), ModifierKind::ignored);  // AltGr types characters
     EXPECT_EQ(modifierKind(0x61), ModifierKind::none);

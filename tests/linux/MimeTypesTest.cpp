@@ -23,7 +23,8 @@ std::string utf16le(std::string_view ascii) {
 
 // A fake owner: offers these targets and answers from the map; counts reads.
 struct FakeOwner {
-    explicit FakeOwner(std::vector<std::pair<std::string, std::string>> offered) : offered(std::move(offered)) {}
+    explicit FakeOwner(std::vector<std::pair<std::string, std::string>> offered)
+        : offered(std::move(offered)) {}
     std::vector<std::pair<std::string, std::string>> offered;
     std::vector<std::string> reads;
 
@@ -62,9 +63,10 @@ TEST(MimeTypes, BrowserCopiesBecomeEngineItems) {
                         {"text/plain;charset=utf-8", "Hi"},
                         {"UTF8_STRING", "Hi"}}};
     auto m = asMap(chromium.read());
-    EXPECT_EQ(m, (std::map<std::string, std::string>{{std::string(pt::string), "Hi"},
-                                                     {std::string(pt::html), "<p>Hi</p>"},
-                                                     {std::string(pt::chromiumSourceURL), "https://example.org/a"}}));
+    EXPECT_EQ(m, (std::map<std::string, std::string>{
+                     {std::string(pt::string), "Hi"},
+                     {std::string(pt::html), "<p>Hi</p>"},
+                     {std::string(pt::chromiumSourceURL), "https://example.org/a"}}));
     // First text target in read order wins; the others are not read.
     EXPECT_EQ(std::count(chromium.reads.begin(), chromium.reads.end(), "UTF8_STRING"), 0);
 
@@ -85,7 +87,8 @@ TEST(MimeTypes, SkipsDecidedByNamesReadNoData) {
         {{{"x-kde-passwordManagerHint", "secret"}, {"UTF8_STRING", "hunter2"}}, SkipReason::sensitive},
         {{{"x-kde-passwordManagerHint", "1"}, {"UTF8_STRING", "hunter2"}}, SkipReason::sensitive},
         {{{"x-kde-passwordManagerHint", ""}, {"UTF8_STRING", "hunter2"}}, SkipReason::sensitive},
-        {{{"x-special/gnome-copied-files", "copy\nfile:///tmp/a"}, {"UTF8_STRING", "a"}}, SkipReason::filesOrImages},
+        {{{"x-special/gnome-copied-files", "copy\nfile:///tmp/a"}, {"UTF8_STRING", "a"}},
+         SkipReason::filesOrImages},
         {{{"application/x-kde-cutselection", "1"}, {"UTF8_STRING", "a"}}, SkipReason::filesOrImages},
         {{{"image/png", "PNG"}, {"image/bmp", "BM"}}, SkipReason::filesOrImages},
         {{{"application/x-dozuzavuvu-processed", ""}, {"UTF8_STRING", "done"}}, SkipReason::alreadyCleaned},

@@ -52,7 +52,8 @@ FakeTree browser() {
     t.nodes["toolbar"] = {0, 0, {}, {}};
     t.nodes["tabs"] = {0, 0, {"bg", "fg"}, {}};
     t.nodes["bg"] = {95, 0, {}, {{"DocURL", "https://background.example/"}}};
-    t.nodes["fg"] = {95, showing, {"inner"}, {{"URI", "https://front.example/page"}, {"MimeType", "text/html"}}};
+    t.nodes["fg"] = {
+        95, showing, {"inner"}, {{"URI", "https://front.example/page"}, {"MimeType", "text/html"}}};
     t.nodes["inner"] = {95, showing, {}, {{"URI", "https://iframe.example/"}}};
     return t;
 }

@@ -50,8 +50,10 @@ TEST(DisplayDetection, X11XwaylandOrNone) {
     auto yes = [] { return true; };
     auto no = [] { return false; };
     EXPECT_EQ(detectDisplay(env({{"DISPLAY", ":0"}}), yes).kind, DisplayKind::x11);
-    EXPECT_EQ(detectDisplay(env({{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}), yes).kind, DisplayKind::xwayland);
-    EXPECT_EQ(detectDisplay(env({{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}), yes).kind, DisplayKind::xwayland);
+    EXPECT_EQ(detectDisplay(env({{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}), yes).kind,
+              DisplayKind::xwayland);
+    EXPECT_EQ(detectDisplay(env({{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}), yes).kind,
+              DisplayKind::xwayland);
     auto none = detectDisplay(env({{"WAYLAND_DISPLAY", "wayland-0"}}), yes);
     EXPECT_EQ(none.kind, DisplayKind::none);
     EXPECT_NE(none.message.find("Wayland"), std::string::npos);

@@ -12,13 +12,15 @@ inline std::string sharedCorpus(const std::string& relative) {
     return std::string(DZ_SHARED_DIR) + "/corpus/" + relative;
 }
 
-inline bool sharedCorpusPresent() { return std::filesystem::is_directory(std::string(DZ_SHARED_DIR) + "/corpus"); }
+inline bool sharedCorpusPresent() {
+    return std::filesystem::is_directory(std::string(DZ_SHARED_DIR) + "/corpus");
+}
 
 }  // namespace dz::test
 
-#define DZ_REQUIRE_SHARED_CORPUS()                                                                \
-    do {                                                                                         \
-        if (!::dz::test::sharedCorpusPresent())                                                  \
-            GTEST_SKIP() << "shared corpus missing: " << DZ_SHARED_DIR                           \
+#define DZ_REQUIRE_SHARED_CORPUS()                                                                      \
+    do {                                                                                                \
+        if (!::dz::test::sharedCorpusPresent())                                                         \
+            GTEST_SKIP() << "shared corpus missing: " << DZ_SHARED_DIR                                  \
                          << "/corpus (put the shared folder beside the checkout or set DZ_SHARED_DIR)"; \
     } while (0)

@@ -10,8 +10,7 @@ namespace {
 int opaquePixels(const QImage& image, int minimumAlpha) {
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += qAlpha(image.pixel(x, y)) >= minimumAlpha;
+        for (int x = 0; x < image.width(); ++x) n += qAlpha(image.pixel(x, y)) >= minimumAlpha;
     return n;
 }
 
@@ -43,11 +42,10 @@ TEST(MenuBarIconArtTest, AnvilFollowsItsPathAndMonogramKnocksOutItsLetter) {
     EXPECT_NEAR(anvil.boundingRect().right(), 17.6, 0.01);
 
     const QImage monogram = MenuBarIconArt::pixmap(MenuBarIcon::monogram, Qt::black, false, 72).toImage();
-    EXPECT_GT(qAlpha(monogram.pixel(14, 14)), 200);   // inside the square's corner
-    EXPECT_GT(qAlpha(monogram.pixel(36, 6)), 200);    // above the letter
-    int knockedOut = 0;                                // the letter's strokes are transparent
-    for (int x = 16; x < 56; ++x)
-        knockedOut += qAlpha(monogram.pixel(x, 36)) < 50;
+    EXPECT_GT(qAlpha(monogram.pixel(14, 14)), 200);  // inside the square's corner
+    EXPECT_GT(qAlpha(monogram.pixel(36, 6)), 200);   // above the letter
+    int knockedOut = 0;                              // the letter's strokes are transparent
+    for (int x = 16; x < 56; ++x) knockedOut += qAlpha(monogram.pixel(x, 36)) < 50;
     EXPECT_GT(knockedOut, 4);
 }
 

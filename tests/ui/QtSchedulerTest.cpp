@@ -57,10 +57,8 @@ TEST(QtSchedulerTest, PostedWorkRunsOnTheMainThreadInOrder) {
     });
     worker.join();
     ASSERT_TRUE(runUntil([&] { return order.size() == 100; }));
-    for (int i = 0; i < 100; ++i)
-        EXPECT_EQ(order[size_t(i)], i);
-    for (auto id : threads)
-        EXPECT_EQ(id, std::this_thread::get_id());
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(order[size_t(i)], i);
+    for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
 }
 
 }  // namespace

@@ -219,7 +219,8 @@ TEST_F(RecorderTest, RecordsAndClearsACombination) {
 
     services.failed = {*combo};
     emit services.stateChanged();
-    EXPECT_EQ(tab.failure(ShortcutAction::cycleFormat)->text(), "\u26A0 Already used by another app: Ctrl+Alt+K");
+    EXPECT_EQ(tab.failure(ShortcutAction::cycleFormat)->text(),
+              "\u26A0 Already used by another app: Ctrl+Alt+K");
 
     recorder->clearButton()->click();
     EXPECT_FALSE(settings.data().shortcut(ShortcutAction::cycleFormat));
@@ -230,7 +231,8 @@ TEST_F(SettingsWindowTest, ShowSelectsTheTabKeepsItOtherwiseAndRestoresTheSize) 
     SettingsWindow window(settings, services);
     QTabWidget* tabs = window.tabs();
     ASSERT_EQ(tabs->count(), 7);
-    const char* titles[] = {"General", "Rules", "Cleaning", "Markdown & PDF", "Shortcuts", "Script", "Try It"};
+    const char* titles[] = {"General",   "Rules",  "Cleaning", "Markdown & PDF",
+                            "Shortcuts", "Script", "Try It"};
     // The text as the tab bar draws it: "&&" is one ampersand, a lone "&"
     // only underlines the next character.
     auto shown = [](QString text) {
@@ -238,8 +240,7 @@ TEST_F(SettingsWindowTest, ShowSelectsTheTabKeepsItOtherwiseAndRestoresTheSize) 
         text.remove(QLatin1Char('&'));
         return text.replace(QChar(0xE000), QLatin1Char('&'));
     };
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(shown(tabs->tabText(i)), titles[i]);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(shown(tabs->tabText(i)), titles[i]);
 
     window.show(SettingsTab::rules);
     EXPECT_TRUE(window.isVisible());

@@ -3,8 +3,8 @@
 #include <thread>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -20,7 +20,8 @@ TEST(SingleInstanceTest, ASecondProcessHandsItsAddressesToTheFirstInOrder) {
     ASSERT_EQ(first.claim({}), SingleInstance::Role::primary);
     std::vector<QStringList> opened;
     int activations = 0;
-    QObject::connect(&first, &SingleInstance::opened, [&](const QStringList& urls) { opened.push_back(urls); });
+    QObject::connect(&first, &SingleInstance::opened,
+                     [&](const QStringList& urls) { opened.push_back(urls); });
     QObject::connect(&first, &SingleInstance::activated, [&] { ++activations; });
 
     // Each later process blocks until the first has taken its request, so
@@ -39,7 +40,8 @@ TEST(SingleInstanceTest, ASecondProcessHandsItsAddressesToTheFirstInOrder) {
         QCoreApplication::processEvents();
         return role;
     };
-    EXPECT_EQ(later({"dozuzavuvu://toggle", "dozuzavuvu://format?set=Links"}), SingleInstance::Role::forwarded);
+    EXPECT_EQ(later({"dozuzavuvu://toggle", "dozuzavuvu://format?set=Links"}),
+              SingleInstance::Role::forwarded);
     EXPECT_EQ(later({}), SingleInstance::Role::forwarded);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], (QStringList{"dozuzavuvu://toggle", "dozuzavuvu://format?set=Links"}));

@@ -41,9 +41,12 @@ class TrayIconTest : public ::testing::Test {
     StatusItemController makeStatus() {
         StatusItemActions actions;
         actions.toggleAutoClean = [this] { performed.push_back("toggle"); };
-        actions.pause = [this](double minutes) { performed.push_back("pause " + std::to_string(int(minutes))); };
+        actions.pause = [this](double minutes) {
+            performed.push_back("pause " + std::to_string(int(minutes)));
+        };
         actions.openSettings = [this] { performed.push_back("settings"); };
-        return StatusItemController(settings, scheduler, [this] { return state; }, actions);
+        return StatusItemController(
+            settings, scheduler, [this] { return state; }, actions);
     }
 
     std::vector<std::string> rendered(StatusItemController& status, QMenu& menu) {
@@ -92,12 +95,15 @@ TEST_F(TrayIconTest, MenuWithoutALastCopy) {
 
 TEST_F(TrayIconTest, MenuWithALastCopyOffersItsRules) {
     state.lastCopy = StatusItemState::LastCopy{
-        {"firefox", "Firefox", "https://example.org/a", "Firefox \u00B7 example.org"}, "Cleaned as Plain Text"};
+        {"firefox", "Firefox", "https://example.org/a", "Firefox \u00B7 example.org"},
+        "Cleaned as Plain Text"};
     state.frontmost = StatusItemState::App{"org.gnome.TextEditor", "Text Editor"};
     auto status = makeStatus();
     QMenu menu;
     const auto lines = rendered(status, menu);
-    auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+    auto has = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
     EXPECT_TRUE(has("Last copy: Firefox \u00B7 example.org \u2014 Cleaned as Plain Text (disabled)"))
         << ::testing::PrintToString(lines);
     EXPECT_TRUE(has("Add Rule: Copying from \u201CFirefox\u201D"));

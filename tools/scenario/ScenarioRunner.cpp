@@ -64,8 +64,7 @@ std::optional<std::string> decodeBase64(std::string_view text) {
             return 63;
         return -1;
     };
-    while (!text.empty() && text.back() == '=')
-        text.remove_suffix(1);
+    while (!text.empty() && text.back() == '=') text.remove_suffix(1);
     std::string out;
     uint32_t buffer = 0;
     int bits = 0;
@@ -101,8 +100,7 @@ std::optional<std::string> plainText(const Clipboard::Rendition& items) {
 
 ojson typesJSON(const Clipboard::Rendition& items) {
     ojson types = ojson::array();
-    for (const auto& item : items)
-        types.push_back(item.type);
+    for (const auto& item : items) types.push_back(item.type);
     return types;
 }
 
@@ -188,8 +186,8 @@ class Runner {
             print(e);
         };
 
-        keep(controller_->lastCopy.subscribe(skipFirst<std::optional<LastCopy>>(
-            [this](const std::optional<LastCopy>& last) {
+        keep(controller_->lastCopy.subscribe(
+            skipFirst<std::optional<LastCopy>>([this](const std::optional<LastCopy>& last) {
                 if (!last)
                     return;
                 ojson e = event("lastCopy");
@@ -221,8 +219,7 @@ class Runner {
             skipFirst<std::vector<KeyCombo>>([this](const std::vector<KeyCombo>& combos) {
                 ojson e = event("failedShortcuts");
                 e["combos"] = ojson::array();
-                for (const KeyCombo& combo : combos)
-                    e["combos"].push_back(keynames::displayText(combo));
+                for (const KeyCombo& combo : combos) e["combos"].push_back(keynames::displayText(combo));
                 print(e);
             })));
         keep(controller_->interceptorActive.subscribe(skipFirst<bool>([this](const bool& value) {
@@ -446,9 +443,11 @@ class Runner {
         std::optional<std::optional<std::string>> url;
         for (const auto& [field, v] : paste.items()) {
             if (field == "into")
-                into = v.is_null() ? std::nullopt : std::optional<std::string>(expectString(v, "paste: into"));
+                into =
+                    v.is_null() ? std::nullopt : std::optional<std::string>(expectString(v, "paste: into"));
             else if (field == "url")
-                url = v.is_null() ? std::optional<std::string>() : std::optional<std::string>(expectString(v, "paste: url"));
+                url = v.is_null() ? std::optional<std::string>()
+                                  : std::optional<std::string>(expectString(v, "paste: url"));
             else
                 throw Malformed("paste: unknown field \"" + field + "\"");
         }
@@ -551,8 +550,7 @@ class Runner {
         if (!value.is_array() || value.empty())
             throw Malformed("menu must be a non-empty array of titles");
         std::vector<std::string> path;
-        for (const json& title : value)
-            path.push_back(expectString(title, "menu"));
+        for (const json& title : value) path.push_back(expectString(title, "menu"));
         Menu menu = tray_->buildMenu();
         const MenuItem* item = menu::find(menu, path);
         if (!item)

@@ -89,7 +89,9 @@ bool waitFor(const std::function<bool()>& done) {
     return done();
 }
 
-bool exposed(const QWidget& widget) { return widget.windowHandle() && widget.windowHandle()->isExposed(); }
+bool exposed(const QWidget& widget) {
+    return widget.windowHandle() && widget.windowHandle()->isExposed();
+}
 
 int fail(const char* message) {
     std::fprintf(stderr, "dozuzavuvu-screenshots: %s\n", message);
@@ -101,8 +103,7 @@ int fail(const char* message) {
 bool looksDrawn(const QImage& image) {
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); y += 3)
-        for (int x = 0; x < image.width(); x += 3)
-            colours.insert(image.pixel(x, y));
+        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
     return colours.size() > 16;
 }
 
@@ -144,12 +145,15 @@ void prepare(fake::FakePlatform& fakes, AppSettings& settings, AppController& co
     fakes.scheduler.runDue();
 
     const std::string html =
-        "<h1>Lisbon</h1><p><b>Lisbon</b> is the capital and largest city of Portugal, on the northern bank of "
+        "<h1>Lisbon</h1><p><b>Lisbon</b> is the capital and largest city of Portugal, on the northern bank "
+        "of "
         "the Tagus estuary.<sup>[1]</sup></p>";
     const std::string plain =
-        "Lisbon\nLisbon is the capital and largest city of Portugal, on the northern bank of the Tagus estuary.[1]";
-    fakes.clipboard.copy({{std::string(pasteboardtype::html), html}, {std::string(pasteboardtype::string), plain}},
-                         Clipboard::Party{"firefox-esr", 200});
+        "Lisbon\nLisbon is the capital and largest city of Portugal, on the northern bank of the Tagus "
+        "estuary.[1]";
+    fakes.clipboard.copy(
+        {{std::string(pasteboardtype::html), html}, {std::string(pasteboardtype::string), plain}},
+        Clipboard::Party{"firefox-esr", 200});
     fakes.scheduler.advance(0.3);  // the page address arrives after the copy
 }
 
@@ -164,9 +168,10 @@ int run(const QString& folder) {
     TryItTab tryIt(settings, tryItServices(controller));
     auto* tryItView = new TryItTabView(settings, tryIt);
     SettingsWindow window(settings, services, tryItView);
-    StatusItemController status(settings, fakes.scheduler, [&controller] { return statusItemState(controller); },
-                                statusItemActions(
-                                    controller, [] {}, [] {}));
+    StatusItemController status(
+        settings, fakes.scheduler, [&controller] { return statusItemState(controller); },
+        statusItemActions(
+            controller, [] {}, [] {}));
     bool ok = true;
 
     // The tray menu, opened under the icon with the browser's rule submenu out.
@@ -179,7 +184,8 @@ int run(const QString& folder) {
 
         QMenu menu;
         menu.setToolTipsVisible(true);
-        TrayIcon::render(&menu, status.buildMenu(), [&status](const MenuItem& item) { status.perform(item); });
+        TrayIcon::render(&menu, status.buildMenu(),
+                         [&status](const MenuItem& item) { status.perform(item); });
         const QSize size = menu.sizeHint();
         menu.popup(QPoint(iconX + 23 - size.width() - 180, panelHeight));
         if (!waitFor([&] { return exposed(menu); }))
@@ -217,7 +223,8 @@ int run(const QString& folder) {
             return fail("the settings window never showed");
         window.move(60, 40);
         // Framed once the window manager has told us its frame's size.
-        waitFor([&] { return window.frameGeometry() != window.geometry() && window.pos() == QPoint(60, 40); });
+        waitFor(
+            [&] { return window.frameGeometry() != window.geometry() && window.pos() == QPoint(60, 40); });
         settle(150);
         ok = save(grabScreen(window.frameGeometry()), folder + "/" + name) && ok;
     }

@@ -136,9 +136,15 @@ int main(int argc, char** argv) {
     if (!desktop->status.message.empty())
         std::fprintf(stderr, "dozuzavuvu: %s\n", desktop->status.message.c_str());
     DictionarySpelling spelling;
-    const Platform platform{*desktop->clipboard,     *desktop->workspace, *desktop->keyboard,
-                            *desktop->keyboard,      *desktop->keyboard,  *desktop->pageAddresses,
-                            *desktop->system,        spelling,            scheduler};
+    const Platform platform{*desktop->clipboard,
+                            *desktop->workspace,
+                            *desktop->keyboard,
+                            *desktop->keyboard,
+                            *desktop->keyboard,
+                            *desktop->pageAddresses,
+                            *desktop->system,
+                            spelling,
+                            scheduler};
 
     // The program.
     AppController controller(settings, platform);
@@ -154,7 +160,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<SettingsWindow> settingsWindow;
     auto window = [&]() -> SettingsWindow& {
         if (!settingsWindow)
-            settingsWindow = std::make_unique<SettingsWindow>(settings, services, new TryItTabView(settings, tryIt));
+            settingsWindow =
+                std::make_unique<SettingsWindow>(settings, services, new TryItTabView(settings, tryIt));
         return *settingsWindow;
     };
     StatusItemController status(
@@ -180,14 +187,12 @@ int main(int argc, char** argv) {
     };
     QObject::connect(&instance, &SingleInstance::activated, &app, reopen);
     QObject::connect(&instance, &SingleInstance::opened, &app, [&controller](const QStringList& opened) {
-        for (const QString& url : opened)
-            controller.handle(url.toStdString());
+        for (const QString& url : opened) controller.handle(url.toStdString());
     });
     auto settingsRequested = controller.settingsRequested.subscribe([&window] { window().show(); });
 
     startUp(settings, controller, hooks);
-    for (const QString& url : urls)
-        controller.handle(url.toStdString());
+    for (const QString& url : urls) controller.handle(url.toStdString());
 
     quitOnSignals();
     // Settings are saved on every change; only the clipboard needs handing on.

@@ -18,8 +18,9 @@ CleaningTab::CleaningTab(AppSettings& settings, DesktopServices& services, QWidg
     section(page, QStringLiteral("Text"), &text);
     toggle<&S::cleaning, &C::removeInvisibleCharacters>(
         text, QStringLiteral("Remove invisible characters"),
-        QStringLiteral("Zero-width spaces, soft hyphens, direction marks and hidden Unicode tag characters (often "
-                       "used as AI text watermarks)."));
+        QStringLiteral(
+            "Zero-width spaces, soft hyphens, direction marks and hidden Unicode tag characters (often "
+            "used as AI text watermarks)."));
     toggle<&S::cleaning, &C::normalizeSpaces>(
         text, QStringLiteral("Normalize spaces"),
         QStringLiteral("Turns non-breaking and other unusual spaces into regular spaces."));
@@ -34,16 +35,19 @@ CleaningTab::CleaningTab(AppSettings& settings, DesktopServices& services, QWidg
         QStringLiteral("Removes whitespace at the start and end of the copied text."));
     toggle<&S::cleaning, &C::removeFootnoteReferences>(
         text, QStringLiteral("Remove footnote markers"),
-        QStringLiteral("Removes [1], [a], [citation needed], [edit] from rich text such as Wikipedia articles."));
-    toggle<&S::cleaning, &C::removeMailtoPrefix>(text, QStringLiteral("Remove \u201Cmailto:\u201D from email addresses"),
-                                                 QStringLiteral("mailto:ada@example.com \u2192 ada@example.com"));
+        QStringLiteral(
+            "Removes [1], [a], [citation needed], [edit] from rich text such as Wikipedia articles."));
+    toggle<&S::cleaning, &C::removeMailtoPrefix>(
+        text, QStringLiteral("Remove \u201Cmailto:\u201D from email addresses"),
+        QStringLiteral("mailto:ada@example.com \u2192 ada@example.com"));
 
     QVBoxLayout* lists;
     section(page, QStringLiteral("Lists"), &lists);
     toggle<&S::cleaning, &C::normalizeLists>(
         lists, QStringLiteral("Normalize list markers"),
-        QStringLiteral("Rewrites bullets and numbered items copied from web pages and documents into a consistent "
-                       "style."));
+        QStringLiteral(
+            "Rewrites bullets and numbered items copied from web pages and documents into a consistent "
+            "style."));
     QComboBox* bullets = picker<ListBullet>(
         lists, QStringLiteral("Bullet style"),
         {{QStringLiteral("\u2022  Bullet"), ListBullet::bullet},
@@ -58,12 +62,14 @@ CleaningTab::CleaningTab(AppSettings& settings, DesktopServices& services, QWidg
     toggle<&S::cleaning, &C::removeTrackingParameters>(
         links, QStringLiteral("Remove tracking parameters"),
         QStringLiteral("Strips ") + QString::number(URLCleaner::ruleCount()) +
-            QStringLiteral("+ known trackers such as utm_*, fbclid, gclid and YouTube/Spotify \u201Csi\u201D. TikTok "
-                           "links are fully anonymized."));
+            QStringLiteral(
+                "+ known trackers such as utm_*, fbclid, gclid and YouTube/Spotify \u201Csi\u201D. TikTok "
+                "links are fully anonymized."));
     toggle<&S::cleaning, &C::unwrapRedirectLinks>(
         links, QStringLiteral("Unwrap redirect links"),
-        QStringLiteral("Wrappers such as Google search redirects, Facebook\u2019s link shim and Outlook Safe Links "
-                       "become the real destination."));
+        QStringLiteral(
+            "Wrappers such as Google search redirects, Facebook\u2019s link shim and Outlook Safe Links "
+            "become the real destination."));
     page->addStretch();
 }
 

@@ -57,19 +57,20 @@ GeneralTab::GeneralTab(AppSettings& settings, DesktopServices& services, QWidget
     toggle<&SettingsData::autoClean>(cleaning, QStringLiteral("Clean text automatically when copying"),
                                      QStringLiteral("Files, images and passwords are never touched."));
     std::vector<std::pair<QString, OutputFormat>> formats;
-    for (OutputFormat f : outputformat::cyclable)
-        formats.emplace_back(qstr(outputformat::title(f)), f);
+    for (OutputFormat f : outputformat::cyclable) formats.emplace_back(qstr(outputformat::title(f)), f);
     picker<OutputFormat>(
-        cleaning, QStringLiteral("Default format"), formats, [](const SettingsData& d) { return d.defaultFormat; },
+        cleaning, QStringLiteral("Default format"), formats,
+        [](const SettingsData& d) { return d.defaultFormat; },
         [this](OutputFormat f) { services_.setDefaultFormat(f); });
-    cleaning->addWidget(caption(
-        QStringLiteral("Used unless a rule says otherwise. Plain Text with Links keeps links clickable; Markdown "
-                       "keeps headings, lists and bold too.")));
+    cleaning->addWidget(caption(QStringLiteral(
+        "Used unless a rule says otherwise. Plain Text with Links keeps links clickable; Markdown "
+        "keeps headings, lists and bold too.")));
     auto* keep = new QLabel(QStringLiteral("Keep formatting once"));
     cleaning->addWidget(keep);
-    cleaning->addWidget(richLabel(QStringLiteral(
-        "Tap and release **Alt**, then press **Ctrl+C** within 3 seconds. Holding Alt while copying (Ctrl+Alt+C) "
-        "works too.")));
+    cleaning->addWidget(
+        richLabel(QStringLiteral("Tap and release **Alt**, then press **Ctrl+C** within 3 seconds. Holding "
+                                 "Alt while copying (Ctrl+Alt+C) "
+                                 "works too.")));
 
     QVBoxLayout* iconBox;
     section(page, QStringLiteral("Menu bar icon"), &iconBox);
@@ -80,11 +81,13 @@ GeneralTab::GeneralTab(AppSettings& settings, DesktopServices& services, QWidget
     iconBox->addWidget(caption(QStringLiteral("Dimmed while paused or when automatic cleaning is off.")));
     toggle<&SettingsData::showMenuBarIcon>(
         iconBox, QStringLiteral("Show menu bar icon"),
-        QStringLiteral("When hidden, open Dozuzavuvu again (e.g. from your application launcher) to reveal it for 5 "
-                       "seconds."));
-    trayNote_ = caption(QStringLiteral(
-        "No tray is shown in this session (the desktop has no status notifier host). Open Dozuzavuvu again to "
-        "show this window."));
+        QStringLiteral(
+            "When hidden, open Dozuzavuvu again (e.g. from your application launcher) to reveal it for 5 "
+            "seconds."));
+    trayNote_ =
+        caption(QStringLiteral("No tray is shown in this session (the desktop has no status notifier host). "
+                               "Open Dozuzavuvu again to "
+                               "show this window."));
     iconBox->addWidget(trayNote_);
 
     QVBoxLayout* startup;
@@ -112,20 +115,23 @@ GeneralTab::GeneralTab(AppSettings& settings, DesktopServices& services, QWidget
     keystrokes_ = new QLabel;
     keysRow->addWidget(keystrokes_, 1);
     permissions->addLayout(keysRow);
-    permissions->addWidget(caption(QStringLiteral("Needed for the paste shortcuts and \u201CCopy and clean\u201D.")));
+    permissions->addWidget(
+        caption(QStringLiteral("Needed for the paste shortcuts and \u201CCopy and clean\u201D.")));
     browserAccess_ = new QCheckBox(QStringLiteral("Browser access"));
     browserAccess_->setIcon(QIcon::fromTheme(QStringLiteral("applications-internet")));
     permissions->addWidget(browserAccess_);
-    permissions->addWidget(caption(QStringLiteral(
-        "Website rules read the address of the current tab through the desktop's accessibility bus. Firefox and "
-        "Chromium usually include the page address with the copy, so copying rarely needs it. Chromium answers "
-        "only when started with --force-renderer-accessibility.")));
+    permissions->addWidget(
+        caption(QStringLiteral("Website rules read the address of the current tab through the desktop's "
+                               "accessibility bus. Firefox and "
+                               "Chromium usually include the page address with the copy, so copying rarely "
+                               "needs it. Chromium answers "
+                               "only when started with --force-renderer-accessibility.")));
     confirmBrowserAccess = [this] {
         return QMessageBox::question(
                    this, QStringLiteral("Browser access"),
-                   QStringLiteral("Turn on the desktop's accessibility bus? It makes websites' addresses readable "
-                                  "to Dozuzavuvu, and costs other applications a little speed.")) ==
-               QMessageBox::Yes;
+                   QStringLiteral(
+                       "Turn on the desktop's accessibility bus? It makes websites' addresses readable "
+                       "to Dozuzavuvu, and costs other applications a little speed.")) == QMessageBox::Yes;
     };
     connect(browserAccess_, &QCheckBox::toggled, this, [this](bool on) {
         if (on && confirmBrowserAccess && confirmBrowserAccess())

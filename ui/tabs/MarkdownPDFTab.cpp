@@ -64,7 +64,8 @@ MarkdownPDFTab::MarkdownPDFTab(AppSettings& settings, DesktopServices& services,
         [](const SettingsData& d) { return d.markdown.emphasis; },
         [this](MarkdownEmphasis e) { change([&](SettingsData& d) { d.markdown.emphasis = e; }); });
     toggle<&S::markdown, &MarkdownOptions::convertTables>(md, QStringLiteral("Convert tables"));
-    toggle<&S::markdown, &MarkdownOptions::includeImages>(md, QStringLiteral("Include images (web addresses only)"));
+    toggle<&S::markdown, &MarkdownOptions::includeImages>(
+        md, QStringLiteral("Include images (web addresses only)"));
     md->addWidget(new QLabel(QStringLiteral("Example")));
     markdown_ = sampleView(12);
     md->addWidget(markdown_);
@@ -75,8 +76,10 @@ MarkdownPDFTab::MarkdownPDFTab(AppSettings& settings, DesktopServices& services,
                               QStringLiteral("Document Viewer, Okular, Zathura and other PDF readers."));
     toggle<&S::detectPDFInBrowsers>(pdf, QStringLiteral("Also for PDFs open in a browser"),
                                     QStringLiteral("Checks the tab\u2019s address when you copy."));
-    toggle<&S::pdf, &PDFOptions::dehyphenate>(pdf, QStringLiteral("Rejoin hyphenated words (checked against the dictionary)"));
-    toggle<&S::pdf, &PDFOptions::fixLigatures>(pdf, QStringLiteral("Fix ligatures such as \uFB01 and \uFB02"));
+    toggle<&S::pdf, &PDFOptions::dehyphenate>(
+        pdf, QStringLiteral("Rejoin hyphenated words (checked against the dictionary)"));
+    toggle<&S::pdf, &PDFOptions::fixLigatures>(pdf,
+                                               QStringLiteral("Fix ligatures such as \uFB01 and \uFB02"));
     toggle<&S::pdf, &PDFOptions::removePageNumbers>(pdf, QStringLiteral("Remove page numbers"));
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Before")), 0, 0);
@@ -88,14 +91,16 @@ MarkdownPDFTab::MarkdownPDFTab(AppSettings& settings, DesktopServices& services,
     grid->addWidget(after_, 1, 1);
     pdf->addLayout(grid);
     pdf->addWidget(caption(QStringLiteral(
-        "For other apps, add a rule with \u201CFix PDF line breaks\u201D, or use the \u201CPaste with PDF line breaks "
+        "For other apps, add a rule with \u201CFix PDF line breaks\u201D, or use the \u201CPaste with PDF "
+        "line breaks "
         "fixed\u201D shortcut. Two-column layouts and tables in PDFs can\u2019t be fully repaired.")));
     page->addStretch();
 
     onSettings([this](const SettingsData& d) {
         // The whole engine, so that the cleaning options show too.
         const PasteboardCleaner cleaner(d.cleaning, false, OutputFormat::markdown, d.markdown, d.pdf);
-        const auto markdown = cleaner.render(ClipboardSnapshot(std::nullopt, std::string(sampleHTML()), std::nullopt, std::nullopt));
+        const auto markdown = cleaner.render(
+            ClipboardSnapshot(std::nullopt, std::string(sampleHTML()), std::nullopt, std::nullopt));
         markdown_->setPlainText(markdown ? qstr(markdown->string) : QString());
         const PDFReflower reflower(d.pdf, services_.wordPredicate());
         after_->setPlainText(qstr(reflower.reflow(samplePDFText())));

@@ -47,11 +47,13 @@ void RulesTab::buildSection(QVBoxLayout* page, RuleDirection direction) {
     QVBoxLayout* box;
     section(page, source ? QStringLiteral("When copying from") : QStringLiteral("When pasting into"), &box);
     box->addWidget(caption(
-        source ? QStringLiteral("\u201CKeep Original\u201D never touches the copy. Use it for spreadsheets so "
-                                "formulas and cells survive.")
-               : QStringLiteral("The clipboard switches to this format the moment you press Ctrl+V in the app or "
-                                "website, and back afterwards. Destination rules win over copy rules, except "
-                                "\u201CKeep Original\u201D.")));
+        source
+            ? QStringLiteral("\u201CKeep Original\u201D never touches the copy. Use it for spreadsheets so "
+                             "formulas and cells survive.")
+            : QStringLiteral(
+                  "The clipboard switches to this format the moment you press Ctrl+V in the app or "
+                  "website, and back afterwards. Destination rules win over copy rules, except "
+                  "\u201CKeep Original\u201D.")));
     Section& s = sections_[size_t(direction)];
     s.empty = new QLabel(source ? QStringLiteral("No rules. Everything you copy uses the default format.")
                                 : QStringLiteral("No rules. Pastes use the format from when you copied."));
@@ -66,7 +68,8 @@ void RulesTab::buildSection(QVBoxLayout* page, RuleDirection direction) {
     connect(running, &QPushButton::clicked, this,
             [this, direction, running] { chooseRunningApplication(direction, running); });
     auto* installed = new QPushButton(QStringLiteral("Add App\u2026"));
-    connect(installed, &QPushButton::clicked, this, [this, direction] { chooseInstalledApplications(direction); });
+    connect(installed, &QPushButton::clicked, this,
+            [this, direction] { chooseInstalledApplications(direction); });
     auto* website = new QPushButton(source ? QStringLiteral("Add website you copy from")
                                            : QStringLiteral("Add website you paste into"));
     connect(website, &QPushButton::clicked, this, [this, direction] { askWebsite(direction); });
@@ -92,8 +95,7 @@ void RulesTab::refreshSection(RuleDirection direction, const SettingsData& data)
         }
         delete item;
     }
-    for (const AppRule& rule : rules)
-        s.rows->addWidget(makeRow(rule));
+    for (const AppRule& rule : rules) s.rows->addWidget(makeRow(rule));
     s.shown = std::move(rules);
 }
 
@@ -138,7 +140,8 @@ QWidget* RulesTab::makeRow(const AppRule& rule) {
     layout->addWidget(format);
     auto* fixPDF = new QCheckBox(QStringLiteral("Fix PDF line breaks"));
     fixPDF->setChecked(rule.fixPDF);
-    connect(fixPDF, &QCheckBox::toggled, this, [this, id](bool on) { editRule(id, [&](AppRule& r) { r.fixPDF = on; }); });
+    connect(fixPDF, &QCheckBox::toggled, this,
+            [this, id](bool on) { editRule(id, [&](AppRule& r) { r.fixPDF = on; }); });
     layout->addWidget(fixPDF);
     auto* enabled = new QCheckBox(QStringLiteral("Enabled"));
     enabled->setChecked(rule.enabled);
@@ -168,7 +171,8 @@ void RulesTab::addApplications(RuleDirection direction, const std::vector<std::s
         settings_.addRule(AppRule::forApp(direction, id, KnownApps::appName(id, services_.workspace())));
 }
 
-void RulesTab::addRunningApplication(RuleDirection direction, const std::string& id, const std::string& name) {
+void RulesTab::addRunningApplication(RuleDirection direction, const std::string& id,
+                                     const std::string& name) {
     settings_.addRule(AppRule::forApp(direction, id, name.empty() ? id : name));
 }
 
@@ -182,7 +186,8 @@ bool RulesTab::addWebsite(RuleDirection direction, const QString& typed) {
 
 void RulesTab::addMarkdownApps() {
     for (const auto& app : KnownApps::installedMarkdownApps(services_.workspace())) {
-        AppRule rule = AppRule::forApp(RuleDirection::destination, std::string(app.bundleID), std::string(app.name));
+        AppRule rule =
+            AppRule::forApp(RuleDirection::destination, std::string(app.bundleID), std::string(app.name));
         rule.format = RuleFormat::markdown;
         settings_.addRule(rule);
     }
@@ -223,7 +228,8 @@ void RulesTab::askWebsite(RuleDirection direction) {
     field->setPlaceholderText(QStringLiteral("example.com or example.com/docs"));
     field->setMinimumWidth(320);
     layout->addWidget(field);
-    layout->addWidget(caption(QStringLiteral("Matches the site and its subdomains. Add a path to narrow it down.")));
+    layout->addWidget(
+        caption(QStringLiteral("Matches the site and its subdomains. Add a path to narrow it down.")));
     auto* buttons = new QDialogButtonBox;
     QPushButton* add = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);

@@ -19,9 +19,10 @@ ScriptTab::ScriptTab(AppSettings& settings, DesktopServices& services, QWidget* 
     page->setContentsMargins(16, 12, 16, 12);
     toggle<&SettingsData::scriptEnabled>(
         page, QStringLiteral("Run a custom JavaScript transform after cleaning"),
-        QStringLiteral("Define `function transform(text) { \u2026 }` and return the new text. It runs for every "
-                       "cleaned copy (not with Plain Text with Links). Runaway scripts are stopped after 1.5 "
-                       "seconds."));
+        QStringLiteral(
+            "Define `function transform(text) { \u2026 }` and return the new text. It runs for every "
+            "cleaned copy (not with Plain Text with Links). Runaway scripts are stopped after 1.5 "
+            "seconds."));
 
     editor_ = new QPlainTextEdit;
     editor_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -38,7 +39,8 @@ ScriptTab::ScriptTab(AppSettings& settings, DesktopServices& services, QWidget* 
     }
     examples->setMenu(menu);
     auto* reset = new QPushButton(QStringLiteral("Reset"));
-    connect(reset, &QPushButton::clicked, this, [this] { setScript(JavaScriptTransformer::templateScript()); });
+    connect(reset, &QPushButton::clicked, this,
+            [this] { setScript(JavaScriptTransformer::templateScript()); });
     buttons->addWidget(examples);
     buttons->addWidget(reset);
     buttons->addStretch();

@@ -10,17 +10,18 @@
 #include "app/input/KeyNames.h"
 #include "ui/DesktopServices.h"
 #include "ui/QtKeys.h"
-#include "ui/ShortcutRecorder.h"
 #include "ui/QtText.h"
+#include "ui/ShortcutRecorder.h"
 
 namespace dz {
 
 ShortcutsTab::ShortcutsTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
     : SettingsPage(settings, services, parent) {
     QVBoxLayout* page = scrollingLayout(this);
-    keystrokes_ = new QLabel(QStringLiteral(
-        "\u26A0 The paste shortcuts and \u201CCopy and clean\u201D need to press Ctrl+C / Ctrl+V for you, which this "
-        "session does not allow."));
+    keystrokes_ =
+        new QLabel(QStringLiteral("\u26A0 The paste shortcuts and \u201CCopy and clean\u201D need to press "
+                                  "Ctrl+C / Ctrl+V for you, which this "
+                                  "session does not allow."));
     keystrokes_->setWordWrap(true);
     page->addWidget(keystrokes_);
 
@@ -31,23 +32,25 @@ ShortcutsTab::ShortcutsTab(AppSettings& settings, DesktopServices& services, QWi
         addRow(paste, a);
     QVBoxLayout* modes;
     section(page, QStringLiteral("Clipboard and modes"), &modes);
-    for (ShortcutAction a : {ShortcutAction::cleanClipboard, ShortcutAction::copyAndClean,
-                             ShortcutAction::toggleAutoClean, ShortcutAction::pauseFiveMinutes,
-                             ShortcutAction::cycleFormat})
+    for (ShortcutAction a :
+         {ShortcutAction::cleanClipboard, ShortcutAction::copyAndClean, ShortcutAction::toggleAutoClean,
+          ShortcutAction::pauseFiveMinutes, ShortcutAction::cycleFormat})
         addRow(modes, a);
 
     QVBoxLayout* automation;
     section(page, QStringLiteral("Automation (scripts, launchers, keyboard tools)"), &automation);
-    for (const char* line : {"dozuzavuvu://toggle \u00B7 enable \u00B7 disable \u00B7 clean \u00B7 paste \u00B7 "
-                             "paste-original \u00B7 paste-markdown",
-                             "dozuzavuvu://format?set=plain|links|markdown",
-                             "dozuzavuvu://pause?minutes=5 \u00B7 resume \u00B7 settings"}) {
+    for (const char* line :
+         {"dozuzavuvu://toggle \u00B7 enable \u00B7 disable \u00B7 clean \u00B7 paste \u00B7 "
+          "paste-original \u00B7 paste-markdown",
+          "dozuzavuvu://format?set=plain|links|markdown",
+          "dozuzavuvu://pause?minutes=5 \u00B7 resume \u00B7 settings"}) {
         auto* label = new QLabel(QString::fromUtf8(line));
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         automation->addWidget(label);
     }
-    automation->addWidget(caption(QStringLiteral("Open them with xdg-open, for example: xdg-open dozuzavuvu://toggle")));
+    automation->addWidget(
+        caption(QStringLiteral("Open them with xdg-open, for example: xdg-open dozuzavuvu://toggle")));
     page->addStretch();
 
     onSettings([this](const SettingsData& d) {
@@ -92,7 +95,8 @@ void ShortcutsTab::refreshState() {
         const auto combo = d.shortcut(a);
         const bool refused = combo && std::find(failed.begin(), failed.end(), *combo) != failed.end();
         QLabel* label = rows_[size_t(a)].failure;
-        label->setText(refused ? QStringLiteral("\u26A0 Already used by another app: ") + QString::fromStdString(keynames::displayText(*combo))
+        label->setText(refused ? QStringLiteral("\u26A0 Already used by another app: ") +
+                                     QString::fromStdString(keynames::displayText(*combo))
                                : QString());
         label->setVisible(refused);
     }

@@ -9,8 +9,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "ui/SettingsPage.h"
 #include "ui/QtText.h"
+#include "ui/SettingsPage.h"
 
 namespace dz {
 namespace {

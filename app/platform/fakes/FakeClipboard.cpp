@@ -50,12 +50,10 @@ bool FakeClipboard::setString(const std::string& text, const std::string& type) 
 void FakeClipboard::copy(const std::vector<std::pair<std::string, std::string>>& items,
                          std::optional<Party> owner) {
     std::vector<std::string> types;
-    for (const auto& item : items)
-        types.push_back(item.first);
+    for (const auto& item : items) types.push_back(item.first);
     store_.clearContents();
     store_.declareTypes(types);
-    for (const auto& [type, bytes] : items)
-        store_.setData(bytes, type);
+    for (const auto& [type, bytes] : items) store_.setData(bytes, type);
     owner_ = std::move(owner);
     ownedByProgram_ = false;
     if (changeHandler_)
@@ -64,8 +62,7 @@ void FakeClipboard::copy(const std::vector<std::pair<std::string, std::string>>&
 
 Clipboard::Rendition FakeClipboard::contents() const {
     Rendition items;
-    for (const auto& item : store_.items())
-        items.push_back({item.type, item.data.value_or(std::string())});
+    for (const auto& item : store_.items()) items.push_back({item.type, item.data.value_or(std::string())});
     return items;
 }
 

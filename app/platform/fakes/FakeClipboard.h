@@ -44,7 +44,9 @@ class FakeClipboard final : public Clipboard {
     void setChangeHandler(ChangeHandler handler) override { changeHandler_ = std::move(handler); }
     bool canIdentifyRequesters() const override { return identifiesRequesters; }
     void setPasteHandler(PasteHandler handler) override { pasteHandler_ = std::move(handler); }
-    void setPasteFinishedHandler(PasteFinishedHandler handler) override { finishedHandler_ = std::move(handler); }
+    void setPasteFinishedHandler(PasteFinishedHandler handler) override {
+        finishedHandler_ = std::move(handler);
+    }
 
     // Another application copies these items; the change handler runs at once.
     // A null owner is an application the backend cannot identify.

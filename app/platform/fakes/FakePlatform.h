@@ -22,7 +22,8 @@ struct FakePlatform {
     FakeSpellChecker spelling;
 
     Platform platform() {
-        return Platform{clipboard, workspace, keys, hotKeys, keystrokes, pageAddresses, system, spelling, scheduler};
+        return Platform{clipboard,     workspace, keys,     hotKeys,  keystrokes,
+                        pageAddresses, system,    spelling, scheduler};
     }
 };
 

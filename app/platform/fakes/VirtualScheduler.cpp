@@ -50,8 +50,7 @@ void VirtualScheduler::drainPosted() {
         std::lock_guard lock(postedMutex_);
         posted.swap(posted_);
     }
-    for (auto& task : posted)
-        schedule(micros_, 0, std::move(task));
+    for (auto& task : posted) schedule(micros_, 0, std::move(task));
 }
 
 bool VirtualScheduler::runNext(int64_t limit) {

@@ -7,7 +7,8 @@
 namespace dz::test {
 namespace {
 
-const std::string richHTML = "<p>Hello <b>world</b> and <a href=\"https://example.com/?utm_source=x\">a link</a></p>";
+const std::string richHTML =
+    "<p>Hello <b>world</b> and <a href=\"https://example.com/?utm_source=x\">a link</a></p>";
 
 TEST(AppControllerTest, CopyIsCleanedAndRecordedOwnWritesAreNotReportedAgain) {
     ControllerHarness h;

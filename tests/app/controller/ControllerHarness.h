@@ -36,11 +36,13 @@ struct ControllerHarness {
         settings.setData(std::move(data));
         fakes.scheduler.runDue();
     }
-    void copy(std::vector<std::pair<std::string, std::string>> items, std::string from = "org.gnome.TextEditor") {
+    void copy(std::vector<std::pair<std::string, std::string>> items,
+              std::string from = "org.gnome.TextEditor") {
         fakes.clipboard.copy(items, Clipboard::Party{from, fakes.workspace.application(from).pid});
         fakes.scheduler.runDue();
     }
-    void copyHTML(const std::string& html, const std::string& plain, std::string from = "org.gnome.TextEditor") {
+    void copyHTML(const std::string& html, const std::string& plain,
+                  std::string from = "org.gnome.TextEditor") {
         copy({{std::string(pasteboardtype::html), html}, {std::string(pasteboardtype::string), plain}}, from);
     }
     // The plain text an application receives when it pastes now.

@@ -22,13 +22,14 @@ TEST(SimulateTest, ExplanationSentencesAndOutputs) {
     ControllerHarness h;
     h.edit([](SettingsData& d) {
         d.rules.push_back(rule(RuleDirection::source, "org.kde.kate", "Kate", RuleFormat::original));
-        d.rules.push_back(rule(RuleDirection::destination, "md.obsidian.Obsidian", "Obsidian", RuleFormat::markdown));
+        d.rules.push_back(
+            rule(RuleDirection::destination, "md.obsidian.Obsidian", "Obsidian", RuleFormat::markdown));
         d.rules.push_back(*AppRule::forWebsite(RuleDirection::destination, "https://www.wiki.example.org/"));
         d.rules.back().format = RuleFormat::useDefault;
         d.rules.back().fixPDF = true;
     });
-    ClipboardSnapshot snapshot(std::string("Hello world"), std::string("<p>Hello <b>world</b></p>"), std::nullopt,
-                               std::nullopt);
+    ClipboardSnapshot snapshot(std::string("Hello world"), std::string("<p>Hello <b>world</b></p>"),
+                               std::nullopt, std::nullopt);
     const int writes = h.fakes.clipboard.writes();
     auto simulate = [&](SourceInfo source, std::optional<std::string> into, std::optional<std::string> url,
                         std::optional<OutputFormat> override = std::nullopt) {
@@ -40,13 +41,16 @@ TEST(SimulateTest, ExplanationSentencesAndOutputs) {
 
     EXPECT_EQ(simulate(editor, std::nullopt, std::nullopt),
               (AppController::Simulation{"Hello world", "Plain Text, from your default format."}));
-    EXPECT_EQ(simulate(kate, "md.obsidian.Obsidian", std::nullopt),
-              (AppController::Simulation{std::nullopt,
-                                         "Pasted exactly as copied, because of the rule \u201cCopying from Kate\u201d."}));
+    EXPECT_EQ(
+        simulate(kate, "md.obsidian.Obsidian", std::nullopt),
+        (AppController::Simulation{
+            std::nullopt, "Pasted exactly as copied, because of the rule \u201cCopying from Kate\u201d."}));
     EXPECT_EQ(simulate(editor, "md.obsidian.Obsidian", std::nullopt),
-              (AppController::Simulation{"Hello **world**", "Markdown, from the rule \u201cPasting into Obsidian\u201d."}));
-    EXPECT_EQ(simulate(viewer, std::nullopt, std::nullopt).explanation,
-              "Plain Text \u00b7 PDF fixed, from your default format, with PDF fixes for Document Viewer (PDF).");
+              (AppController::Simulation{"Hello **world**",
+                                         "Markdown, from the rule \u201cPasting into Obsidian\u201d."}));
+    EXPECT_EQ(
+        simulate(viewer, std::nullopt, std::nullopt).explanation,
+        "Plain Text \u00b7 PDF fixed, from your default format, with PDF fixes for Document Viewer (PDF).");
     EXPECT_EQ(simulate(viewer, std::nullopt, std::nullopt, OutputFormat::markdown).explanation,
               "Markdown \u00b7 PDF fixed, as picked above.");
     EXPECT_EQ(simulate(editor, std::nullopt, std::nullopt, OutputFormat::original),
@@ -81,7 +85,8 @@ TEST(HotKeyCenterTest, SuspensionAndFreshIdentifiers) {
     center.unregisterAll();
     EXPECT_TRUE(service.registered.empty());
     center.pressed(1);
-    EXPECT_TRUE(center.setHotKeys({{m, [&] { ran.push_back("m2"); }}}).empty()) << "nothing registers while suspended";
+    EXPECT_TRUE(center.setHotKeys({{m, [&] { ran.push_back("m2"); }}}).empty())
+        << "nothing registers while suspended";
     EXPECT_TRUE(service.registered.empty());
     center.isSuspended = false;
     service.taken.clear();
@@ -112,8 +117,9 @@ TEST(BrowserURLProviderTest, CacheIsPerBrowserShortLivedAndNeverHoldsFailures) {
     scheduler.advance(1.5);
     ask("firefox");
     EXPECT_EQ(lookup.lookups, 4);
-    EXPECT_EQ(answers, (std::vector<std::optional<std::string>>{"https://a.example/x", "https://a.example/x",
-                                                                  std::nullopt, std::nullopt, "https://a.example/x"}));
+    EXPECT_EQ(answers,
+              (std::vector<std::optional<std::string>>{"https://a.example/x", "https://a.example/x",
+                                                       std::nullopt, std::nullopt, "https://a.example/x"}));
     EXPECT_TRUE(BrowserURLProvider::isBrowser("firefox-esr"));
     EXPECT_TRUE(BrowserURLProvider::isBrowser("com.apple.Safari"));
     EXPECT_FALSE(BrowserURLProvider::isBrowser("org.gnome.TextEditor"));
@@ -131,7 +137,8 @@ TEST(ClipboardMonitorTest, StartContentIsNotReportedAndWritesAreNotRepeated) {
 
     fakes.workspace.running = {{"org.gnome.TextEditor", "Text Editor", 100}};
     fakes.workspace.frontmost = "org.gnome.TextEditor";
-    fakes.clipboard.copy({{"public.html", "<p>a <b>b</b></p>"}, {"public.utf8-plain-text", "a b"}}, std::nullopt);
+    fakes.clipboard.copy({{"public.html", "<p>a <b>b</b></p>"}, {"public.utf8-plain-text", "a b"}},
+                         std::nullopt);
     ASSERT_TRUE(controller.clip());
     EXPECT_EQ(controller.clip()->source.pid, 100) << "without an owner the frontmost application copied";
     const int writes = fakes.clipboard.writes();

@@ -11,11 +11,11 @@ namespace {
 struct TrayHarness : test::ControllerHarness {
     std::vector<std::string> requests;
     std::vector<StatusItemController::Appearance> rendered;
-    StatusItemController status{settings, fakes.scheduler, [this] { return statusItemState(*controller); },
-                                statusItemActions(
-                                    *controller, [this] { requests.push_back("settings"); },
-                                    [this] { requests.push_back("quit"); }),
-                                shorttime::pattern("HH:mm", "UTC")};
+    StatusItemController status{
+        settings, fakes.scheduler, [this] { return statusItemState(*controller); },
+        statusItemActions(
+            *controller, [this] { requests.push_back("settings"); }, [this] { requests.push_back("quit"); }),
+        shorttime::pattern("HH:mm", "UTC")};
 
     TrayHarness() {
         status.setRenderer([this](const StatusItemController::Appearance& a) { rendered.push_back(a); });
@@ -48,7 +48,8 @@ TEST(StatusItemBridgeTest, MenuFollowsTheControllersState) {
     TrayHarness h;
     ASSERT_EQ(h.rendered.size(), 1u);  // installing refreshes once
     auto titles = h.titles();
-    EXPECT_FALSE(std::any_of(titles.begin(), titles.end(), [](auto& t) { return t.starts_with("Last copy"); }));
+    EXPECT_FALSE(
+        std::any_of(titles.begin(), titles.end(), [](auto& t) { return t.starts_with("Last copy"); }));
     EXPECT_TRUE(contains(titles, "Add Rule: Pasting into \u201CText Editor\u201D"));
 
     h.copyHTML("<p>Hello <b>world</b></p>", "Hello world", "firefox-esr");

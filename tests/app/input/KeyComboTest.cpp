@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/input/KeyCombo.h"
-#include "app/settings/MenuBarIcon.h"
 #include "app/input/ShortcutAction.h"
+#include "app/settings/MenuBarIcon.h"
 
 using namespace dz;
 using nlohmann::json;

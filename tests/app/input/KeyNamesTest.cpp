@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings/SettingsData.h"
 #include "app/input/KeyNames.h"
+#include "app/settings/SettingsData.h"
 
 using namespace dz;
 

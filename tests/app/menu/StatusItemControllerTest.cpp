@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings/MemorySettingsStorage.h"
 #include "app/menu/StatusItemController.h"
 #include "app/platform/fakes/VirtualScheduler.h"
+#include "app/settings/MemorySettingsStorage.h"
 
 using namespace dz;
 using nlohmann::json;
@@ -92,17 +92,18 @@ TEST_P(StatusMenuFixture, BuildsTheExpectedMenu) {
         h.state.pausedUntil = fake::VirtualScheduler::defaultStart + fixture["pausedUntil"].get<double>();
     if (fixture.contains("lastCopy")) {
         const ordered_json& c = fixture["lastCopy"];
-        h.state.lastCopy = StatusItemState::LastCopy{
-            {optionalString(c, "bundleID"), optionalString(c, "name"), optionalString(c, "pageURL"),
-             c.at("label").get<std::string>()},
-            c.at("detail").get<std::string>()};
+        h.state.lastCopy =
+            StatusItemState::LastCopy{{optionalString(c, "bundleID"), optionalString(c, "name"),
+                                       optionalString(c, "pageURL"), c.at("label").get<std::string>()},
+                                      c.at("detail").get<std::string>()};
     }
     if (fixture.contains("frontmost"))
         h.state.frontmost = StatusItemState::App{optionalString(fixture["frontmost"], "bundleID"),
                                                  optionalString(fixture["frontmost"], "name")};
 
     auto a = h.status.appearance();
-    ordered_json status{{"text", a.stateText}, {"toolTip", a.toolTip}, {"dimmed", a.dimmed}, {"visible", a.visible}};
+    ordered_json status{
+        {"text", a.stateText}, {"toolTip", a.toolTip}, {"dimmed", a.dimmed}, {"visible", a.visible}};
     EXPECT_EQ(status, fixture["status"]) << status.dump(2);
     ordered_json menu = menu::toJSON(h.status.buildMenu());
     EXPECT_EQ(menu, fixture["menu"]) << menu.dump(2);
@@ -120,7 +121,8 @@ std::vector<std::string> fixtureFiles() {
 INSTANTIATE_TEST_SUITE_P(Files, StatusMenuFixture, testing::ValuesIn(fixtureFiles()),
                          [](const testing::TestParamInfo<std::string>& info) {
                              std::string name = std::filesystem::path(info.param).stem().string();
-                             std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+                             std::erase_if(
+                                 name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
                              return name;
                          });
 
@@ -132,10 +134,12 @@ TEST(MenuItemTest, FindFollowsBareTitles) {
     Menu menu = h.status.buildMenu();
     auto find = [&](std::vector<std::string> path) { return menu::find(menu, path); };
     EXPECT_EQ(find({"Pause", "For 15 Minutes"})->tag, 15);
-    EXPECT_EQ(find({"Add Rule: Pasting into \u201CKate\u201D", "Plain Text"})->ruleChange->format, RuleFormat::plain);
+    EXPECT_EQ(find({"Add Rule: Pasting into \u201CKate\u201D", "Plain Text"})->ruleChange->format,
+              RuleFormat::plain);
     EXPECT_EQ(find({"Fix PDF Line Breaks"})->command, MenuCommand::fixPDF);  // not the submenu's item
     EXPECT_EQ(find({"Restore Original Formatting    Ctrl+Alt+V"}), nullptr);
-    EXPECT_EQ(find({"Restore Original Formatting"})->displayTitle(), "Restore Original Formatting    Ctrl+Alt+V");
+    EXPECT_EQ(find({"Restore Original Formatting"})->displayTitle(),
+              "Restore Original Formatting    Ctrl+Alt+V");
     EXPECT_EQ(find({"Paste As"}), nullptr);
     EXPECT_EQ(find({""}), nullptr);
     EXPECT_EQ(find({"Pause", "For 2 Minutes"}), nullptr);
@@ -197,10 +201,10 @@ TEST(StatusItemControllerTest, ItemsForwardToTheController) {
     h.choose({"Fix PDF Line Breaks"});
     h.choose({"Settings\u2026"});
     h.choose({"Quit Dozuzavuvu"});
-    EXPECT_EQ(h.calls, (std::vector<std::string>{"pause 60", "setDefaultFormat links",
-                                                 "convert original pinned", "convert markdown pinned",
-                                                 "convert markdown reflow pinned", "fixPDFLineBreaks",
-                                                 "openSettings", "quit"}));
+    EXPECT_EQ(h.calls,
+              (std::vector<std::string>{"pause 60", "setDefaultFormat links", "convert original pinned",
+                                        "convert markdown pinned", "convert markdown reflow pinned",
+                                        "fixPDFLineBreaks", "openSettings", "quit"}));
 
     // Cleaning now goes to the default target, unpinned, and beeps on a skip.
     h.calls.clear();
@@ -212,7 +216,8 @@ TEST(StatusItemControllerTest, ItemsForwardToTheController) {
     h.choose({"Clean Clipboard Now"});
     h.convertOutcome = CleanOutcome::unchanged();
     h.choose({"Clean Clipboard Now"});
-    EXPECT_EQ(h.calls, (std::vector<std::string>{"convert markdown", "convert markdown", "beep", "convert markdown"}));
+    EXPECT_EQ(h.calls,
+              (std::vector<std::string>{"convert markdown", "convert markdown", "beep", "convert markdown"}));
 
     // A format item with a value that is not a format does nothing.
     h.calls.clear();
@@ -280,7 +285,8 @@ TEST(SetRuleTest, CreatesChangesAndRemovesRules) {
 TEST(SetRuleTest, WebsiteRulesUseTheNormalisedHost) {
     Harness h;
     h.state.lastCopy = StatusItemState::LastCopy{
-        {"firefox-esr", "Firefox", "https://WWW.Example.org/wiki/Page?x=1", "Firefox \u00B7 Example.org"}, "Plain Text"};
+        {"firefox-esr", "Firefox", "https://WWW.Example.org/wiki/Page?x=1", "Firefox \u00B7 Example.org"},
+        "Plain Text"};
     h.choose({"Add Rule: Copying from \u201CWWW.Example.org\u201D", "Keep Original"});
     auto rule = h.settings.ruleForWebsite(RuleDirection::source, "example.org");
     ASSERT_TRUE(rule);
@@ -293,7 +299,9 @@ TEST(SetRuleTest, WebsiteRulesUseTheNormalisedHost) {
 
     // A key that normalises to nothing would make a rule that never matches.
     size_t count = h.settings.data().rules.size();
-    setRule(h.settings, RuleChange{RuleDirection::source, RuleKind::website, "https://www./", "", RuleFormat::plain, {}, false});
+    setRule(h.settings,
+            RuleChange{
+                RuleDirection::source, RuleKind::website, "https://www./", "", RuleFormat::plain, {}, false});
     EXPECT_EQ(h.settings.data().rules.size(), count);
 }
 

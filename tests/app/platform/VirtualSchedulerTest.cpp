@@ -1,5 +1,5 @@
-#include "app/platform/fakes/VirtualScheduler.h"
 #include "app/platform/fakes/FakePlatform.h"
+#include "app/platform/fakes/VirtualScheduler.h"
 
 #include <string>
 #include <thread>
@@ -49,8 +49,7 @@ TEST(VirtualSchedulerTest, PostedTasksFromOtherThreadsRunInOrderOnTheNextTurn) {
     VirtualScheduler scheduler;
     std::vector<int> order;
     std::thread worker([&] {
-        for (int i = 0; i < 3; ++i)
-            scheduler.post([&order, i] { order.push_back(i); });
+        for (int i = 0; i < 3; ++i) scheduler.post([&order, i] { order.push_back(i); });
     });
     worker.join();
     scheduler.after(0, [&] {

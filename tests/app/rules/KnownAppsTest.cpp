@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/rules/KnownApps.h"
 #include "app/platform/fakes/FakeWorkspace.h"
+#include "app/rules/KnownApps.h"
 
 using namespace dz;
 

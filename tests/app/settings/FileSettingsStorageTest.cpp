@@ -1,5 +1,5 @@
-#include <sys/resource.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <csignal>
@@ -170,7 +170,8 @@ TEST(FileSettingsStorageTest, CopiesKeptAsideNeverReplaceEachOther) {
     // Of many, the first and the newest nine stay.
     for (int i = 3; i <= 14; ++i) ASSERT_TRUE(storage.keepAside(key, "copy " + std::to_string(i)));
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(temp.path)) names.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(temp.path))
+        names.insert(entry.path().filename().string());
     std::set<std::string> expected = {std::string(AppSettings::storageKey), key};
     for (int i = 6; i <= 14; ++i) expected.insert(key + "." + std::to_string(i));
     EXPECT_EQ(names, expected);
@@ -196,7 +197,8 @@ TEST(FileSettingsStorageTest, ReadingRemovesStaleTemporaryFilesOnly) {
     make("settings.v1.unreadable.2", 3600);        // an old kept-aside copy: kept
     EXPECT_EQ(storage.read("settings.v1").bytes, "stored");
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(temp.path)) names.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(temp.path))
+        names.insert(entry.path().filename().string());
     EXPECT_EQ(names, (std::set<std::string>{"settings.v1", "settings.v1.unreadable", ".settings.v1.k9LmNo",
                                             ".settings.v1.toolong1", ".other.v1.aB3xYz",
                                             "settings.v1.unreadable.2"}));

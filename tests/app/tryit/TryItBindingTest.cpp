@@ -31,7 +31,8 @@ TEST(TryItBindingTest, TheSampleThroughTheWholePipeline) {
     EXPECT_EQ(h.tab.simulation()->explanation, "Plain Text, from your default format.");
 
     h.tab.setOverride(OutputFormat::markdown);
-    EXPECT_NE(h.tab.outputText().find("](https://www.visitlisboa.com/en)"), std::string::npos) << h.tab.outputText();
+    EXPECT_NE(h.tab.outputText().find("](https://www.visitlisboa.com/en)"), std::string::npos)
+        << h.tab.outputText();
     EXPECT_EQ(h.tab.simulation()->explanation, "Markdown, as picked above.");
 
     h.tab.setOverride(OutputFormat::original);

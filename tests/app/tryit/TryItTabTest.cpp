@@ -83,12 +83,14 @@ TEST(TryItTabTest, SampleHasTheArticleStructure) {
 
 TEST(TryItTabTest, StartsWithTheSampleAndSimulatesOnShow) {
     Harness h;
-    EXPECT_EQ(h.tab.source(), (Place{"Firefox \u00B7 en.wikipedia.org", "firefox", "https://en.wikipedia.org/wiki/Lisbon"}));
+    EXPECT_EQ(h.tab.source(),
+              (Place{"Firefox \u00B7 en.wikipedia.org", "firefox", "https://en.wikipedia.org/wiki/Lisbon"}));
     EXPECT_EQ(h.tab.destination(), (Place{"Any other app", std::nullopt, std::nullopt}));
     EXPECT_EQ(h.tab.text(), TryItTab::webSample().plainText());
     EXPECT_FALSE(h.tab.simulation());
     EXPECT_EQ(h.tab.outputText(), "Pasted exactly as copied, with all its formatting.");
-    EXPECT_EQ(h.tab.noteText(), "Nothing on your clipboard changes here. Edit the left side to try your own text.");
+    EXPECT_EQ(h.tab.noteText(),
+              "Nothing on your clipboard changes here. Edit the left side to try your own text.");
 
     h.tab.update();
     ASSERT_EQ(h.calls.size(), 1u);
@@ -132,16 +134,19 @@ TEST(TryItTabTest, UseClipboardLoadsOrExplains) {
     size_t callsBefore = h.calls.size();
 
     h.tab.useClipboard();  // nothing usable
-    EXPECT_EQ(h.tab.noteText(), "The clipboard has no text Dozuzavuvu can work with (or it\u2019s a password).");
+    EXPECT_EQ(h.tab.noteText(),
+              "The clipboard has no text Dozuzavuvu can work with (or it\u2019s a password).");
     EXPECT_EQ(h.tab.text(), "my own text");
     EXPECT_EQ(h.calls.size(), callsBefore);
 
     ClipboardSnapshot copied("Hello", "<b>Hello</b>", std::nullopt, std::nullopt);
-    h.clipboard = TryItTab::Clipboard{copied, Place{"Chromium \u00B7 example.com", "chromium", "https://www.example.com/a"}};
+    h.clipboard = TryItTab::Clipboard{
+        copied, Place{"Chromium \u00B7 example.com", "chromium", "https://www.example.com/a"}};
     h.tab.useClipboard();
     EXPECT_EQ(h.tab.text(), "Hello");
     EXPECT_EQ(h.tab.snapshot(), copied);
-    EXPECT_EQ(h.tab.source(), (Place{"Clipboard: Chromium \u00B7 example.com", "chromium", "https://www.example.com/a"}));
+    EXPECT_EQ(h.tab.source(),
+              (Place{"Clipboard: Chromium \u00B7 example.com", "chromium", "https://www.example.com/a"}));
     EXPECT_EQ(h.tab.noteText(), "Showing your clipboard. Nothing was changed.");
     EXPECT_EQ(h.calls.back().snapshot, copied);
     EXPECT_EQ(h.tab.sources().back().label, "Clipboard: Chromium \u00B7 example.com");
@@ -162,11 +167,12 @@ TEST(TryItTabTest, PlaceListsFollowRulesAndDropRepeatedLabels) {
     h.lastCopy = Place{"Kate", "org.kde.kate", std::nullopt};
 
     auto sources = h.tab.sources();
-    EXPECT_EQ(labels(sources),
-              (std::vector<std::string>{"Any other app", "Firefox \u00B7 en.wikipedia.org", "Document Viewer (PDF)",
-                                        "LibreOffice Calc", "docs.example.com/sheets", "Last copy: Kate"}));
+    EXPECT_EQ(labels(sources), (std::vector<std::string>{"Any other app", "Firefox \u00B7 en.wikipedia.org",
+                                                         "Document Viewer (PDF)", "LibreOffice Calc",
+                                                         "docs.example.com/sheets", "Last copy: Kate"}));
     EXPECT_EQ(sources[3].bundleID, "libreoffice-calc");
-    EXPECT_EQ(sources[4], (Place{"docs.example.com/sheets", std::nullopt, "https://docs.example.com/sheets"}));
+    EXPECT_EQ(sources[4],
+              (Place{"docs.example.com/sheets", std::nullopt, "https://docs.example.com/sheets"}));
     EXPECT_EQ(sources[5].bundleID, "org.kde.kate");
 
     // A last copy without an application is not offered.

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "core/richtext/AttributedMarkdownConverter.h"
 #include "core/clipboard/ClipboardSnapshot.h"
-#include "core/html/HTMLAttributedReader.h"
 #include "core/clipboard/PasteboardTypes.h"
+#include "core/html/HTMLAttributedReader.h"
+#include "core/richtext/AttributedMarkdownConverter.h"
 
 using namespace dz;
 

@@ -18,7 +18,8 @@ std::string repeat(std::string_view piece, size_t times) {
 
 std::string render(OutputFormat format, std::optional<std::string> plain, std::string html) {
     PasteboardCleaner cleaner({}, false, format);
-    auto clip = cleaner.render(ClipboardSnapshot(std::move(plain), std::move(html), std::nullopt, std::nullopt));
+    auto clip =
+        cleaner.render(ClipboardSnapshot(std::move(plain), std::move(html), std::nullopt, std::nullopt));
     return clip ? clip->string : "(skipped)";
 }
 
@@ -57,7 +58,8 @@ TEST(HTMLTextContentTest, RefusedHTMLGivesItsTextUnlessThereIsPlainText) {
     ASSERT_FALSE(HTMLDocument::parse(manyAttributes));
 
     for (OutputFormat format : {OutputFormat::plain, OutputFormat::plainWithLinks, OutputFormat::markdown}) {
-        EXPECT_EQ(render(format, std::nullopt, deep), "Deep & still text\nSecond") << outputformat::rawValue(format);
+        EXPECT_EQ(render(format, std::nullopt, deep), "Deep & still text\nSecond")
+            << outputformat::rawValue(format);
         EXPECT_EQ(render(format, std::nullopt, manyAttributes), "Attributes galore\nNext line")
             << outputformat::rawValue(format);
         // The copy's own plain text wins, as for any copy.

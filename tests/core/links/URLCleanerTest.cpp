@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/text/Regex.h"
 #include "core/links/URLCleaner.h"
+#include "core/text/Regex.h"
 #include "core/text/Unicode.h"
 
 using dz::URLCleaner;

@@ -202,7 +202,8 @@ TEST(JavaScriptTransformerTest, AnEngineThatCannotBeLoadedIsAFailureNamingIt) {
     Transformer transformer("libdz-no-such-engine.so.0");
     for (int run = 0; run < 2; ++run) {
         std::string text = outcome(transformer.run(Transformer::templateScript(), "a"));
-        EXPECT_TRUE(text.starts_with("failure: Could not load the JavaScript engine: libdz-no-such-engine.so.0"))
+        EXPECT_TRUE(
+            text.starts_with("failure: Could not load the JavaScript engine: libdz-no-such-engine.so.0"))
             << text;
         EXPECT_FALSE(transformer.isBusy());
     }
@@ -222,8 +223,8 @@ TEST(JavaScriptTransformerTest, OneNativeCallGrowingPastTheLimitIsStopped) {
             // Flattening the string is one call into the engine that the watch
             // never interrupts; the memory is looked at when it returns.
             auto result = transformer.run(
-                script("globalThis.keep = 'x'.repeat(600 * 1024 * 1024); keep.indexOf('y'); return text;"), "a",
-                60);
+                script("globalThis.keep = 'x'.repeat(600 * 1024 * 1024); keep.indexOf('y'); return text;"),
+                "a", 60);
             bool stopped = outcome(result) == fails("Script stopped: it used more than 512 MB of memory.");
             std::fprintf(stderr, "%s\n", outcome(result).c_str());
             std::_Exit(stopped && !transformer.isBusy() ? 0 : 1);

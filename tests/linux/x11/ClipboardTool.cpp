@@ -25,9 +25,9 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <optional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -73,7 +73,8 @@ xcb_timestamp_t serverTime() {
 }
 
 std::string getProperty(xcb_window_t w, xcb_atom_t p, xcb_atom_t* type = nullptr) {
-    auto* r = xcb_get_property_reply(c, xcb_get_property(c, 1, w, p, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 24), nullptr);
+    auto* r = xcb_get_property_reply(c, xcb_get_property(c, 1, w, p, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 24),
+                                     nullptr);
     if (!r)
         return {};
     std::string s(static_cast<const char*>(xcb_get_property_value(r)),
@@ -103,7 +104,8 @@ struct Item {
 
 // Serves `items` on `selection` until ownership is lost.
 int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool lie, int reownAfterMs,
-          xcb_atom_t extraSelection = 0, const std::function<void(const xcb_selection_request_event_t&)>& extra = {}) {
+          xcb_atom_t extraSelection = 0,
+          const std::function<void(const xcb_selection_request_event_t&)>& extra = {}) {
     xcb_timestamp_t time = serverTime();
     xcb_set_selection_owner(c, win, selection, time);
     auto* owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
@@ -166,8 +168,8 @@ int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool 
                     if (lie && !items.empty())
                         found = &items.front();
                     if (found) {
-                        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, atom(found->target), 8,
-                                            uint32_t(found->data.size()), found->data.data());
+                        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, atom(found->target),
+                                            8, uint32_t(found->data.size()), found->data.data());
                         notify(e, prop);
                     } else {
                         notify(e, XCB_ATOM_NONE);
@@ -308,13 +310,15 @@ int main(int argc, char** argv) {
         uint32_t values[] = {screen->white_pixel,
                              XCB_EVENT_MASK_STRUCTURE_NOTIFY |
                                  (paste ? XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_FOCUS_CHANGE : 0u)};
-        xcb_create_window(c, XCB_COPY_FROM_PARENT, top, root, 10, 10, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                          screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, top, root, 10, 10, 200, 100, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                          XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
         std::string wmClass = std::string(argv[2]) + '\0' + argv[3] + '\0';
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, top, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                             uint32_t(wmClass.size()), wmClass.data());
         uint32_t pid = uint32_t(getpid());
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, top, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, top, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
+                            &pid);
         xcb_map_window(c, top);
         xcb_flush(c);
         const uint8_t keyV = paste ? keycodeOf(0x76) : 0;
@@ -361,7 +365,8 @@ int main(int argc, char** argv) {
                 std::memcpy(atoms.data(), list->data(), atoms.size() * 4);
                 for (auto a : atoms) {
                     std::string name = atomName(a);
-                    if (name == "TARGETS" || name == "TIMESTAMP" || name == "MULTIPLE" || name == "SAVE_TARGETS")
+                    if (name == "TARGETS" || name == "TIMESTAMP" || name == "MULTIPLE" ||
+                        name == "SAVE_TARGETS")
                         continue;
                     auto data = readOnce(clipboard, a);
                     if (data)

@@ -70,7 +70,8 @@ class PumpScheduler final : public Scheduler {
         return ran;
     }
     // Pumps until `done()` or `timeout`.
-    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+    bool pumpUntil(const std::function<bool()>& done,
+                   std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
         auto until = std::chrono::steady_clock::now() + timeout;
         while (!done()) {
             if (std::chrono::steady_clock::now() >= until)

@@ -15,7 +15,9 @@ using namespace std::chrono_literals;
 using test::PumpScheduler;
 using Key = KeyStateEvent::Key;
 
-KeyCombo combo(const char* text) { return *keynames::parse(text); }
+KeyCombo combo(const char* text) {
+    return *keynames::parse(text);
+}
 
 // The first key code whose unshifted symbol is `sym`; 0 when none is.
 uint8_t keyCodeFor(xcb_connection_t* c, uint32_t sym) {
@@ -89,7 +91,7 @@ TEST_F(X11KeyboardTest, SyntheticKeystrokesReachShortcutsAndTheKeyWatcher) {
         if (k.key != Key::other || k.down)
             seen.push_back({k.key, k.down});
     std::vector<std::pair<Key, bool>> expected{
-        {Key::control, true}, {Key::alt, true},    {Key::other, true},   {Key::alt, false},
+        {Key::control, true},  {Key::alt, true},    {Key::other, true},   {Key::alt, false},
         {Key::control, false}, {Key::shift, true},  {Key::super, true},   {Key::other, true},
         {Key::super, false},   {Key::shift, false}, {Key::control, true}, {Key::other, true},
         {Key::control, false}};
@@ -149,9 +151,11 @@ TEST_F(X11KeyboardTest, KeystrokesWaitForAShortcutsLetterLetGoAfterItsModifiers)
     // M up comes first, then our Ctrl down, V down, V up, Ctrl up.
     std::vector<std::pair<Key, bool>> seen;
     for (size_t i = 3; i < 8; ++i) seen.push_back({keys[i].key, keys[i].down});
-    EXPECT_EQ(seen, (std::vector<std::pair<Key, bool>>{
-                        {Key::other, false}, {Key::control, true}, {Key::other, true}, {Key::other, false},
-                        {Key::control, false}}));
+    EXPECT_EQ(seen, (std::vector<std::pair<Key, bool>>{{Key::other, false},
+                                                       {Key::control, true},
+                                                       {Key::other, true},
+                                                       {Key::other, false},
+                                                       {Key::control, false}}));
     xcb_disconnect(c);
 }
 

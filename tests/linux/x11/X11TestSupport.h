@@ -111,7 +111,8 @@ class Child {
     bool fill(std::chrono::steady_clock::time_point until) {
         if (out_ < 0)
             return false;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
         pollfd fd{out_, POLLIN, 0};

@@ -10,7 +10,8 @@ namespace {
 using namespace test;
 
 TEST(X11WorkspaceTest, FrontmostAndRunningApplicationsFromTheWindowManager) {
-    AppIdentity identity("/proc", std::vector<std::filesystem::path>{DZ_FIXTURES_DIR "/linux/apps/applications"}, "C");
+    AppIdentity identity("/proc",
+                         std::vector<std::filesystem::path>{DZ_FIXTURES_DIR "/linux/apps/applications"}, "C");
     std::string error;
     auto workspace = X11Workspace::create(identity, &error);
     ASSERT_TRUE(workspace) << error;
