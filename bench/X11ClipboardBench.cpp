@@ -65,8 +65,8 @@ void BM_ChangeNoticeToSnapshot(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    std::vector<EngineItem> items{{std::string(pt::string), "Title\nSome bold text"},
-                                  {std::string(pt::html), html10k()}};
+    std::vector<ClipboardSnapshot::Entry> items{{std::string(pt::string), "Title\nSome bold text"},
+                                                {std::string(pt::html), html10k()}};
     for (auto _ : state) {
         int before;
         {
@@ -97,8 +97,8 @@ void BM_PasteRequestAnsweredFromCache(benchmark::State& state) {
     }
     pid_t child = fork();
     if (child == 0) {
-        std::vector<EngineItem> cached{{std::string(pt::string), "**Markdown** rendition"},
-                                       {std::string(pt::markerType), ""}};
+        std::vector<ClipboardSnapshot::Entry> cached{{std::string(pt::string), "**Markdown** rendition"},
+                                                     {std::string(pt::markerType), ""}};
         X11Clipboard::Callbacks callbacks;
         callbacks.pasteRequest = [&](const X11Clipboard::Request&, X11Clipboard::Answer answer) {
             answer(cached);

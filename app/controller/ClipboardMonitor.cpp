@@ -10,11 +10,11 @@ namespace dz {
 
 ClipboardMonitor::ClipboardMonitor(Clipboard& clipboard, Workspace& workspace, KeyEventSource& keys,
                                    Scheduler& scheduler)
-    : lastChangeCount(clipboard.changeCount()),
-      clipboard_(clipboard),
+    : clipboard_(clipboard),
       workspace_(workspace),
       keys_(keys),
-      scheduler_(scheduler) {}
+      scheduler_(scheduler),
+      lastChangeCount_(clipboard.changeCount()) {}
 
 ClipboardMonitor::~ClipboardMonitor() {
     if (started_) {
@@ -23,19 +23,20 @@ ClipboardMonitor::~ClipboardMonitor() {
     }
 }
 
-void ClipboardMonitor::start() {
+void ClipboardMonitor::start(ChangeHandler onChange) {
     if (started_)
         return;
     started_ = true;
-    clipboard_.setChangeHandler([this] { checkPasteboard(); });
-    keys_.setHandler([this](const KeyStateEvent& event) { optionTap.handle(event); });
+    onChange_ = std::move(onChange);
+    clipboard_.setChangeHandler([this](const Clipboard::Contents& contents) { check(contents); });
+    keys_.setHandler([this](const KeyStateEvent& event) { optionTap_.handle(event); });
 }
 
-ClipboardChange ClipboardMonitor::source() const {
+ClipboardChange ClipboardMonitor::source(const Clipboard::Contents& contents) const {
     // The application that wrote the clipboard is the best witness; the
     // frontmost one stands in when the backend cannot tell.
     std::optional<Workspace::RunningApplication> reference;
-    if (auto owner = clipboard_.owner(); owner && owner->bundleID) {
+    if (const auto& owner = contents.owner; owner && owner->bundleID) {
         reference = Workspace::RunningApplication{*owner->bundleID, std::nullopt, owner->pid};
         for (const auto& app : workspace_.runningApplications())
             if (app.bundleID == *owner->bundleID && (!owner->pid || !app.pid || *app.pid == *owner->pid)) {
@@ -49,7 +50,7 @@ ClipboardChange ClipboardMonitor::source() const {
     }
 
     ClipboardChange change;
-    std::optional<std::string> declared = PasteboardCleaner::declaredSource(clipboard_);
+    std::optional<std::string> declared = PasteboardCleaner::declaredSource(contents.items);
     if (!declared || (reference && reference->bundleID == *declared)) {
         if (reference) {
             change.sourceBundleID = reference->bundleID;
@@ -70,15 +71,20 @@ ClipboardChange ClipboardMonitor::source() const {
 }
 
 void ClipboardMonitor::checkPasteboard() {
-    int64_t count = clipboard_.changeCount();
-    if (count == lastChangeCount)
+    check(clipboard_.contents());
+}
+
+void ClipboardMonitor::check(const Clipboard::Contents& contents) {
+    if (contents.changeCount == lastChangeCount_)
         return;
-    lastChangeCount = count;
-    ClipboardChange change = source();
-    if (!onChange)
+    lastChangeCount_ = contents.changeCount;
+    if (!onChange_)
         return;
-    change.bypassRequested = optionTap.consumeBypass(scheduler_.now(), bypassWindow);
-    onChange(change);
+    ClipboardChange change = source(contents);
+    change.items = contents.items;
+    change.changeCount = contents.changeCount;
+    change.bypassRequested = optionTap_.consumeBypass(scheduler_.now(), bypassWindow);
+    onChange_(change);
 }
 
 }  // namespace dz

@@ -1,7 +1,8 @@
 #pragma once
-// Reports each clipboard change made by another application, with the
-// application it came from and whether the user asked to keep its formatting.
-// The backend announces changes; `checkPasteboard` also works on demand.
+// Reports each clipboard change made by another application, with the copy,
+// the application it came from and whether the user asked to keep its
+// formatting. The backend announces changes; `checkPasteboard` also works on
+// demand.
 
 #include <cstdint>
 #include <functional>
@@ -9,15 +10,17 @@
 #include <string>
 
 #include "app/input/OptionTapDetector.h"
+#include "app/platform/Clipboard.h"
 
 namespace dz {
 
-class Clipboard;
 class KeyEventSource;
 class Scheduler;
 class Workspace;
 
 struct ClipboardChange {
+    Clipboard::Rendition items;  // the copy as the backend read it
+    int64_t changeCount = 0;     // the clipboard's counter with these items
     std::optional<std::string> sourceBundleID;
     std::optional<std::string> sourceName;
     std::optional<int32_t> sourcePID;
@@ -28,6 +31,7 @@ struct ClipboardChange {
 class ClipboardMonitor {
   public:
     static constexpr double bypassWindow = 3;  // seconds an Alt tap stays armed
+    using ChangeHandler = std::function<void(const ClipboardChange&)>;
 
     // Whatever is on the clipboard now is never reported.
     ClipboardMonitor(Clipboard& clipboard, Workspace& workspace, KeyEventSource& keys, Scheduler& scheduler);
@@ -35,26 +39,29 @@ class ClipboardMonitor {
     ClipboardMonitor(const ClipboardMonitor&) = delete;
     ClipboardMonitor& operator=(const ClipboardMonitor&) = delete;
 
-    // Listens to the backend's change notices and key events; once.
-    void start();
-    // Reports the clipboard's current content if its counter moved since the
-    // last report or the controller's last write.
+    // Listens to the backend's change notices and key events, reporting each
+    // foreign change to `onChange`; once.
+    void start(ChangeHandler onChange);
+    // Reports the clipboard's current contents if its counter moved since the
+    // last report or the program's last write.
     void checkPasteboard();
-
-    // The counter last seen or last written by the program.
-    int64_t lastChangeCount = 0;
-    std::function<void(const ClipboardChange&)> onChange;
-    OptionTapDetector optionTap;
+    // The program has just written the clipboard: the counter it left there
+    // is not a copy to report.
+    void noteOwnWrite(int64_t changeCount) { lastChangeCount_ = changeCount; }
 
   private:
+    void check(const Clipboard::Contents& contents);
     // Who made the copy: the declared source, else the clipboard's owner when
     // the backend knows it, else the frontmost application.
-    ClipboardChange source() const;
+    ClipboardChange source(const Clipboard::Contents& contents) const;
 
     Clipboard& clipboard_;
     Workspace& workspace_;
     KeyEventSource& keys_;
     Scheduler& scheduler_;
+    int64_t lastChangeCount_ = 0;  // last seen or last written by the program
+    ChangeHandler onChange_;
+    OptionTapDetector optionTap_;
     bool started_ = false;
 };
 

@@ -1,7 +1,8 @@
 #pragma once
-// The desktop clipboard as the controller needs it: the engine's `Pasteboard`
-// plus change notices, the identity of whoever changed it, and a hook through
-// which each pasting application is asked what it should receive.
+// The desktop clipboard as the controller needs it: the copy with its owner
+// and change counter, delivered with each change notice; publishing a
+// rendition; and a hook through which each pasting application is asked what
+// it should receive.
 
 #include <cstdint>
 #include <functional>
@@ -10,11 +11,10 @@
 #include <vector>
 
 #include "core/clipboard/ClipboardSnapshot.h"
-#include "core/clipboard/Pasteboard.h"
 
 namespace dz {
 
-class Clipboard : public Pasteboard {
+class Clipboard {
   public:
     // An application on the other end of a clipboard exchange.
     struct Party {
@@ -30,31 +30,52 @@ class Clipboard : public Pasteboard {
         bool operator==(const PasteRequest&) const = default;
     };
 
-    // The items to hand to one requester, in order (engine type identifiers,
-    // markers included).
+    // Items in order (engine type identifiers, markers included).
     using Rendition = std::vector<ClipboardSnapshot::Entry>;
+
+    // What the clipboard holds. Items read from another application are
+    // translated to engine types by the backend's table; an owner that went
+    // away or refused to answer leaves no items.
+    struct Contents {
+        Rendition items;
+        // The application that made the contents, when the backend can tell
+        // (on X11 from the owner window's process); this program after its
+        // own `publish`.
+        std::optional<Party> owner;
+        // Moves at least once per change, never backwards.
+        int64_t changeCount = 0;
+        bool operator==(const Contents&) const = default;
+    };
+
     // Answers one paste request: a rendition for this requester only, or
     // nothing to give it what the clipboard holds for everyone.
     using PasteReply = std::function<void(std::optional<Rendition>)>;
-    using ChangeHandler = std::function<void()>;
+    using ChangeHandler = std::function<void(const Contents&)>;
     using PasteHandler = std::function<void(const PasteRequest&, PasteReply)>;
     using PasteFinishedHandler = std::function<void(const PasteRequest&)>;
 
-    // Reads (`types`, `data`, `string`, `changeCount`) never block: they give
-    // the contents as of the last change the backend announced, read ahead on
-    // its own thread. Writes (`clearContents` … `setData`) move the counter at
-    // once, as the engine expects; the backend publishes the finished contents
-    // when the main thread returns to its loop, and must not move the counter
-    // again when the desktop then reports this program as the new owner.
+    Clipboard() = default;
+    Clipboard(const Clipboard&) = delete;
+    Clipboard& operator=(const Clipboard&) = delete;
+    virtual ~Clipboard() = default;
 
-    // The application that made the current contents, when the backend can
-    // tell (on X11 from the owner window's process); nothing otherwise.
-    virtual std::optional<Party> owner() const = 0;
+    // The contents as of the last change the backend announced, read ahead
+    // on its own thread; never blocks.
+    virtual const Contents& contents() const = 0;
+    int64_t changeCount() const { return contents().changeCount; }
 
-    // Called on the main thread after each change of the contents by another
-    // application (including the owner going away). May also be called after
-    // the program's own writes; the counter tells them apart. Replaces the
-    // previous handler.
+    // Makes these items the clipboard's contents for everyone. The counter
+    // moves at once and `contents()` shows them with this program as owner;
+    // the backend takes the desktop's clipboard when the main thread returns
+    // to its loop (the last of several publishes in one turn wins), and must
+    // not move the counter again when the desktop then reports this program
+    // as the new owner.
+    virtual void publish(Rendition items) = 0;
+
+    // Called on the main thread after each change by another application
+    // (including the owner going away), with the new contents. May also be
+    // called after the program's own publishes; the counter tells them
+    // apart. Replaces the previous handler.
     virtual void setChangeHandler(ChangeHandler handler) = 0;
 
     // Whether `PasteRequest::requester` is filled in, so that different

@@ -36,6 +36,14 @@ std::optional<std::string> PasteboardCleaner::declaredSource(const Pasteboard& p
     return pasteboard.string(std::string(sourceType));
 }
 
+std::optional<std::string> PasteboardCleaner::declaredSource(
+    const std::vector<ClipboardSnapshot::Entry>& items) {
+    for (const auto& item : items)
+        if (item.type == sourceType)
+            return unicode::decodeUTF8(item.data);
+    return std::nullopt;
+}
+
 bool PasteboardCleaner::showsFootnoteMarkup(const ClipboardSnapshot& snapshot) {
     if (auto decoded = snapshot.html()) {
         const std::string* html = &*decoded;

@@ -72,6 +72,7 @@ class PasteboardCleaner {
 
     // The copying application's self-declared identifier, when it gives one.
     static std::optional<std::string> declaredSource(const Pasteboard& pasteboard);
+    static std::optional<std::string> declaredSource(const std::vector<ClipboardSnapshot::Entry>& items);
 
     // Whether the copy's rich data marks footnotes: a `sup` element in its HTML,
     // or superscript in its RTF. Bracketed text is taken for a footnote marker

@@ -4,22 +4,24 @@
 
 namespace dz {
 
-void RenderedClip::write(Pasteboard& pasteboard) const {
+std::vector<ClipboardSnapshot::Entry> RenderedClip::items() const {
     namespace pt = pasteboardtype;
-    std::vector<std::string> types{std::string(pt::string)};
+    std::vector<ClipboardSnapshot::Entry> out{{std::string(pt::string), string}};
     if (html)
-        types.emplace_back(pt::html);
+        out.push_back({std::string(pt::html), *html});
     if (url)
-        types.emplace_back(pt::url);
-    types.emplace_back(pt::markerType);
+        out.push_back({std::string(pt::url), *url});
+    out.push_back({std::string(pt::markerType), std::string()});
+    return out;
+}
+
+void RenderedClip::write(Pasteboard& pasteboard) const {
+    std::vector<ClipboardSnapshot::Entry> out = items();
+    std::vector<std::string> types;
+    for (const auto& item : out) types.push_back(item.type);
     pasteboard.clearContents();
     pasteboard.declareTypes(types);
-    pasteboard.setString(string, std::string(pt::string));
-    if (html)
-        pasteboard.setString(*html, std::string(pt::html));
-    if (url)
-        pasteboard.setString(*url, std::string(pt::url));
-    pasteboard.setData(std::string(), std::string(pt::markerType));
+    for (const auto& item : out) pasteboard.setData(item.data, item.type);
 }
 
 }  // namespace dz

@@ -2,7 +2,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "core/clipboard/ClipboardSnapshot.h"
 #include "core/clipboard/Pasteboard.h"
 
 namespace dz {
@@ -14,7 +16,9 @@ struct RenderedClip {
     std::optional<std::string> html;
     std::optional<std::string> url;
 
-    // Replaces the clipboard's contents by this rendition and the processed marker.
+    // The items that carry this rendition, in order, ending with the processed marker.
+    std::vector<ClipboardSnapshot::Entry> items() const;
+    // Replaces the clipboard's contents by `items()`.
     void write(Pasteboard& pasteboard) const;
 
     bool operator==(const RenderedClip&) const = default;

@@ -91,10 +91,32 @@ ClipboardSnapshot::ClipboardSnapshot(const std::optional<std::string>& plain,
 }
 
 ClipboardSnapshot::Capture ClipboardSnapshot::capture(const Pasteboard& pasteboard, bool ignoreMarker) {
-    auto maybeTypes = pasteboard.types();
-    if (!maybeTypes || maybeTypes->empty())
+    auto types = pasteboard.types();
+    if (!types)
         return SkipReason::noText;
-    const auto& types = *maybeTypes;
+    return capture(
+        *types, [&pasteboard](const std::string& type) { return pasteboard.data(type); }, ignoreMarker);
+}
+
+ClipboardSnapshot::Capture ClipboardSnapshot::capture(const std::vector<Entry>& items, bool ignoreMarker) {
+    std::vector<std::string> types;
+    types.reserve(items.size());
+    for (const auto& item : items) types.push_back(item.type);
+    return capture(
+        types,
+        [&items](const std::string& type) -> std::optional<std::string> {
+            for (const auto& item : items)
+                if (item.type == type)
+                    return item.data;
+            return std::nullopt;
+        },
+        ignoreMarker);
+}
+
+ClipboardSnapshot::Capture ClipboardSnapshot::capture(const std::vector<std::string>& types,
+                                                      const Reader& read, bool ignoreMarker) {
+    if (types.empty())
+        return SkipReason::noText;
 
     if (!ignoreMarker && (contains(types, pt::markerType) || contains(types, pt::originalMarkerType)))
         return SkipReason::alreadyCleaned;
@@ -111,7 +133,7 @@ ClipboardSnapshot::Capture ClipboardSnapshot::capture(const Pasteboard& pasteboa
     for (std::string_view type : capturedTypes) {
         if (!contains(types, type))
             continue;
-        auto bytes = pasteboard.data(std::string(type));
+        auto bytes = read(std::string(type));
         if (!bytes || bytes->size() > maxEntrySize)
             continue;
         entries.push_back({std::string(type), std::move(*bytes)});
@@ -213,13 +235,21 @@ std::optional<std::string> ClipboardSnapshot::sourcePageURL() const {
     return std::nullopt;
 }
 
+std::vector<ClipboardSnapshot::Entry> ClipboardSnapshot::restored() const {
+    std::vector<Entry> items;
+    items.reserve(entries_.size() + 1);
+    items.push_back({std::string(pt::originalMarkerType), std::string()});
+    items.insert(items.end(), entries_.begin(), entries_.end());
+    return items;
+}
+
 void ClipboardSnapshot::restore(Pasteboard& pasteboard) const {
+    std::vector<Entry> items = restored();
+    std::vector<std::string> declared;
+    for (const auto& e : items) declared.push_back(e.type);
     pasteboard.clearContents();
-    std::vector<std::string> declared{std::string(pt::originalMarkerType)};
-    for (const auto& e : entries_) declared.push_back(e.type);
     pasteboard.declareTypes(declared);
-    for (const auto& e : entries_) pasteboard.setData(e.data, e.type);
-    pasteboard.setData(std::string(), std::string(pt::originalMarkerType));
+    for (const auto& e : items) pasteboard.setData(e.data, e.type);
 }
 
 }  // namespace dz

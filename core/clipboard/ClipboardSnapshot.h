@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,9 @@ class ClipboardSnapshot {
                       const std::optional<std::string>& rtf, const std::optional<std::string>& url);
 
     static Capture capture(const Pasteboard& pasteboard, bool ignoreMarker);
+    // The same capture from a copy already read, item by item in the
+    // clipboard's order.
+    static Capture capture(const std::vector<Entry>& items, bool ignoreMarker);
 
     const std::vector<Entry>& entries() const { return entries_; }
     std::vector<std::string> types() const;
@@ -54,7 +58,9 @@ class ClipboardSnapshot {
     // The styled text of the richest entry that parses, or nothing.
     std::optional<AttributedText> attributedString() const;
 
-    // Writes the snapshot back verbatim, marked as the program's own original.
+    // The snapshot's items verbatim, marked as the program's own original.
+    std::vector<Entry> restored() const;
+    // Writes `restored()` to the pasteboard.
     void restore(Pasteboard& pasteboard) const;
 
     // The one decoding of a plain-text entry: UTF-8; UTF-16 only when the bytes
@@ -67,6 +73,9 @@ class ClipboardSnapshot {
     bool operator==(const ClipboardSnapshot&) const = default;
 
   private:
+    using Reader = std::function<std::optional<std::string>(const std::string& type)>;
+    static Capture capture(const std::vector<std::string>& types, const Reader& read, bool ignoreMarker);
+
     std::vector<Entry> entries_;
 };
 

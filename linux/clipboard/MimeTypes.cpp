@@ -280,7 +280,7 @@ ReadResult readTargets(const std::vector<std::string>& targets, const TargetRead
     return out;
 }
 
-std::vector<MimeItem> toTargets(const std::vector<EngineItem>& items,
+std::vector<MimeItem> toTargets(const std::vector<ClipboardSnapshot::Entry>& items,
                                 const std::vector<ReadOrigin>& origins) {
     std::vector<MimeItem> out;
     auto add = [&](std::string_view target, std::string data) {
@@ -289,7 +289,7 @@ std::vector<MimeItem> toTargets(const std::vector<EngineItem>& items,
                 return;
         out.push_back({std::string(target), std::move(data)});
     };
-    auto fromOrigin = [&](const EngineItem& item) {
+    auto fromOrigin = [&](const ClipboardSnapshot::Entry& item) {
         bool found = false;
         for (const auto& o : origins) {
             if (o.item == item) {

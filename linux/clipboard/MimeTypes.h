@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/clipboard/ClipboardSnapshot.h"
+
 namespace dz::x11 {
 
 namespace mime {
@@ -35,14 +37,8 @@ inline constexpr std::string_view processedMarker = "application/x-dozuzavuvu-pr
 inline constexpr std::string_view originalMarker = "application/x-dozuzavuvu-original";
 }  // namespace mime
 
-// An item in the engine's vocabulary ("public.html", ...).
-struct EngineItem {
-    std::string type;
-    std::string data;
-    bool operator==(const EngineItem&) const = default;
-};
-
-// An X target with its bytes, as read or as served.
+// An X target with its bytes, as read or as served. Items in the engine's
+// vocabulary ("public.html", ...) are `ClipboardSnapshot::Entry`.
 struct MimeItem {
     std::string target;
     std::string data;
@@ -52,13 +48,13 @@ struct MimeItem {
 // Where an engine item came from, so a restored original can be served in
 // the form the copying application offered.
 struct ReadOrigin {
-    EngineItem item;
+    ClipboardSnapshot::Entry item;
     MimeItem source;
     bool operator==(const ReadOrigin&) const = default;
 };
 
 struct ReadResult {
-    std::vector<EngineItem> items;  // types known from names alone carry empty data
+    std::vector<ClipboardSnapshot::Entry> items;  // types known from names alone carry empty data
     std::vector<ReadOrigin> origins;
 };
 
@@ -73,7 +69,7 @@ ReadResult readTargets(const std::vector<std::string>& targets, const TargetRead
 
 // The targets and bytes that serve these engine items. Plain text goes out in
 // all five text forms; items that match a read origin go out as they came.
-std::vector<MimeItem> toTargets(const std::vector<EngineItem>& items,
+std::vector<MimeItem> toTargets(const std::vector<ClipboardSnapshot::Entry>& items,
                                 const std::vector<ReadOrigin>& origins = {});
 
 // `text/x-moz-url`: UTF-16 "address\ntitle" (UTF-8 tolerated). Nothing

@@ -14,7 +14,7 @@ namespace dz::x11 {
 using Clock = std::chrono::steady_clock;
 
 struct X11Clipboard::Owned {
-    std::vector<EngineItem> items;
+    std::vector<ClipboardSnapshot::Entry> items;
     std::vector<ReadOrigin> origins;
     std::shared_ptr<const std::vector<MimeItem>> content;
     xcb_timestamp_t time = 0;
@@ -143,7 +143,7 @@ X11Clipboard::Stats X11Clipboard::stats() const {
     return out;
 }
 
-void X11Clipboard::own(std::vector<EngineItem> items, std::vector<ReadOrigin> origins) {
+void X11Clipboard::own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins) {
     loop_.post([this, items = std::move(items), origins = std::move(origins)]() mutable {
         takeOwnership(std::move(items), std::move(origins));
     });
@@ -405,7 +405,8 @@ std::optional<xcb_timestamp_t> X11Clipboard::serverTime() {
     return reinterpret_cast<xcb_property_notify_event_t*>(ev.get())->time;
 }
 
-void X11Clipboard::takeOwnership(std::vector<EngineItem> items, std::vector<ReadOrigin> origins) {
+void X11Clipboard::takeOwnership(std::vector<ClipboardSnapshot::Entry> items,
+                                 std::vector<ReadOrigin> origins) {
     auto time = serverTime();
     if (!time)
         return;
@@ -505,17 +506,18 @@ void X11Clipboard::onSelectionRequest(const xcb_selection_request_event_t& e) {
     Request request{asking_[key]->id, e.requestor, *pid, conn_->atomName(e.target)};
     auto once = std::make_shared<std::atomic<bool>>(false);
     uint64_t generation = generation_;
-    callbacks_.pasteRequest(request,
-                            [this, key, generation, once](std::optional<std::vector<EngineItem>> items) {
-                                if (once->exchange(true) || !alive_)
-                                    return;
-                                loop_.post([this, key, generation, items = std::move(items)]() mutable {
-                                    answer(key, generation, std::move(items));
-                                });
-                            });
+    callbacks_.pasteRequest(
+        request, [this, key, generation, once](std::optional<std::vector<ClipboardSnapshot::Entry>> items) {
+            if (once->exchange(true) || !alive_)
+                return;
+            loop_.post([this, key, generation, items = std::move(items)]() mutable {
+                answer(key, generation, std::move(items));
+            });
+        });
 }
 
-void X11Clipboard::answer(RequestKey key, uint64_t generation, std::optional<std::vector<EngineItem>> items) {
+void X11Clipboard::answer(RequestKey key, uint64_t generation,
+                          std::optional<std::vector<ClipboardSnapshot::Entry>> items) {
     auto it = asking_.find(key);
     if (it == asking_.end() || it->second->generation != generation || generation != generation_ || !owned_)
         return;  // answered late, or the content changed meanwhile (already served)

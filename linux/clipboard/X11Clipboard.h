@@ -56,7 +56,7 @@ class X11Clipboard {
         std::string target;
     };
     // Nothing: serve the clipboard's content. Callable once, from any thread.
-    using Answer = std::function<void(std::optional<std::vector<EngineItem>>)>;
+    using Answer = std::function<void(std::optional<std::vector<ClipboardSnapshot::Entry>>)>;
 
     struct Callbacks {
         std::function<void(Change)> changed;
@@ -80,7 +80,7 @@ class X11Clipboard {
     ~X11Clipboard();
 
     // Takes the clipboard with this content. Thread-safe, returns at once.
-    void own(std::vector<EngineItem> items, std::vector<ReadOrigin> origins = {});
+    void own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins = {});
     // Waits (at most the hand-over limit) for a clipboard manager to take our
     // content when one runs, then stops. Call once before destruction.
     void shutdown(bool handOver = true);
@@ -120,7 +120,7 @@ class X11Clipboard {
     std::optional<ReadReply> convert(xcb_atom_t target, xcb_timestamp_t time, Duration timeout);
     std::optional<std::string> readTarget(const std::string& target, xcb_timestamp_t time);
 
-    void takeOwnership(std::vector<EngineItem> items, std::vector<ReadOrigin> origins);
+    void takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins);
     std::optional<xcb_timestamp_t> serverTime();
     void onSelectionRequest(const xcb_selection_request_event_t& e);
     void serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content,
@@ -130,7 +130,8 @@ class X11Clipboard {
                      const std::vector<MimeItem>& content, uint64_t pasteID);
     void finished(uint64_t pasteID);
     void notify(const xcb_selection_request_event_t& e, xcb_atom_t property);
-    void answer(RequestKey key, uint64_t generation, std::optional<std::vector<EngineItem>> items);
+    void answer(RequestKey key, uint64_t generation,
+                std::optional<std::vector<ClipboardSnapshot::Entry>> items);
     void onPropertyNotify(const xcb_property_notify_event_t& e);
     void forgetAnswers();
     void handOver();

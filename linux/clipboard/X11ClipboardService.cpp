@@ -1,5 +1,6 @@
 #include "linux/clipboard/X11ClipboardService.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "app/platform/Workspace.h"
@@ -46,15 +47,8 @@ std::unique_ptr<X11ClipboardService> X11ClipboardService::create(Scheduler& sche
                 return;
             }
             self->requests_[request.id] = request;
-            self->pasteHandler_(request, [answer](std::optional<Rendition> rendition) {
-                if (!rendition) {
-                    answer(std::nullopt);
-                    return;
-                }
-                std::vector<EngineItem> items;
-                for (auto& entry : *rendition) items.push_back({entry.type, entry.data});
-                answer(std::move(items));
-            });
+            self->pasteHandler_(
+                request, [answer](std::optional<Rendition> rendition) { answer(std::move(rendition)); });
         });
     };
     callbacks.pasteFinished = [self, alive, &scheduler](uint64_t id) {
@@ -84,69 +78,41 @@ X11ClipboardService::~X11ClipboardService() {
 }
 
 void X11ClipboardService::shutdown() {
-    if (publishPending_)
-        publish();
+    if (ownershipPending_)
+        takeOwnership();
     alive_->alive = false;
     clipboard_->shutdown(true);
 }
 
 void X11ClipboardService::applyChange(X11Clipboard::Change change, std::optional<Party> owner) {
-    // Each owner event is one change of the counter; the view moves at
+    // Each owner event is one change of the counter; the contents move at
     // least as far as the desktop did.
-    std::vector<std::string> types;
-    for (const auto& item : change.content.items) types.push_back(item.type);
-    for (uint64_t i = 1; i < change.changes; ++i) store_.clearContents();
-    store_.clearContents();
-    store_.declareTypes(types);
-    for (const auto& item : change.content.items) store_.setData(item.data, item.type);
+    contents_.changeCount += static_cast<int64_t>(std::max<uint64_t>(change.changes, 1));
+    contents_.items = std::move(change.content.items);
+    contents_.owner = std::move(owner);
     origins_ = std::move(change.content.origins);
-    owner_ = std::move(owner);
     if (changeHandler_)
-        changeHandler_();
+        changeHandler_(contents_);
 }
 
-void X11ClipboardService::wrote() {
-    owner_ = Party{std::string(Workspace::ownBundleID), std::nullopt};
-    if (publishPending_)
+void X11ClipboardService::publish(Rendition items) {
+    contents_.items = std::move(items);
+    contents_.owner = Party{std::string(Workspace::ownBundleID), std::nullopt};
+    ++contents_.changeCount;
+    if (ownershipPending_)
         return;
-    publishPending_ = true;
-    // The engine writes in several calls; the finished contents go out once
-    // the main thread returns to its loop.
+    ownershipPending_ = true;
+    // Several publishes in one turn of the main loop take the clipboard once,
+    // with the last of them.
     scheduler_.post([this, alive = alive_] {
-        if (alive->alive && publishPending_)
-            publish();
+        if (alive->alive && ownershipPending_)
+            takeOwnership();
     });
 }
 
-void X11ClipboardService::publish() {
-    publishPending_ = false;
-    std::vector<EngineItem> items;
-    for (const auto& item : store_.items()) items.push_back({item.type, item.data.value_or(std::string())});
-    clipboard_->own(std::move(items), origins_);
-}
-
-void X11ClipboardService::clearContents() {
-    store_.clearContents();
-    wrote();
-}
-
-void X11ClipboardService::declareTypes(const std::vector<std::string>& types) {
-    store_.declareTypes(types);
-    wrote();
-}
-
-bool X11ClipboardService::setData(const std::string& bytes, const std::string& type) {
-    bool ok = store_.setData(bytes, type);
-    if (ok)
-        wrote();
-    return ok;
-}
-
-bool X11ClipboardService::setString(const std::string& text, const std::string& type) {
-    bool ok = store_.setString(text, type);
-    if (ok)
-        wrote();
-    return ok;
+void X11ClipboardService::takeOwnership() {
+    ownershipPending_ = false;
+    clipboard_->own(contents_.items, origins_);
 }
 
 }  // namespace dz::x11

@@ -1,6 +1,6 @@
 #pragma once
-// The controller's clipboard on X11: the in-memory view the main thread reads
-// and writes, kept in step with the clipboard thread through the scheduler.
+// The controller's clipboard on X11: the contents the main thread reads and
+// publishes, kept in step with the clipboard thread through the scheduler.
 
 #include <memory>
 #include <optional>
@@ -10,7 +10,6 @@
 
 #include "app/platform/Clipboard.h"
 #include "app/platform/Scheduler.h"
-#include "core/clipboard/MemoryPasteboard.h"
 #include "linux/clipboard/X11Clipboard.h"
 #include "linux/workspace/AppIdentity.h"
 
@@ -26,16 +25,8 @@ class X11ClipboardService final : public Clipboard {
                                                        ClipboardLimits limits = {});
     ~X11ClipboardService() override;
 
-    std::optional<std::vector<std::string>> types() const override { return store_.types(); }
-    std::optional<std::string> data(const std::string& type) const override { return store_.data(type); }
-    std::optional<std::string> string(const std::string& type) const override { return store_.string(type); }
-    void clearContents() override;
-    void declareTypes(const std::vector<std::string>& types) override;
-    bool setData(const std::string& bytes, const std::string& type) override;
-    bool setString(const std::string& text, const std::string& type) override;
-    int64_t changeCount() const override { return store_.changeCount(); }
-
-    std::optional<Party> owner() const override { return owner_; }
+    const Contents& contents() const override { return contents_; }
+    void publish(Rendition items) override;
     void setChangeHandler(ChangeHandler handler) override { changeHandler_ = std::move(handler); }
     bool canIdentifyRequesters() const override { return identifiesRequesters_; }
     void setPasteHandler(PasteHandler handler) override { pasteHandler_ = std::move(handler); }
@@ -50,19 +41,17 @@ class X11ClipboardService final : public Clipboard {
   private:
     struct Alive;
     X11ClipboardService(Scheduler& scheduler, AppIdentity& identity);
-    void wrote();
-    void publish();
+    void takeOwnership();
     void applyChange(X11Clipboard::Change change, std::optional<Party> owner);
 
     Scheduler& scheduler_;
     AppIdentity& identity_;
     std::shared_ptr<Alive> alive_;
     std::unique_ptr<X11Clipboard> clipboard_;
-    MemoryPasteboard store_;
+    Contents contents_;
     std::vector<ReadOrigin> origins_;  // of the last foreign copy, for restoring it
-    std::optional<Party> owner_;
     bool identifiesRequesters_ = false;
-    bool publishPending_ = false;
+    bool ownershipPending_ = false;
     ChangeHandler changeHandler_;
     PasteHandler pasteHandler_;
     PasteFinishedHandler finishedHandler_;

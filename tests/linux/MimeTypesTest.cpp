@@ -164,7 +164,7 @@ TEST(MimeTypes, WritesTextInEveryFormAndRestoresOriginalsAsRead) {
                      {"application/rtf", "{\\rtf1 x}"},
                      {"UTF8_STRING", "x"}}};
     auto read = owner.read();
-    std::vector<EngineItem> restored{{std::string(pt::originalMarkerType), ""}};
+    std::vector<ClipboardSnapshot::Entry> restored{{std::string(pt::originalMarkerType), ""}};
     restored.insert(restored.end(), read.items.begin(), read.items.end());
     std::map<std::string, std::string> r;
     for (auto& t : toTargets(restored, read.origins)) r[t.target] = t.data;

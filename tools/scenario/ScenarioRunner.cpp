@@ -287,7 +287,7 @@ class Runner {
         if (!clipboardWritten_)
             return;
         clipboardWritten_ = false;
-        Clipboard::Rendition items = fakes_.clipboard.contents();
+        Clipboard::Rendition items = fakes_.clipboard.contents().items;
         ojson e = event("clipboard", writeTime_);
         e["types"] = typesJSON(items);
         e["text"] = optionalText(plainText(items));
@@ -325,7 +325,7 @@ class Runner {
         if (key == "press")
             return pressStep(value);
         if (key == "url") {
-            controller_->handle(expectString(value, "url"));
+            controller_->commands().handle(expectString(value, "url"));
             return;
         }
         if (key == "menu")

@@ -7,69 +7,44 @@
 
 namespace dz::fake {
 
-void FakeClipboard::announceOwnWrite() {
-    owner_ = Party{std::string(Workspace::ownBundleID), std::nullopt};
-    ownedByProgram_ = true;
-    scheduler_.post([this] {
-        if (changeHandler_)
-            changeHandler_();
-    });
-}
-
-void FakeClipboard::clearContents() {
+void FakeClipboard::publish(Rendition items) {
     if (willWrite)
         willWrite();
     ++writes_;
-    store_.clearContents();
-    announceOwnWrite();
+    contents_.items = std::move(items);
+    contents_.owner = Party{std::string(Workspace::ownBundleID), std::nullopt};
+    ++contents_.changeCount;
+    ownedByProgram_ = true;
+    scheduler_.post([this] {
+        if (changeHandler_)
+            changeHandler_(contents_);
+    });
     if (didWrite)
         didWrite();
-}
-
-void FakeClipboard::declareTypes(const std::vector<std::string>& types) {
-    store_.declareTypes(types);
-    announceOwnWrite();
-    if (didWrite)
-        didWrite();
-}
-
-bool FakeClipboard::setData(const std::string& bytes, const std::string& type) {
-    bool written = store_.setData(bytes, type);
-    if (didWrite)
-        didWrite();
-    return written;
-}
-
-bool FakeClipboard::setString(const std::string& text, const std::string& type) {
-    bool written = store_.setString(text, type);
-    if (didWrite)
-        didWrite();
-    return written;
 }
 
 void FakeClipboard::copy(const std::vector<std::pair<std::string, std::string>>& items,
                          std::optional<Party> owner) {
-    std::vector<std::string> types;
-    for (const auto& item : items) types.push_back(item.first);
-    store_.clearContents();
-    store_.declareTypes(types);
-    for (const auto& [type, bytes] : items) store_.setData(bytes, type);
-    owner_ = std::move(owner);
+    contents_.items.clear();
+    for (const auto& [type, bytes] : items) contents_.items.push_back({type, bytes});
+    contents_.owner = std::move(owner);
+    ++contents_.changeCount;
     ownedByProgram_ = false;
     if (changeHandler_)
-        changeHandler_();
+        changeHandler_(contents_);
 }
 
-Clipboard::Rendition FakeClipboard::contents() const {
-    Rendition items;
-    for (const auto& item : store_.items()) items.push_back({item.type, item.data.value_or(std::string())});
-    return items;
+std::optional<std::string> FakeClipboard::item(std::string_view type) const {
+    for (const auto& entry : contents_.items)
+        if (entry.type == type)
+            return entry.data;
+    return std::nullopt;
 }
 
 void FakeClipboard::paste(Party requester, std::function<void(const Served&)> received) {
     PasteRequest request{nextRequest_++, identifiesRequesters ? requester : Party{}};
     auto finish = [this, request, received](std::optional<Rendition> rendition) {
-        Served served{request, rendition ? *rendition : contents(), rendition.has_value()};
+        Served served{request, rendition ? *rendition : contents_.items, rendition.has_value()};
         if (received)
             received(served);
         if (finishedHandler_)

@@ -6,11 +6,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "app/platform/Clipboard.h"
-#include "core/clipboard/MemoryPasteboard.h"
 
 namespace dz {
 class Scheduler;
@@ -27,20 +27,12 @@ class FakeClipboard final : public Clipboard {
         bool perRequester = false;  // a rendition made for this requester only
     };
 
-    // Own writes are announced through `scheduler`, as a backend announces
+    // Own publishes are announced through `scheduler`, as a backend announces
     // them after its loop turns; the controller must recognise them.
     explicit FakeClipboard(Scheduler& scheduler) : scheduler_(scheduler) {}
 
-    std::optional<std::vector<std::string>> types() const override { return store_.types(); }
-    std::optional<std::string> data(const std::string& type) const override { return store_.data(type); }
-    std::optional<std::string> string(const std::string& type) const override { return store_.string(type); }
-    void clearContents() override;
-    void declareTypes(const std::vector<std::string>& types) override;
-    bool setData(const std::string& bytes, const std::string& type) override;
-    bool setString(const std::string& text, const std::string& type) override;
-    int64_t changeCount() const override { return store_.changeCount(); }
-
-    std::optional<Party> owner() const override { return owner_; }
+    const Contents& contents() const override { return contents_; }
+    void publish(Rendition items) override;
     void setChangeHandler(ChangeHandler handler) override { changeHandler_ = std::move(handler); }
     bool canIdentifyRequesters() const override { return identifiesRequesters; }
     void setPasteHandler(PasteHandler handler) override { pasteHandler_ = std::move(handler); }
@@ -56,23 +48,20 @@ class FakeClipboard final : public Clipboard {
     void paste(Party requester, std::function<void(const Served&)> received);
     // Whether the program itself owns the contents now.
     bool ownedByProgram() const { return ownedByProgram_; }
-    // The items everyone gets, in order.
-    Rendition contents() const;
-    // Number of writes by the program (a clear starts one).
+    // The bytes of the first item of this type, if any.
+    std::optional<std::string> item(std::string_view type) const;
+    // Number of publishes by the program.
     int writes() const { return writes_; }
 
     bool identifiesRequesters = true;
-    // Called before the program starts a write (a clear), and after each of
-    // its writing calls, so an observer can report finished writes in order.
+    // Called before and after each publish by the program, so an observer can
+    // report finished writes in order.
     std::function<void()> willWrite;
     std::function<void()> didWrite;
 
   private:
-    void announceOwnWrite();
-
     Scheduler& scheduler_;
-    MemoryPasteboard store_;
-    std::optional<Party> owner_;
+    Contents contents_;
     bool ownedByProgram_ = false;
     int writes_ = 0;
     uint64_t nextRequest_ = 1;

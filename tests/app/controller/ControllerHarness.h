@@ -59,7 +59,7 @@ struct ControllerHarness {
         return text;
     }
     std::string clipboardText() const {
-        return fakes.clipboard.string(std::string(pasteboardtype::string)).value_or("<none>");
+        return fakes.clipboard.item(pasteboardtype::string).value_or("<none>");
     }
 };
 

@@ -60,30 +60,5 @@ TEST(VirtualSchedulerTest, PostedTasksFromOtherThreadsRunInOrderOnTheNextTurn) {
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 10, 11}));
 }
 
-TEST(FakeClipboardTest, OwnWritesAreAnnouncedLaterAndPastesGoThroughTheHookOnlyWhileOwned) {
-    FakePlatform fakes;
-    int notices = 0;
-    fakes.clipboard.setChangeHandler([&] { ++notices; });
-    std::vector<std::string> served;
-    auto received = [&](const FakeClipboard::Served& s) { served.push_back(s.items.at(0).data); };
-    fakes.clipboard.setPasteHandler([](const Clipboard::PasteRequest&, Clipboard::PasteReply reply) {
-        reply(Clipboard::Rendition{{"public.utf8-plain-text", "special"}});
-    });
-
-    fakes.clipboard.copy({{"public.utf8-plain-text", "theirs"}}, Clipboard::Party{"gedit", 7});
-    EXPECT_EQ(notices, 1);
-    fakes.clipboard.paste({"kate", 8}, received);  // not ours: the hook is not asked
-
-    fakes.clipboard.clearContents();
-    fakes.clipboard.declareTypes({"public.utf8-plain-text"});
-    fakes.clipboard.setString("ours", "public.utf8-plain-text");
-    EXPECT_EQ(notices, 1) << "own writes are announced after the loop turns";
-    fakes.scheduler.runDue();
-    EXPECT_EQ(notices, 3);
-    EXPECT_EQ(fakes.clipboard.owner()->bundleID, "dev.dozuzavuvu");
-    fakes.clipboard.paste({"kate", 8}, received);
-    EXPECT_EQ(served, (std::vector<std::string>{"theirs", "special"}));
-}
-
 }  // namespace
 }  // namespace dz::fake

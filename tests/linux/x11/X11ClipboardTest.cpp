@@ -181,7 +181,7 @@ class X11PasteRequestTest : public X11ClipboardTest {
 TEST_F(X11PasteRequestTest, EachApplicationGetsItsOwnAnswer) {
     hook = [](const X11Clipboard::Request& r, X11Clipboard::Answer answer) {
         if (commOf(r.pid) == "xclip")
-            answer(std::vector<EngineItem>{{std::string(pt::string), "for xclip"}});
+            answer(std::vector<ClipboardSnapshot::Entry>{{std::string(pt::string), "for xclip"}});
         else
             answer(std::nullopt);
     };
@@ -200,7 +200,8 @@ TEST_F(X11PasteRequestTest, AnAnswerIsKeptTwoSecondsForTheSameRequester) {
         // Answered later, from another thread, as the controller does.
         std::thread([answer, n] {
             std::this_thread::sleep_for(20ms);
-            answer(std::vector<EngineItem>{{std::string(pt::string), "answer " + std::to_string(n)}});
+            answer(std::vector<ClipboardSnapshot::Entry>{
+                {std::string(pt::string), "answer " + std::to_string(n)}});
         }).detach();
     };
     ownText("base");
@@ -254,15 +255,18 @@ TEST(X11ClipboardServiceTest, ChangesWritesAndPastesThroughTheMainThread) {
     ASSERT_TRUE(service) << error;
     EXPECT_TRUE(service->canIdentifyRequesters());
     int changes = 0;
-    service->setChangeHandler([&] { ++changes; });
+    service->setChangeHandler([&](const Clipboard::Contents&) { ++changes; });
 
     Child owner({tool, "own", "UTF8_STRING=copied", "text/html=<p>copied</p>"});
     ASSERT_EQ(owner.line(), "owned");
     ASSERT_TRUE(scheduler.pumpUntil([&] { return changes == 1; }));
-    EXPECT_EQ(service->data(std::string(pt::html)), "<p>copied</p>");
-    ASSERT_TRUE(service->owner());
-    EXPECT_EQ(service->owner()->pid, owner.pid());
-    EXPECT_EQ(service->owner()->bundleID, "dz_clipboard_tool");
+    bool hasHTML = false;
+    for (const auto& item : service->contents().items)
+        hasHTML = hasHTML || (item.type == pt::html && item.data == "<p>copied</p>");
+    EXPECT_TRUE(hasHTML);
+    ASSERT_TRUE(service->contents().owner);
+    EXPECT_EQ(service->contents().owner->pid, owner.pid());
+    EXPECT_EQ(service->contents().owner->bundleID, "dz_clipboard_tool");
     int64_t before = service->changeCount();
 
     // A write moves the counter at once and is published after the loop turns.
@@ -276,10 +280,7 @@ TEST(X11ClipboardServiceTest, ChangesWritesAndPastesThroughTheMainThread) {
             reply(std::nullopt);
     });
     service->setPasteFinishedHandler([&](const Clipboard::PasteRequest& r) { done.push_back(r); });
-    service->clearContents();
-    service->declareTypes({std::string(pt::string), std::string(pt::markerType)});
-    service->setData("clean", std::string(pt::string));
-    service->setData("", std::string(pt::markerType));
+    service->publish({{std::string(pt::string), "clean"}, {std::string(pt::markerType), ""}});
     EXPECT_GT(service->changeCount(), before);
     int64_t afterWrite = service->changeCount();
     ASSERT_TRUE(scheduler.pumpUntil([&] { return service->engine().ownsClipboard(); }));

@@ -1,0 +1,117 @@
+// The X11 clipboard keeps the promises every backend keeps, against a real X
+// server, with the test tool, xclip and xsel as the other applications.
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "linux/clipboard/MimeTypes.h"
+#include "linux/clipboard/X11ClipboardService.h"
+#include "tests/app/platform/ClipboardContract.h"
+#include "tests/linux/x11/PumpScheduler.h"
+#include "tests/linux/x11/X11TestSupport.h"
+
+namespace dz::test {
+namespace {
+
+using namespace x11::test;
+
+class X11ClipboardHarness {
+  public:
+    static constexpr std::string_view copierID = "dz_clipboard_tool";
+    static constexpr size_t maxItemBytes = 31'457'280;
+
+    X11ClipboardHarness() {
+        std::string error;
+        service_ = x11::X11ClipboardService::create(scheduler_, identity_, &error);
+        if (!service_)
+            ADD_FAILURE() << error;
+        char dir[] = "/tmp/dz-contract-XXXXXX";
+        if (mkdtemp(dir))
+            dir_ = dir;
+    }
+    ~X11ClipboardHarness() {
+        owners_.clear();
+        if (service_)
+            service_->shutdown();
+        if (!dir_.empty())
+            std::system(("rm -rf '" + dir_ + "'").c_str());
+    }
+
+    Clipboard& clipboard() { return *service_; }
+
+    // The copy is offered in the X targets our own table serves it as; a
+    // single large plain text goes through xclip, which sends it in parts.
+    void copy(const Clipboard::Rendition& items) {
+        if (items.size() == 1 && items[0].data.size() > 1'000'000) {
+            auto xclip = std::make_unique<Child>(
+                std::vector<std::string>{"xclip", "-selection", "clipboard", "-i"}, items[0].data);
+            owners_.push_back(std::move(xclip));
+            return;
+        }
+        std::vector<std::string> args{DZ_CLIPBOARD_TOOL, "own"};
+        for (const auto& target : x11::toTargets(items)) {
+            std::string path = dir_ + "/" + std::to_string(files_++);
+            std::ofstream(path, std::ios::binary) << target.data;
+            args.push_back(target.target + "=@" + path);
+        }
+        start(args);
+    }
+    void copyHung() { start({DZ_CLIPBOARD_TOOL, "own", "--hang", "UTF8_STRING=x"}); }
+
+    std::string requesterID(int requester) { return requester == 0 ? "xclip" : "xsel"; }
+    std::string paste(int requester) {
+        std::vector<std::string> command =
+            requester == 0
+                ? std::vector<std::string>{"xclip", "-o", "-selection", "clipboard", "-t", "UTF8_STRING"}
+                : std::vector<std::string>{"xsel", "-b", "-o"};
+        std::atomic<bool> done{false};
+        std::string text;
+        std::thread reader([&] {
+            text = Child(command).all();
+            done = true;
+        });
+        runUntil([&] {
+            if (step_ && step_())
+                step_ = nullptr;
+            return done.load();
+        });
+        reader.join();
+        return text;
+    }
+    bool runUntil(const std::function<bool()>& done) {
+        return scheduler_.pumpUntil(done, std::chrono::milliseconds(15000));
+    }
+    void settle() {
+        // Our ownership is taken on the clipboard thread; give the server's
+        // owner event time to come back.
+        scheduler_.pumpUntil([] { return false; }, std::chrono::milliseconds(200));
+    }
+    void whenAsked(std::function<bool()> step) { step_ = std::move(step); }
+
+  private:
+    void start(const std::vector<std::string>& args) {
+        auto owner = std::make_unique<Child>(args);
+        auto line = owner->line();
+        if (line != "owned")
+            ADD_FAILURE() << "the copying tool did not take the clipboard";
+        owners_.push_back(std::move(owner));
+    }
+
+    PumpScheduler scheduler_;
+    x11::AppIdentity identity_;
+    std::unique_ptr<x11::X11ClipboardService> service_;
+    std::vector<std::unique_ptr<Child>> owners_;
+    std::string dir_;
+    int files_ = 0;
+    std::function<bool()> step_;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(X11, ClipboardContract, X11ClipboardHarness);
+INSTANTIATE_TYPED_TEST_SUITE_P(X11, RealClipboardContract, X11ClipboardHarness);
+
+}  // namespace
+}  // namespace dz::test
