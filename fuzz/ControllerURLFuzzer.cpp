@@ -44,7 +44,7 @@ struct Harness {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Harness* h = new Harness();
     std::string_view url(reinterpret_cast<const char*>(data), size);
-    h->controller.handle(url);
+    h->controller.commands().handle(url);
     h->fakes.scheduler.advance(1);
     if (auto until = h->controller.pausedUntil.value()) {
         check(std::isfinite(*until), "a pause without an end");

@@ -17,7 +17,7 @@ ProgramServices::ProgramServices(AppController& controller, Backend backend, QOb
 }
 
 void ProgramServices::setDefaultFormat(OutputFormat format) {
-    controller_.setDefaultFormat(format);
+    controller_.actions().setDefaultFormat(format);
 }
 
 bool ProgramServices::launchAtLogin() const {
@@ -77,13 +77,13 @@ const Workspace* ProgramServices::workspace() const {
 }
 
 void ProgramServices::suspendHotKeys(bool suspended) {
-    HotKeyCenter& hotKeys = controller_.hotKeyCenter();
+    HotKeyCenter& hotKeys = controller_.actions().hotKeyCenter();
     hotKeys.isSuspended = suspended;
     if (suspended) {
         hotKeys.unregisterAll();
     } else {
         // Registered again from the settings, so refusals show once more.
-        controller_.registerHotKeys(controller_.settings().data().shortcuts);
+        controller_.actions().registerHotKeys(controller_.settings().data().shortcuts);
     }
 }
 

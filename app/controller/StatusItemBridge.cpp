@@ -25,14 +25,14 @@ StatusItemActions statusItemActions(AppController& controller, std::function<voi
                                     std::function<void()> quit) {
     AppController* c = &controller;
     StatusItemActions actions;
-    actions.toggleAutoClean = [c] { c->toggleAutoClean(); };
-    actions.pause = [c](double minutes) { c->pause(minutes); };
-    actions.resume = [c] { c->resume(); };
-    actions.setDefaultFormat = [c](OutputFormat format) { c->setDefaultFormat(format); };
+    actions.toggleAutoClean = [c] { c->actions().toggleAutoClean(); };
+    actions.pause = [c](double minutes) { c->actions().pause(minutes); };
+    actions.resume = [c] { c->actions().resume(); };
+    actions.setDefaultFormat = [c](OutputFormat format) { c->actions().setDefaultFormat(format); };
     actions.convert = [c](OutputFormat format, bool reflow, bool pin) {
-        return c->convert(Written{format, reflow}, pin);
+        return c->actions().convert(Written{format, reflow}, pin);
     };
-    actions.fixPDFLineBreaks = [c] { c->fixPDFLineBreaks(); };
+    actions.fixPDFLineBreaks = [c] { c->actions().fixPDFLineBreaks(); };
     actions.openSettings = std::move(openSettings);
     actions.quit = std::move(quit);
     actions.beep = [c] { c->platform().system.beep(); };

@@ -23,7 +23,7 @@ TryItTab::Services tryItServices(AppController& controller) {
         return TryItTab::Simulation{std::move(result.output), std::move(result.explanation)};
     };
     services.currentClipboard = [c]() -> std::optional<TryItTab::Clipboard> {
-        std::optional<ClipState> state = c->currentState();
+        std::optional<ClipState> state = c->copies().currentState();
         if (!state)
             return std::nullopt;
         return TryItTab::Clipboard{state->snapshot, placeOf(state->source)};

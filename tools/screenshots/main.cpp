@@ -138,7 +138,7 @@ void prepare(fake::FakePlatform& fakes, AppSettings& settings, AppController& co
     controller.start();
     fakes.scheduler.runDue();
 
-    controller.setDefaultFormat(OutputFormat::markdown);
+    controller.actions().setDefaultFormat(OutputFormat::markdown);
     AppRule editor = AppRule::forApp(RuleDirection::destination, "org.gnome.TextEditor", "Text Editor");
     editor.format = RuleFormat::plain;
     settings.addRule(editor);

@@ -187,12 +187,12 @@ int main(int argc, char** argv) {
     };
     QObject::connect(&instance, &SingleInstance::activated, &app, reopen);
     QObject::connect(&instance, &SingleInstance::opened, &app, [&controller](const QStringList& opened) {
-        for (const QString& url : opened) controller.handle(url.toStdString());
+        for (const QString& url : opened) controller.commands().handle(url.toStdString());
     });
     auto settingsRequested = controller.settingsRequested.subscribe([&window] { window().show(); });
 
     startUp(settings, controller, hooks);
-    for (const QString& url : urls) controller.handle(url.toStdString());
+    for (const QString& url : urls) controller.commands().handle(url.toStdString());
 
     quitOnSignals();
     // Settings are saved on every change; only the clipboard needs handing on.

@@ -1,5 +1,5 @@
-#include "app/controller/AppController.h"
-
+// The controller as a whole: the Try-it simulation, which reads the rules
+// and renders but never writes.
 #include <gtest/gtest.h>
 
 #include "tests/app/controller/ControllerHarness.h"
@@ -7,83 +7,59 @@
 namespace dz::test {
 namespace {
 
-const std::string richHTML =
-    "<p>Hello <b>world</b> and <a href=\"https://example.com/?utm_source=x\">a link</a></p>";
-
-TEST(AppControllerTest, CopyIsCleanedAndRecordedOwnWritesAreNotReportedAgain) {
-    ControllerHarness h;
-    h.copyHTML(richHTML, "Hello world and a link");
-    ASSERT_TRUE(h.controller->lastCopy.value());
-    EXPECT_EQ(h.controller->lastCopy.value()->outcome, CleanOutcome::cleaned());
-    EXPECT_EQ(h.controller->lastCopy.value()->detail, "Plain Text");
-    EXPECT_EQ(h.clipboardText(), "Hello world and a link");
-
-    h.controller->setDefaultFormat(OutputFormat::markdown);
-    // The copy followed the new default at once.
-    EXPECT_EQ(h.clipboardText(), "Hello **world** and [a link](https://example.com/)");
-    EXPECT_EQ(h.controller->clip()->written, (Written{OutputFormat::markdown, false}));
-    const int64_t written = h.fakes.clipboard.changeCount();
-    h.fakes.scheduler.advance(1);
-    EXPECT_EQ(h.controller->clip()->changeCount, written) << "the program's own write came back as a copy";
+AppRule rule(RuleDirection direction, const std::string& bundleID, const std::string& name, RuleFormat format,
+             bool fixPDF = false) {
+    AppRule r = AppRule::forApp(direction, bundleID, name);
+    r.format = format;
+    r.fixPDF = fixPDF;
+    return r;
 }
 
-TEST(AppControllerTest, DestinationRuleServesOnlyThatRequesterAndKeepOriginalSourceWins) {
+TEST(SimulateTest, ExplanationSentencesAndOutputs) {
     ControllerHarness h;
     h.edit([](SettingsData& d) {
-        d.rules.push_back(AppRule::forApp(RuleDirection::destination, "md.obsidian.Obsidian", "Obsidian"));
-        d.rules.back().format = RuleFormat::markdown;
+        d.rules.push_back(rule(RuleDirection::source, "org.kde.kate", "Kate", RuleFormat::original));
+        d.rules.push_back(
+            rule(RuleDirection::destination, "md.obsidian.Obsidian", "Obsidian", RuleFormat::markdown));
+        d.rules.push_back(*AppRule::forWebsite(RuleDirection::destination, "https://www.wiki.example.org/"));
+        d.rules.back().format = RuleFormat::useDefault;
+        d.rules.back().fixPDF = true;
     });
-    EXPECT_TRUE(h.controller->interceptorActive.value());
-    h.copyHTML(richHTML, "Hello world and a link");
-    EXPECT_EQ(h.paste("md.obsidian.Obsidian"), "Hello **world** and [a link](https://example.com/)");
-    EXPECT_EQ(h.paste("org.gnome.TextEditor"), "Hello world and a link");
-    EXPECT_EQ(h.paste("md.obsidian.Obsidian"), "Hello **world** and [a link](https://example.com/)");
+    ClipboardSnapshot snapshot(std::string("Hello world"), std::string("<p>Hello <b>world</b></p>"),
+                               std::nullopt, std::nullopt);
+    const int writes = h.fakes.clipboard.writes();
+    auto simulate = [&](SourceInfo source, std::optional<std::string> into, std::optional<std::string> url,
+                        std::optional<OutputFormat> override = std::nullopt) {
+        return h.controller->simulate(snapshot, source, into, url, override);
+    };
+    SourceInfo editor{"org.gnome.TextEditor", "Text Editor", std::nullopt, std::nullopt};
+    SourceInfo kate{"org.kde.kate", "Kate", std::nullopt, std::nullopt};
+    SourceInfo viewer{"org.gnome.Evince", "Document Viewer (PDF)", std::nullopt, std::nullopt};
 
-    h.edit([](SettingsData& d) {
-        d.rules.push_back(AppRule::forApp(RuleDirection::source, "firefox-esr", "Firefox"));
-        d.rules.back().format = RuleFormat::original;
-    });
-    h.copyHTML(richHTML, "Hello world and a link", "firefox-esr");
-    EXPECT_TRUE(h.controller->clip()->pinned);
-    EXPECT_EQ(h.paste("md.obsidian.Obsidian"), "Hello world and a link");
-}
-
-TEST(AppControllerTest, OneShotPutBackWaitsForASlowPasterAndANewCopyCancelsIt) {
-    ControllerHarness h;
-    h.copyHTML(richHTML, "Hello world and a link");
-    h.controller->perform(ShortcutAction::pasteMarkdown);
-    ASSERT_EQ(h.fakes.keystrokes.pressed.size(), 1u);
-    EXPECT_EQ(h.clipboardText(), "Hello **world** and [a link](https://example.com/)");
-    h.fakes.scheduler.advance(1.0);  // the editor has not fetched yet
-    EXPECT_TRUE(h.controller->isPutBackPending());
-    EXPECT_EQ(h.paste("org.gnome.TextEditor"), "Hello **world** and [a link](https://example.com/)");
-    EXPECT_FALSE(h.controller->isPutBackPending());
-    EXPECT_EQ(h.clipboardText(), "Hello world and a link");
-
-    h.controller->perform(ShortcutAction::pasteMarkdown);
-    h.fakes.scheduler.advance(0.3);
-    h.copy({{std::string(pasteboardtype::string), "fresh"}});
-    h.fakes.scheduler.advance(6);
-    EXPECT_EQ(h.clipboardText(), "fresh");
-}
-
-TEST(AppControllerTest, AutomationAddresses) {
-    ControllerHarness h;
-    h.controller->handle("DOZUZAVUVU://TOGGLE");
-    EXPECT_FALSE(h.settings.data().autoClean);
-    h.controller->handle("dozuzavuvu:toggle");
-    EXPECT_TRUE(h.settings.data().autoClean);
-    h.controller->handle("dozuzavuvu://format?set=Links&set=markdown");
-    EXPECT_EQ(h.settings.data().defaultFormat, OutputFormat::plainWithLinks);
-    h.controller->handle("dozuzavuvu://pause?minutes=abc");
-    EXPECT_DOUBLE_EQ(*h.controller->pausedUntil.value(), h.fakes.scheduler.now() + 300);
-    h.controller->handle("dozuzavuvu://pause?minutes=1e999");
-    EXPECT_DOUBLE_EQ(*h.controller->pausedUntil.value(), h.fakes.scheduler.now() + 300);
-    h.controller->handle("dozuzavuvu://pause?minutes=99999999");
-    EXPECT_DOUBLE_EQ(*h.controller->pausedUntil.value(), h.fakes.scheduler.now() + 525600 * 60.0);
-    h.controller->handle("https://toggle");
-    h.controller->handle("dozuzavuvu://nonsense");
-    EXPECT_EQ(h.fakes.system.beeps, 1);
+    EXPECT_EQ(simulate(editor, std::nullopt, std::nullopt),
+              (AppController::Simulation{"Hello world", "Plain Text, from your default format."}));
+    EXPECT_EQ(
+        simulate(kate, "md.obsidian.Obsidian", std::nullopt),
+        (AppController::Simulation{
+            std::nullopt, "Pasted exactly as copied, because of the rule \u201cCopying from Kate\u201d."}));
+    EXPECT_EQ(simulate(editor, "md.obsidian.Obsidian", std::nullopt),
+              (AppController::Simulation{"Hello **world**",
+                                         "Markdown, from the rule \u201cPasting into Obsidian\u201d."}));
+    EXPECT_EQ(
+        simulate(viewer, std::nullopt, std::nullopt).explanation,
+        "Plain Text \u00b7 PDF fixed, from your default format, with PDF fixes for Document Viewer (PDF).");
+    EXPECT_EQ(simulate(viewer, std::nullopt, std::nullopt, OutputFormat::markdown).explanation,
+              "Markdown \u00b7 PDF fixed, as picked above.");
+    EXPECT_EQ(simulate(editor, std::nullopt, std::nullopt, OutputFormat::original),
+              (AppController::Simulation{std::nullopt, "Keep Original, as picked above."}));
+    EXPECT_EQ(simulate(editor, "firefox-esr", "https://wiki.example.org/page").explanation,
+              "Plain Text \u00b7 PDF fixed, from the rule \u201cPasting into wiki.example.org\u201d.");
+    EXPECT_EQ(simulate(SourceInfo{}, std::nullopt, std::nullopt, std::nullopt).explanation,
+              "Plain Text, from your default format.");
+    // Reads only.
+    EXPECT_EQ(h.fakes.clipboard.writes(), writes);
+    EXPECT_FALSE(h.controller->clip());
+    EXPECT_FALSE(h.controller->lastCopy.value());
 }
 
 }  // namespace

@@ -1,27 +1,45 @@
 // The controller's user commands: shortcut actions, one-shot pastes,
 // conversions, pause and resume, automatic cleaning, the default format.
+#include "app/controller/ShortcutActions.h"
 
 #include <cmath>
+#include <utility>
 
-#include "app/controller/AppController.h"
-#include "app/platform/Scheduler.h"
+#include "app/controller/CopyHandler.h"
+#include "app/controller/PasteSwitcher.h"
 #include "app/platform/SystemServices.h"
 #include "app/platform/Workspace.h"
 #include "app/settings/AppSettings.h"
+#include "app/support/Guarded.h"
 
 namespace dz {
 
-void AppController::registerHotKeys(const SettingsData::Shortcuts& shortcuts) {
+ShortcutActions::ShortcutActions(AppSettings& settings, const Platform& platform, CopyHandler& copies,
+                                 PasteSwitcher& pastes, Published published)
+    : settings_(settings),
+      platform_(platform),
+      copies_(copies),
+      pastes_(pastes),
+      published_(published),
+      hotKeys_(platform.hotKeys),
+      keyboard_(platform.keystrokes) {}
+
+ShortcutActions::~ShortcutActions() {
+    alive_.reset();
+    platform_.scheduler.cancel(pauseTimer_);
+}
+
+void ShortcutActions::registerHotKeys(const SettingsData::Shortcuts& shortcuts) {
     std::vector<std::pair<KeyCombo, HotKeyCenter::Action>> hotKeys;
     for (ShortcutAction action : shortcutaction::allCases) {
         auto it = shortcuts.find(shortcutaction::rawValue(action));
         if (it != shortcuts.end())
-            hotKeys.emplace_back(it->second, guarded([this, action] { perform(action); }));
+            hotKeys.emplace_back(it->second, guarded(alive_, [this, action] { perform(action); }));
     }
-    failedShortcuts.publish(hotKeys_.setHotKeys(hotKeys));
+    published_.failedShortcuts.publish(hotKeys_.setHotKeys(hotKeys));
 }
 
-void AppController::perform(ShortcutAction action) {
+void ShortcutActions::perform(ShortcutAction action) {
     switch (action) {
         case ShortcutAction::pasteOriginal:
             pasteOnce([](const ClipState&) { return Written::original(); });
@@ -33,8 +51,9 @@ void AppController::perform(ShortcutAction action) {
             return;
         case ShortcutAction::pastePDFFixed:
             pasteOnce([this](const ClipState& state) {
-                OutputFormat format =
-                    state.base.format == OutputFormat::original ? defaultTarget().format : state.base.format;
+                OutputFormat format = state.base.format == OutputFormat::original
+                                          ? copies_.defaultTarget().format
+                                          : state.base.format;
                 return Written{format, true};
             });
             return;
@@ -42,7 +61,7 @@ void AppController::perform(ShortcutAction action) {
             cleanAndPaste();
             return;
         case ShortcutAction::cleanClipboard:
-            convert(defaultTarget(), false);
+            convert(copies_.defaultTarget(), false);
             return;
         case ShortcutAction::copyAndClean:
             copyAndClean();
@@ -62,85 +81,70 @@ void AppController::perform(ShortcutAction action) {
     }
 }
 
-bool AppController::ensureCanPressKeys() {
+bool ShortcutActions::ensureCanPressKeys() {
     if (keyboard_.canPressKeys())
         return true;
     platform_.system.notify(std::string(cannotPressKeysNotice));
     return false;
 }
 
-void AppController::pasteOnce(const std::function<Written(const ClipState&)>& target) {
+void ShortcutActions::pasteOnce(const std::function<Written(const ClipState&)>& target) {
     if (!ensureCanPressKeys())
         return;
-    std::optional<ClipState> state = currentState();
+    std::optional<ClipState> state = copies_.currentState();
     if (!state) {
         platform_.system.beep();
         return;
     }
     Written previous = state->written;
-    write(*state, target(*state));
-    clip_ = std::move(state);
+    copies_.write(*state, target(*state));
+    copies_.clip() = std::move(state);
 
     std::optional<Workspace::RunningApplication> front = platform_.workspace.frontmostApplication();
     keyboard_.pressPaste(front ? std::optional<std::string_view>(front->bundleID) : std::nullopt);
 
-    cancelPutBack();
-    restore_ = std::make_unique<PendingRestore>();
-    restore_->previous = previous;
+    std::optional<Clipboard::Party> paster;
     if (front && platform_.clipboard.canIdentifyRequesters())
-        restore_->paster = Clipboard::Party{front->bundleID, front->pid};
-    restore_->dueTimer = platform_.scheduler.after(putBackDelay, guarded([this] {
-                                                       if (!restore_)
-                                                           return;
-                                                       restore_->dueTimer = 0;
-                                                       // Without a known paster there is nothing to wait for.
-                                                       if (restore_->fetched || !restore_->paster)
-                                                           putBack();
-                                                       else
-                                                           restore_->waitingForFetch = true;
-                                                   }));
-    restore_->limitTimer = platform_.scheduler.after(putBackLimit, guarded([this] {
-                                                         if (restore_)
-                                                             restore_->limitTimer = 0;
-                                                         putBack();
-                                                     }));
+        paster = Clipboard::Party{front->bundleID, front->pid};
+    pastes_.putBackLater(previous, std::move(paster));
 }
 
-void AppController::cleanAndPaste() {
+void ShortcutActions::cleanAndPaste() {
     if (!ensureCanPressKeys())
         return;
-    convert(Written{OutputFormat::plain, clip_ ? clip_->base.reflow : false}, true);
-    platform_.scheduler.after(cleanAndPasteDelay, guarded([this] { keyboard_.pressPaste(frontmostID()); }));
+    convert(Written{OutputFormat::plain, copies_.clip() ? copies_.clip()->base.reflow : false}, true);
+    platform_.scheduler.after(cleanAndPasteDelay,
+                              guarded(alive_, [this] { keyboard_.pressPaste(frontmostID()); }));
 }
 
-void AppController::copyAndClean() {
+void ShortcutActions::copyAndClean() {
     if (!ensureCanPressKeys())
         return;
     const int64_t from = platform_.clipboard.changeCount();
     keyboard_.pressCopy(frontmostID());
     if (platform_.clipboard.changeCount() != from) {
-        convert(defaultTarget(), false);
+        convert(copies_.defaultTarget(), false);
         return;
     }
-    platform_.scheduler.after(copyLookInterval, guarded([this, from] {
+    platform_.scheduler.after(copyLookInterval, guarded(alive_, [this, from] {
                                   waitForPasteboardChange(from, copyLookAttempts - 1, [this](bool changed) {
                                       if (changed)
-                                          convert(defaultTarget(), false);
+                                          convert(copies_.defaultTarget(), false);
                                       else
                                           platform_.system.beep();
                                   });
                               }));
 }
 
-void AppController::waitForPasteboardChange(int64_t from, int attempts,
-                                            std::function<void(bool)> completion) {
+void ShortcutActions::waitForPasteboardChange(int64_t from, int attempts,
+                                              std::function<void(bool)> completion) {
     if (platform_.clipboard.changeCount() != from) {
         completion(true);
         return;
     }
     if (attempts > 0) {
         platform_.scheduler.after(copyLookInterval,
-                                  guarded([this, from, attempts, completion = std::move(completion)] {
+                                  guarded(alive_, [this, from, attempts, completion = std::move(completion)] {
                                       waitForPasteboardChange(from, attempts - 1, completion);
                                   }));
         return;
@@ -148,32 +152,32 @@ void AppController::waitForPasteboardChange(int64_t from, int attempts,
     completion(false);
 }
 
-CleanOutcome AppController::convert(const Written& target, bool pin) {
-    std::optional<ClipState> state = currentState();
+CleanOutcome ShortcutActions::convert(const Written& target, bool pin) {
+    std::optional<ClipState> state = copies_.currentState();
     if (!state) {
         platform_.system.beep();
         return CleanOutcome::skipped(SkipReason::noText);
     }
     if (!pin) {
         state->base = target;
-        state->baseFromDefault = target == defaultTarget();
+        state->baseFromDefault = target == copies_.defaultTarget();
     }
     state->pinned = pin;
-    CleanOutcome outcome = write(*state, target);
-    clip_ = std::move(state);
-    publishLastCopy(clip_->source, outcome,
-                    outcome.kind() == CleanOutcome::Kind::cleaned ? target.title() : outcome.label());
+    CleanOutcome outcome = copies_.write(*state, target);
+    copies_.clip() = std::move(state);
+    copies_.publishLastCopy(copies_.clip()->source, outcome,
+                            outcome.kind() == CleanOutcome::Kind::cleaned ? target.title() : outcome.label());
     return outcome;
 }
 
-CleanOutcome AppController::fixPDFLineBreaks() {
-    OutputFormat format = clip_ ? clip_->written.format : defaultTarget().format;
+CleanOutcome ShortcutActions::fixPDFLineBreaks() {
+    OutputFormat format = copies_.clip() ? copies_.clip()->written.format : copies_.defaultTarget().format;
     if (format == OutputFormat::original)
-        format = defaultTarget().format;
+        format = copies_.defaultTarget().format;
     return convert(Written{format, true}, true);
 }
 
-void AppController::pause(double minutes) {
+void ShortcutActions::pause(double minutes) {
     // Nonsense never becomes an endless or broken pause: not a number means
     // the usual five minutes, and a year is the longest.
     if (!std::isfinite(minutes))
@@ -181,25 +185,25 @@ void AppController::pause(double minutes) {
     if (minutes > maximumPauseMinutes)
         minutes = maximumPauseMinutes;
     const double seconds = minutes * 60;
-    pausedUntil.publish(platform_.scheduler.now() + seconds);
+    published_.pausedUntil.publish(platform_.scheduler.now() + seconds);
     platform_.scheduler.cancel(pauseTimer_);
-    pauseTimer_ = platform_.scheduler.after(seconds, guarded([this] {
+    pauseTimer_ = platform_.scheduler.after(seconds, guarded(alive_, [this] {
                                                 pauseTimer_ = 0;
                                                 resume();
                                             }));
-    stateChanged.send();
+    published_.stateChanged.send();
 }
 
-void AppController::resume() {
+void ShortcutActions::resume() {
     platform_.scheduler.cancel(pauseTimer_);
     pauseTimer_ = 0;
-    if (pausedUntil.value()) {
-        pausedUntil.publish(std::nullopt);
-        stateChanged.send();
+    if (published_.pausedUntil.value()) {
+        published_.pausedUntil.publish(std::nullopt);
+        published_.stateChanged.send();
     }
 }
 
-void AppController::toggleAutoClean() {
+void ShortcutActions::toggleAutoClean() {
     SettingsData data = settings_.data();
     data.autoClean = !data.autoClean;
     const bool nowOn = data.autoClean;
@@ -208,17 +212,27 @@ void AppController::toggleAutoClean() {
         resume();
 }
 
-void AppController::setDefaultFormat(OutputFormat format) {
+void ShortcutActions::setDefaultFormat(OutputFormat format) {
     if (format == OutputFormat::original)
         return;
     SettingsData data = settings_.data();
     data.defaultFormat = format;
     settings_.setData(std::move(data));
-    if (clip_ && clip_->baseFromDefault && !clip_->pinned &&
-        clip_->changeCount == platform_.clipboard.changeCount()) {
-        clip_->base.format = format;
-        write(*clip_, clip_->base);
+    if (copies_.clip() && copies_.clip()->baseFromDefault && !copies_.clip()->pinned &&
+        copies_.clip()->changeCount == platform_.clipboard.changeCount()) {
+        copies_.clip()->base.format = format;
+        copies_.write(*copies_.clip(), copies_.clip()->base);
     }
+}
+
+bool ShortcutActions::isPaused() const {
+    return published_.pausedUntil.value() && *published_.pausedUntil.value() > platform_.scheduler.now();
+}
+
+std::optional<std::string> ShortcutActions::frontmostID() const {
+    if (auto front = platform_.workspace.frontmostApplication())
+        return front->bundleID;
+    return std::nullopt;
 }
 
 }  // namespace dz

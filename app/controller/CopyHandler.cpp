@@ -1,0 +1,288 @@
+#include "app/controller/CopyHandler.h"
+
+#include <utility>
+
+#include "app/controller/BrowserURLProvider.h"
+#include "app/platform/Scheduler.h"
+#include "app/platform/SpellChecker.h"
+#include "app/platform/Workspace.h"
+#include "app/rules/AppRule.h"
+#include "app/rules/KnownApps.h"
+#include "app/rules/RuleFormat.h"
+#include "app/settings/AppSettings.h"
+#include "core/links/URLComponents.h"
+#include "core/text/Unicode.h"
+
+namespace dz {
+
+CopyHandler::CopyHandler(AppSettings& settings, const Platform& platform, ClipboardMonitor& monitor,
+                         BrowserURLProvider& browserURLs, Links links)
+    : settings_(settings),
+      platform_(platform),
+      monitor_(monitor),
+      browserURLs_(browserURLs),
+      links_(std::move(links)) {}
+
+CopyHandler::~CopyHandler() {
+    alive_.reset();
+}
+
+void CopyHandler::publishLastCopy(const SourceInfo& source, const CleanOutcome& outcome, std::string detail) {
+    links_.lastCopy.publish(LastCopy{source, outcome, std::move(detail), platform_.scheduler.now()});
+}
+
+void CopyHandler::handle(const ClipboardChange& change) {
+    if (links_.copyArrived)
+        links_.copyArrived();
+    const int64_t changeCount = change.changeCount;
+    SourceInfo source{change.sourceBundleID, change.sourceName, change.sourcePID, std::nullopt};
+
+    if (source.bundleID && *source.bundleID == Workspace::ownBundleID) {
+        clip_.reset();
+        publishLastCopy(source, CleanOutcome::skipped(SkipReason::ownApp),
+                        std::string(skipreason::rawValue(SkipReason::ownApp)));
+        return;
+    }
+
+    ClipboardSnapshot::Capture capture = ClipboardSnapshot::capture(change.items, false);
+    if (!capture.isSnapshot()) {
+        clip_.reset();
+        SkipReason reason = *capture.skipReason();
+        publishLastCopy(source, CleanOutcome::skipped(reason), std::string(skipreason::rawValue(reason)));
+        return;
+    }
+    const ClipboardSnapshot& snapshot = *capture.snapshot();
+    source.pageURL = snapshot.sourcePageURL();
+
+    std::optional<SkipReason> kept;
+    if (change.bypassRequested)
+        kept = SkipReason::bypassed;
+    else if (!settings_.data().autoClean)
+        kept = SkipReason::autoCleanOff;
+    else if (links_.isPaused())
+        kept = SkipReason::paused;
+    if (kept) {
+        // Remembered all the same, so shortcuts and paste rules can still convert it.
+        clip_ = ClipState::pinnedOriginal(snapshot, source, changeCount);
+        publishLastCopy(source, CleanOutcome::skipped(*kept), std::string(skipreason::rawValue(*kept)));
+        return;
+    }
+
+    if (!source.pageURL && source.bundleID && source.pid &&
+        needsBrowserURL(source.bundleID, RuleDirection::source)) {
+        clip_ = ClipState::pinnedOriginal(snapshot, source, changeCount);
+        std::weak_ptr<int> alive = alive_;
+        browserURLs_.currentURL(
+            *source.bundleID, *source.pid,
+            [this, alive, snapshot, source, changeCount](std::optional<std::string> url) mutable {
+                if (alive.expired())
+                    return;
+                // A newer copy wins: this one is dropped unwritten.
+                if (platform_.clipboard.changeCount() != changeCount)
+                    return;
+                source.pageURL = std::move(url);
+                applyCopy(snapshot, std::move(source), changeCount);
+            });
+        return;
+    }
+    applyCopy(snapshot, std::move(source), changeCount);
+}
+
+Resolution CopyHandler::resolveCopy(const SourceInfo& source) const {
+    const SettingsData& data = settings_.data();
+    const OutputFormat defaultFormat =
+        data.defaultFormat == OutputFormat::original ? OutputFormat::plain : data.defaultFormat;
+    std::optional<AppRule> rule =
+        matchingRule(data.rules, RuleDirection::source, source.bundleID, source.pageURL);
+
+    Resolution resolution;
+    if (rule) {
+        resolution.reason = std::string("the rule \u201cCopying from ") +
+                            (rule->kind == RuleKind::website ? rule->website : rule->name) + "\u201d";
+        if (rule->format == RuleFormat::original) {
+            resolution.written = Written::original();
+            resolution.pinned = true;
+            resolution.baseFromDefault = false;
+            return resolution;
+        }
+        resolution.written.format = ruleformat::outputFormat(rule->format, defaultFormat);
+    } else {
+        resolution.written.format = defaultFormat;
+        resolution.reason = "your default format";
+    }
+    if (rule && rule->fixPDF) {
+        resolution.written.reflow = true;
+    } else {
+        resolution.written.reflow = isPDFSource(source);
+        if (resolution.written.reflow && !rule)
+            resolution.reason = "your default format, with PDF fixes for " +
+                                (source.name ? *source.name : std::string("this app"));
+    }
+    resolution.baseFromDefault = !rule || rule->format == RuleFormat::useDefault;
+    resolution.pinned = false;
+    return resolution;
+}
+
+void CopyHandler::applyCopy(const ClipboardSnapshot& snapshot, SourceInfo source, int64_t changeCount) {
+    Resolution resolution = resolveCopy(source);
+    ClipState state;
+    state.snapshot = snapshot;
+    state.source = std::move(source);
+    state.base = resolution.written;
+    state.baseFromDefault = resolution.baseFromDefault;
+    state.pinned = resolution.pinned;
+    state.written = Written::original();
+    state.changeCount = changeCount;
+
+    CleanOutcome outcome = write(state, resolution.written);
+
+    // Serving other renditions to pasting applications needs the program to
+    // own the clipboard, so a copy the base leaves as it is is taken over
+    // with its items unchanged.
+    if (outcome == CleanOutcome::unchanged() && !state.pinned && links_.servesEachRequester() &&
+        platform_.clipboard.changeCount() == state.changeCount && state.written.isOriginal()) {
+        platform_.clipboard.publish(state.snapshot.restored());
+        state.changeCount = platform_.clipboard.changeCount();
+        monitor_.noteOwnWrite(state.changeCount);
+    }
+
+    clip_ = state;
+    std::string detail;
+    switch (outcome.kind()) {
+        case CleanOutcome::Kind::cleaned:
+            detail = resolution.written.title();
+            break;
+        case CleanOutcome::Kind::unchanged:
+            detail = "already plain";
+            break;
+        case CleanOutcome::Kind::skipped:
+            detail = *outcome.reason() == SkipReason::keptOriginal
+                         ? "kept original (rule)"
+                         : std::string(skipreason::rawValue(*outcome.reason()));
+            break;
+    }
+    publishLastCopy(clip_->source, outcome, std::move(detail));
+}
+
+const RenderedClip* CopyHandler::rendition(ClipState& state, const Written& target) {
+    if (auto it = state.cache.find(target); it != state.cache.end())
+        return &it->second;
+    std::optional<RenderedClip> rendered = makeCleaner(target).render(state.snapshot);
+    if (!rendered)
+        return nullptr;
+    return &state.cache.emplace(target, std::move(*rendered)).first->second;
+}
+
+CleanOutcome CopyHandler::write(ClipState& state, const Written& target) {
+    Clipboard& clipboard = platform_.clipboard;
+    const int64_t current = clipboard.changeCount();
+    if (current == state.changeCount && state.written == target)
+        return target.format == OutputFormat::original ? CleanOutcome::skipped(SkipReason::keptOriginal)
+                                                       : CleanOutcome::cleaned();
+
+    CleanOutcome result = CleanOutcome::skipped(SkipReason::keptOriginal);
+    if (target.format != OutputFormat::original) {
+        const RenderedClip* rendered = rendition(state, target);
+        if (!rendered)
+            return CleanOutcome::skipped(SkipReason::noText);
+        if (!PasteboardCleaner::isUnchanged(*rendered, state.snapshot)) {
+            clipboard.publish(rendered->items());
+            state.changeCount = clipboard.changeCount();
+            monitor_.noteOwnWrite(state.changeCount);
+            state.written = target;
+            return CleanOutcome::cleaned();
+        }
+        result = CleanOutcome::unchanged();
+    }
+
+    if (!(current == state.changeCount && state.written.isOriginal())) {
+        clipboard.publish(state.snapshot.restored());
+        state.changeCount = clipboard.changeCount();
+        monitor_.noteOwnWrite(state.changeCount);
+        state.written = Written::original();
+    }
+    return result;
+}
+
+std::optional<ClipState> CopyHandler::currentState() {
+    monitor_.checkPasteboard();
+    Clipboard& clipboard = platform_.clipboard;
+    if (clip_ && clip_->changeCount == clipboard.changeCount())
+        return clip_;
+    ClipboardSnapshot::Capture capture = ClipboardSnapshot::capture(clipboard.contents().items, true);
+    if (!capture.isSnapshot())
+        return std::nullopt;
+    SourceInfo source;
+    if (auto front = platform_.workspace.frontmostApplication()) {
+        source.bundleID = front->bundleID;
+        source.name = front->localizedName;
+        source.pid = front->pid;
+    }
+    source.pageURL = capture.snapshot()->sourcePageURL();
+    return ClipState::pinnedOriginal(*capture.snapshot(), std::move(source), clipboard.changeCount());
+}
+
+Written CopyHandler::defaultTarget() const {
+    OutputFormat format = settings_.data().defaultFormat;
+    return Written{format == OutputFormat::original ? OutputFormat::plain : format, false};
+}
+
+void CopyHandler::setScriptError(std::optional<std::string> message) {
+    if (!message && !links_.scriptError.value())
+        return;
+    links_.scriptError.publish(std::move(message));
+}
+
+PasteboardCleaner CopyHandler::makeCleaner(const Written& target) {
+    const SettingsData& data = settings_.data();
+    SpellChecker& spelling = platform_.spelling;
+    PasteboardCleaner::WordPredicate isWord = [&spelling](std::string_view word) {
+        return spelling.isWord(word);
+    };
+    PasteboardCleaner::Transform transform;
+    if (data.scriptEnabled && !unicode::isBlank(data.script)) {
+        std::weak_ptr<int> alive = alive_;
+        transform = [this, alive, script = data.script](std::string_view input) -> std::string {
+            if (alive.expired())
+                return std::string(input);
+            JavaScriptTransformer::Result result = javaScript_.run(script, input, scriptTimeout);
+            if (auto* output = std::get_if<std::string>(&result)) {
+                setScriptError(std::nullopt);
+                return *output;
+            }
+            setScriptError(std::get<JavaScriptTransformer::Failure>(result).message);
+            return std::string(input);
+        };
+    }
+    return PasteboardCleaner(data.cleaning, false, target.format, data.markdown, data.pdf, target.reflow,
+                             std::move(isWord), std::move(transform));
+}
+
+bool CopyHandler::isPDFSource(const SourceInfo& source) const {
+    const SettingsData& data = settings_.data();
+    if (data.autoDetectPDF && source.bundleID && KnownApps::pdfViewers().count(*source.bundleID))
+        return true;
+    if (data.detectPDFInBrowsers && source.pageURL) {
+        if (auto url = URLComponents::parse(*source.pageURL)) {
+            std::string_view path = url->path;
+            std::string_view last =
+                path.substr(path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1);
+            size_t dot = last.rfind('.');
+            if (dot != std::string_view::npos && unicode::lowercased(last.substr(dot + 1)) == "pdf")
+                return true;
+        }
+    }
+    return false;
+}
+
+bool CopyHandler::needsBrowserURL(std::optional<std::string_view> bundleID, RuleDirection direction) const {
+    if (!bundleID || !BrowserURLProvider::isBrowser(*bundleID))
+        return false;
+    if (settings_.data().hasWebsiteRules(direction))
+        return true;
+    if (direction == RuleDirection::destination)
+        return false;
+    return settings_.data().detectPDFInBrowsers;
+}
+
+}  // namespace dz

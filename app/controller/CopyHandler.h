@@ -1,0 +1,85 @@
+#pragma once
+// Copy handling: turns each foreign copy the monitor reports into the clip
+// the controller remembers, writes its base rendition, and is the only part
+// that writes the clipboard. The other parts switch formats through `write`.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/controller/ClipState.h"
+#include "app/controller/ClipboardMonitor.h"
+#include "app/platform/Platform.h"
+#include "app/rules/RuleDirection.h"
+#include "app/support/Observable.h"
+#include "core/cleaner/CleanOutcome.h"
+#include "core/cleaner/PasteboardCleaner.h"
+#include "core/script/JavaScriptTransformer.h"
+
+namespace dz {
+
+class AppSettings;
+class BrowserURLProvider;
+
+class CopyHandler {
+  public:
+    static constexpr double scriptTimeout = 1.5;
+
+    // What copy handling reads of, and reports to, the rest of the controller.
+    struct Links {
+        Observable<std::optional<LastCopy>>& lastCopy;
+        Observable<std::optional<std::string>>& scriptError;
+        // Whether automatic cleaning is paused now.
+        std::function<bool()> isPaused;
+        // Whether pasting applications are served renditions of their own.
+        std::function<bool()> servesEachRequester;
+        // A new copy arrived (a pending put-back is void).
+        std::function<void()> copyArrived;
+    };
+
+    // `settings` and every service of `platform` must outlive the handler.
+    CopyHandler(AppSettings& settings, const Platform& platform, ClipboardMonitor& monitor,
+                BrowserURLProvider& browserURLs, Links links);
+    ~CopyHandler();
+    CopyHandler(const CopyHandler&) = delete;
+    CopyHandler& operator=(const CopyHandler&) = delete;
+
+    // One clipboard change reported by the monitor.
+    void handle(const ClipboardChange& change);
+    Resolution resolveCopy(const SourceInfo& source) const;
+    void applyCopy(const ClipboardSnapshot& snapshot, SourceInfo source, int64_t changeCount);
+    // The only way the controller puts a rendition or the original on the clipboard.
+    CleanOutcome write(ClipState& state, const Written& target);
+    // The clip for what is on the clipboard now (a pending change handled
+    // first); a fresh pinned capture when the clip is stale. Not stored.
+    std::optional<ClipState> currentState();
+    // The rendition of a target, from the clip's cache or rendered once into it.
+    const RenderedClip* rendition(ClipState& state, const Written& target);
+    // The default format without reflow; a stored `original` counts as plain.
+    Written defaultTarget() const;
+    PasteboardCleaner makeCleaner(const Written& target);
+    bool isPDFSource(const SourceInfo& source) const;
+    bool needsBrowserURL(std::optional<std::string_view> bundleID, RuleDirection direction) const;
+    void publishLastCopy(const SourceInfo& source, const CleanOutcome& outcome, std::string detail);
+
+    // The controller's memory of the current clipboard content.
+    const std::optional<ClipState>& clip() const { return clip_; }
+    std::optional<ClipState>& clip() { return clip_; }
+
+  private:
+    void setScriptError(std::optional<std::string> message);
+
+    AppSettings& settings_;
+    Platform platform_;
+    ClipboardMonitor& monitor_;
+    BrowserURLProvider& browserURLs_;
+    Links links_;
+    JavaScriptTransformer javaScript_;
+    std::optional<ClipState> clip_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+}  // namespace dz

@@ -1,0 +1,183 @@
+#include "app/controller/PasteSwitcher.h"
+
+#include <utility>
+
+#include "app/controller/BrowserURLProvider.h"
+#include "app/controller/ClipboardMonitor.h"
+#include "app/controller/CopyHandler.h"
+#include "app/platform/Workspace.h"
+#include "app/rules/AppRule.h"
+#include "app/rules/RuleFormat.h"
+#include "app/settings/AppSettings.h"
+#include "app/support/Guarded.h"
+
+namespace dz {
+
+PasteSwitcher::PasteSwitcher(AppSettings& settings, const Platform& platform, CopyHandler& copies,
+                             ClipboardMonitor& monitor, BrowserURLProvider& browserURLs,
+                             Observable<bool>& interceptorActive)
+    : settings_(settings),
+      platform_(platform),
+      copies_(copies),
+      monitor_(monitor),
+      browserURLs_(browserURLs),
+      interceptorActive_(interceptorActive) {}
+
+PasteSwitcher::~PasteSwitcher() {
+    alive_.reset();
+    cancelPutBack();
+}
+
+void PasteSwitcher::updateInterceptor() {
+    bool active = settings_.data().hasDestinationRules() && platform_.clipboard.canIdentifyRequesters();
+    if (active != interceptorActive_.value())
+        interceptorActive_.publish(active);
+}
+
+std::optional<Written> PasteSwitcher::destinationTarget(std::optional<std::string_view> bundleID,
+                                                        std::optional<std::string_view> url) const {
+    if (!copies_.clip())
+        return std::nullopt;
+    std::optional<AppRule> rule =
+        matchingRule(settings_.data().rules, RuleDirection::destination, bundleID, url);
+    if (!rule)
+        return copies_.clip()->base;
+    Written target;
+    target.format = rule->format == RuleFormat::useDefault
+                        ? copies_.clip()->base.format
+                        : ruleformat::outputFormat(rule->format, OutputFormat::plain);
+    target.reflow = copies_.clip()->base.reflow || rule->fixPDF;
+    return target;
+}
+
+std::optional<Clipboard::Rendition> PasteSwitcher::renditionFor(const Written& target) {
+    if (target.format == OutputFormat::original)
+        return copies_.clip()->snapshot.restored();
+    const RenderedClip* rendered = copies_.rendition(*copies_.clip(), target);
+    if (!rendered)
+        return std::nullopt;  // no text: the requester gets what is there
+    if (PasteboardCleaner::isUnchanged(*rendered, copies_.clip()->snapshot))
+        return copies_.clip()->snapshot.restored();
+    return rendered->items();
+}
+
+void PasteSwitcher::applyDestination(const Clipboard::PasteRequest& request, int64_t changeCount,
+                                     std::optional<std::string> url, const Clipboard::PasteReply& reply) {
+    if (!copies_.clip() || copies_.clip()->pinned || copies_.clip()->changeCount != changeCount ||
+        platform_.clipboard.changeCount() != changeCount) {
+        reply(std::nullopt);
+        return;
+    }
+    std::optional<Written> target = destinationTarget(request.requester.bundleID, url);
+    if (!target || *target == copies_.clip()->written) {
+        reply(std::nullopt);
+        return;
+    }
+    reply(renditionFor(*target));
+}
+
+void PasteSwitcher::willPaste(const Clipboard::PasteRequest& request, Clipboard::PasteReply reply) {
+    monitor_.checkPasteboard();
+    const int64_t changeCount = platform_.clipboard.changeCount();
+    // Everyone gets what a one-shot paste wrote until it is put back.
+    if (restore_ || !interceptorActive_.value() || !copies_.clip() || copies_.clip()->pinned ||
+        copies_.clip()->changeCount != changeCount) {
+        reply(std::nullopt);
+        return;
+    }
+    const std::optional<std::string>& bundleID = request.requester.bundleID;
+    if (!bundleID || *bundleID == Workspace::ownBundleID) {
+        reply(std::nullopt);
+        return;
+    }
+    if (request.requester.pid && copies_.needsBrowserURL(*bundleID, RuleDirection::destination)) {
+        // The page address decides; wait for it a short while, then let the
+        // app rules decide alone.
+        struct Wait {
+            bool answered = false;
+            Scheduler::TaskID timer = 0;
+        };
+        auto wait = std::make_shared<Wait>();
+        std::weak_ptr<int> alive = alive_;
+        wait->timer =
+            platform_.scheduler.after(pastePageLookupLimit, [this, alive, wait, request, changeCount, reply] {
+                if (wait->answered)
+                    return;
+                wait->answered = true;
+                if (alive.expired())
+                    reply(std::nullopt);
+                else
+                    applyDestination(request, changeCount, std::nullopt, reply);
+            });
+        browserURLs_.currentURL(
+            *bundleID, *request.requester.pid,
+            [this, alive, wait, request, changeCount, reply](std::optional<std::string> url) {
+                if (wait->answered)
+                    return;
+                wait->answered = true;
+                if (alive.expired()) {
+                    reply(std::nullopt);
+                    return;
+                }
+                platform_.scheduler.cancel(wait->timer);
+                applyDestination(request, changeCount, std::move(url), reply);
+            });
+        return;
+    }
+    applyDestination(request, changeCount, std::nullopt, reply);
+}
+
+void PasteSwitcher::pasteFinished(const Clipboard::PasteRequest& request) {
+    if (!restore_ || !restore_->paster)
+        return;
+    const Clipboard::Party& paster = *restore_->paster;
+    const Clipboard::Party& requester = request.requester;
+    if (!requester.bundleID || requester.bundleID != paster.bundleID)
+        return;
+    if (paster.pid && requester.pid && *paster.pid != *requester.pid)
+        return;
+    restore_->fetched = true;
+    if (restore_->waitingForFetch)
+        putBack();
+}
+
+void PasteSwitcher::cancelPutBack() {
+    if (!restore_)
+        return;
+    platform_.scheduler.cancel(restore_->dueTimer);
+    platform_.scheduler.cancel(restore_->limitTimer);
+    restore_.reset();
+}
+
+void PasteSwitcher::putBack() {
+    if (!restore_)
+        return;
+    Written previous = restore_->previous;
+    cancelPutBack();
+    if (copies_.clip() && platform_.clipboard.changeCount() == copies_.clip()->changeCount)
+        copies_.write(*copies_.clip(), previous);
+}
+
+void PasteSwitcher::putBackLater(Written previous, std::optional<Clipboard::Party> paster) {
+    cancelPutBack();
+    restore_ = std::make_unique<PendingRestore>();
+    restore_->previous = previous;
+    restore_->paster = std::move(paster);
+    restore_->dueTimer = platform_.scheduler.after(putBackDelay, guarded(alive_, [this] {
+                                                       if (!restore_)
+                                                           return;
+                                                       restore_->dueTimer = 0;
+                                                       // Without a known paster there is nothing to wait for.
+                                                       if (restore_->fetched || !restore_->paster)
+                                                           putBack();
+                                                       else
+                                                           restore_->waitingForFetch = true;
+                                                   }));
+    restore_->limitTimer = platform_.scheduler.after(putBackLimit, guarded(alive_, [this] {
+                                                         if (restore_)
+                                                             restore_->limitTimer = 0;
+                                                         putBack();
+                                                     }));
+}
+
+}  // namespace dz

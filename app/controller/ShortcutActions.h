@@ -1,0 +1,88 @@
+#pragma once
+// What the shortcuts (and the tray menu and automation addresses, which share
+// them) do: one-shot pastes in another format, clean-and-paste,
+// copy-and-clean, conversions of the current copy, pause and resume,
+// automatic cleaning on and off, and the default format.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/controller/ClipState.h"
+#include "app/input/HotKeyCenter.h"
+#include "app/input/KeyboardSimulator.h"
+#include "app/input/ShortcutAction.h"
+#include "app/platform/Platform.h"
+#include "app/platform/Scheduler.h"
+#include "app/settings/SettingsData.h"
+#include "app/support/Observable.h"
+#include "app/support/Signal.h"
+#include "core/cleaner/CleanOutcome.h"
+#include "core/options/OutputFormat.h"
+
+namespace dz {
+
+class AppSettings;
+class CopyHandler;
+class PasteSwitcher;
+
+class ShortcutActions {
+  public:
+    // Timings, in seconds.
+    static constexpr double cleanAndPasteDelay = 0.05;  // conversion to the paste key
+    static constexpr double copyLookInterval = 0.02;    // copy and clean: looks at the clipboard
+    static constexpr int copyLookAttempts = 50;
+    static constexpr double maximumPauseMinutes = 525'600;  // a year
+
+    // The notice shown instead of pressing keys where that is impossible.
+    static constexpr std::string_view cannotPressKeysNotice = "Dozuzavuvu can't press keys on this desktop.";
+
+    // What the actions publish: the pause, refused shortcuts, and a notice
+    // that the tray should look again.
+    struct Published {
+        Observable<std::optional<TimePoint>>& pausedUntil;
+        Observable<std::vector<KeyCombo>>& failedShortcuts;
+        Signal& stateChanged;
+    };
+
+    ShortcutActions(AppSettings& settings, const Platform& platform, CopyHandler& copies,
+                    PasteSwitcher& pastes, Published published);
+    ~ShortcutActions();
+    ShortcutActions(const ShortcutActions&) = delete;
+    ShortcutActions& operator=(const ShortcutActions&) = delete;
+
+    void registerHotKeys(const SettingsData::Shortcuts& shortcuts);
+    void perform(ShortcutAction action);
+    void pasteOnce(const std::function<Written(const ClipState&)>& target);
+    void cleanAndPaste();
+    void copyAndClean();
+    void waitForPasteboardChange(int64_t from, int attempts, std::function<void(bool)> completion);
+    CleanOutcome convert(const Written& target, bool pin);
+    CleanOutcome fixPDFLineBreaks();
+    void pause(double minutes);
+    void resume();
+    void toggleAutoClean();
+    void setDefaultFormat(OutputFormat format);
+
+    bool isPaused() const;
+    HotKeyCenter& hotKeyCenter() { return hotKeys_; }
+
+  private:
+    bool ensureCanPressKeys();
+    std::optional<std::string> frontmostID() const;
+
+    AppSettings& settings_;
+    Platform platform_;
+    CopyHandler& copies_;
+    PasteSwitcher& pastes_;
+    Published published_;
+    HotKeyCenter hotKeys_;
+    KeyboardSimulator keyboard_;
+    Scheduler::TaskID pauseTimer_ = 0;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+}  // namespace dz

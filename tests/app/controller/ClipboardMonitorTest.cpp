@@ -1,0 +1,82 @@
+#include "app/controller/ClipboardMonitor.h"
+
+#include <gtest/gtest.h>
+
+#include "app/platform/fakes/FakePlatform.h"
+
+namespace dz {
+namespace {
+
+struct MonitorHarness {
+    fake::FakePlatform fakes;
+    std::vector<ClipboardChange> reported;
+    std::unique_ptr<ClipboardMonitor> monitor;
+
+    void start() {
+        monitor =
+            std::make_unique<ClipboardMonitor>(fakes.clipboard, fakes.workspace, fakes.keys, fakes.scheduler);
+        monitor->start([this](const ClipboardChange& change) { reported.push_back(change); });
+    }
+};
+
+TEST(ClipboardMonitorTest, ReportsForeignCopiesWithTheirItemsButNeitherTheStartContentNorOwnWrites) {
+    MonitorHarness h;
+    h.fakes.clipboard.copy({{"public.utf8-plain-text", "there before us"}}, std::nullopt);
+    h.start();
+    h.monitor->checkPasteboard();
+    EXPECT_TRUE(h.reported.empty()) << "what was there at start is not a copy";
+
+    h.fakes.workspace.running = {{"org.gnome.TextEditor", "Text Editor", 100}};
+    h.fakes.workspace.frontmost = "org.gnome.TextEditor";
+    h.fakes.clipboard.copy({{"public.html", "<p>a</p>"}, {"public.utf8-plain-text", "a"}}, std::nullopt);
+    ASSERT_EQ(h.reported.size(), 1u);
+    EXPECT_EQ(h.reported[0].items, h.fakes.clipboard.contents().items);
+    EXPECT_EQ(h.reported[0].changeCount, h.fakes.clipboard.changeCount());
+    EXPECT_EQ(h.reported[0].sourcePID, 100) << "without an owner the frontmost application copied";
+
+    // The program writes; the backend's later notice of it is not reported,
+    // nor is asking again on demand.
+    h.fakes.clipboard.publish({{"public.utf8-plain-text", "clean"}});
+    h.monitor->noteOwnWrite(h.fakes.clipboard.changeCount());
+    h.fakes.scheduler.runDue();
+    h.monitor->checkPasteboard();
+    EXPECT_EQ(h.reported.size(), 1u);
+}
+
+TEST(ClipboardMonitorTest, TheSourceIsTheDeclaredAppElseTheOwnerElseTheFrontmostOne) {
+    MonitorHarness h;
+    h.fakes.workspace.running = {{"org.gnome.TextEditor", "Text Editor", 100}, {"org.kde.kate", "Kate", 200}};
+    h.fakes.workspace.frontmost = "org.gnome.TextEditor";
+    h.start();
+
+    h.fakes.clipboard.copy({{"public.utf8-plain-text", "x"}}, Clipboard::Party{"org.kde.kate", std::nullopt});
+    ASSERT_EQ(h.reported.size(), 1u);
+    EXPECT_EQ(h.reported.back().sourceBundleID, "org.kde.kate");
+    EXPECT_EQ(h.reported.back().sourceName, "Kate");
+    EXPECT_EQ(h.reported.back().sourcePID, 200) << "the running application fills in the process";
+
+    // A copy that names its maker, even one not running, is believed.
+    h.fakes.clipboard.copy(
+        {{"public.utf8-plain-text", "y"}, {"org.nspasteboard.source", "com.example.Notes"}},
+        Clipboard::Party{"org.kde.kate", 200});
+    EXPECT_EQ(h.reported.back().sourceBundleID, "com.example.Notes");
+    EXPECT_EQ(h.reported.back().sourceName, "com.example.Notes");
+    EXPECT_FALSE(h.reported.back().sourcePID);
+}
+
+TEST(ClipboardMonitorTest, AnAltTapJustBeforeACopyAsksToKeepIt) {
+    MonitorHarness h;
+    h.start();
+    const TimePoint t = h.fakes.scheduler.now();
+    h.fakes.keys.send({KeyStateEvent::Key::alt, true, t});
+    h.fakes.keys.send({KeyStateEvent::Key::alt, false, t + 0.1});
+    h.fakes.scheduler.advance(1);
+    h.fakes.clipboard.copy({{"public.utf8-plain-text", "kept"}}, std::nullopt);
+    h.fakes.clipboard.copy({{"public.utf8-plain-text", "cleaned"}}, std::nullopt);
+    ASSERT_EQ(h.reported.size(), 2u);
+    EXPECT_TRUE(h.reported[0].bypassRequested);
+    EXPECT_FALSE(h.reported[1].bypassRequested) << "one tap keeps one copy";
+}
+
+}  // namespace
+}  // namespace dz

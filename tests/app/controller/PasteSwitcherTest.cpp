@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include "tests/app/controller/ControllerHarness.h"
+
+namespace dz::test {
+namespace {
+
+const std::string richHTML =
+    "<p>Hello <b>world</b> and <a href=\"https://example.com/?utm_source=x\">a link</a></p>";
+
+TEST(PasteSwitcherTest, DestinationRuleServesOnlyThatRequesterAndKeepOriginalSourceWins) {
+    ControllerHarness h;
+    h.edit([](SettingsData& d) {
+        d.rules.push_back(AppRule::forApp(RuleDirection::destination, "md.obsidian.Obsidian", "Obsidian"));
+        d.rules.back().format = RuleFormat::markdown;
+    });
+    EXPECT_TRUE(h.controller->interceptorActive.value());
+    h.copyHTML(richHTML, "Hello world and a link");
+    EXPECT_EQ(h.paste("md.obsidian.Obsidian"), "Hello **world** and [a link](https://example.com/)");
+    EXPECT_EQ(h.paste("org.gnome.TextEditor"), "Hello world and a link");
+    EXPECT_EQ(h.paste("md.obsidian.Obsidian"), "Hello **world** and [a link](https://example.com/)");
+
+    h.edit([](SettingsData& d) {
+        d.rules.push_back(AppRule::forApp(RuleDirection::source, "firefox-esr", "Firefox"));
+        d.rules.back().format = RuleFormat::original;
+    });
+    h.copyHTML(richHTML, "Hello world and a link", "firefox-esr");
+    EXPECT_TRUE(h.controller->clip()->pinned);
+    EXPECT_EQ(h.paste("md.obsidian.Obsidian"), "Hello world and a link");
+}
+
+TEST(PasteSwitcherTest, OneShotPutBackWaitsForASlowPasterAndANewCopyCancelsIt) {
+    ControllerHarness h;
+    h.copyHTML(richHTML, "Hello world and a link");
+    h.controller->actions().perform(ShortcutAction::pasteMarkdown);
+    ASSERT_EQ(h.fakes.keystrokes.pressed.size(), 1u);
+    EXPECT_EQ(h.clipboardText(), "Hello **world** and [a link](https://example.com/)");
+    h.fakes.scheduler.advance(1.0);  // the editor has not fetched yet
+    EXPECT_TRUE(h.controller->pastes().isPutBackPending());
+    EXPECT_EQ(h.paste("org.gnome.TextEditor"), "Hello **world** and [a link](https://example.com/)");
+    EXPECT_FALSE(h.controller->pastes().isPutBackPending());
+    EXPECT_EQ(h.clipboardText(), "Hello world and a link");
+
+    h.controller->actions().perform(ShortcutAction::pasteMarkdown);
+    h.fakes.scheduler.advance(0.3);
+    h.copy({{std::string(pasteboardtype::string), "fresh"}});
+    h.fakes.scheduler.advance(6);
+    EXPECT_EQ(h.clipboardText(), "fresh");
+}
+
+}  // namespace
+}  // namespace dz::test
