@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps run test bench fuzz format clean package
+.PHONY: deps run test bench fuzz format format-check clean package
 
 deps:
 	bash scripts/install-deps
@@ -33,6 +33,10 @@ fuzz: deps
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails, listing every difference, when a file is not formatted as `make format` would.
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
 	rm -rf build
