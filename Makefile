@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps run test bench fuzz format clean package
+.PHONY: deps run test clang bench fuzz format format-check clean package
 
 deps:
 	bash scripts/install-deps
@@ -15,6 +15,12 @@ test: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+# Every target under clang with warnings as errors, unoptimised: a compile
+# check only, the tests run under `make test`.
+clang: deps
+	cmake --preset clang
+	cmake --build --preset clang -j $(JOBS)
 
 bench: deps
 	cmake --preset release
@@ -33,6 +39,10 @@ fuzz: deps
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails, listing every difference, when a file is not formatted as `make format` would.
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
 	rm -rf build

@@ -1,16 +1,15 @@
 #include "cli/IO.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 
 #include <nlohmann/json.hpp>
+
+#include "app/support/WholeFile.h"
 
 namespace dz::cli {
 
@@ -24,55 +23,35 @@ std::string tooLarge(const std::string& name) {
     return cannotRead(name, "larger than " + std::to_string(maxInputBytes >> 20) + " MiB");
 }
 
-// Reads `fd` to its end, refusing directories and anything over the cap, so
-// that /dev/zero or a huge file cannot grow the process without end.
-std::string readAll(int fd, const std::string& name) {
-    struct stat info {};
-    if (::fstat(fd, &info) == 0) {
-        if (S_ISDIR(info.st_mode))
+// Directories are refused, and anything over the cap, so that /dev/zero or a
+// huge file cannot grow the process without end; pipes and terminals are read.
+std::string bytesOf(WholeFile whole, const std::string& name) {
+    switch (whole.status) {
+        case WholeFile::Status::read:
+            return std::move(whole.bytes);
+        case WholeFile::Status::wrongKind:
             throw CommandError(cannotRead(name, std::strerror(EISDIR)));
-        if (S_ISREG(info.st_mode) && static_cast<uintmax_t>(info.st_size) > maxInputBytes)
+        case WholeFile::Status::tooLarge:
             throw CommandError(tooLarge(name));
+        case WholeFile::Status::cannotOpen:
+        case WholeFile::Status::cannotRead:
+            break;
     }
-    std::string bytes;
-    if (S_ISREG(info.st_mode) && info.st_size > 0)
-        bytes.reserve(static_cast<size_t>(info.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw CommandError(cannotRead(name, std::strerror(errno)));
-        }
-        if (n == 0)
-            return bytes;
-        if (bytes.size() + static_cast<size_t>(n) > maxInputBytes)
-            throw CommandError(tooLarge(name));
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
+    throw CommandError(cannotRead(name, std::strerror(whole.error)));
 }
 
 }  // namespace
 
 std::string readStandardInput() {
-    return readAll(STDIN_FILENO, "standard input");
+    return bytesOf(
+        WholeFile::readDescriptor(STDIN_FILENO, maxInputBytes, WholeFile::Accept::anythingButDirectories),
+        "standard input");
 }
 
 std::string readFile(const std::string& path) {
     if (path == "-")
         return readStandardInput();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw CommandError(cannotRead(path, std::strerror(errno)));
-    try {
-        std::string bytes = readAll(fd, path);
-        ::close(fd);
-        return bytes;
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
+    return bytesOf(WholeFile::read(path, maxInputBytes, WholeFile::Accept::anythingButDirectories), path);
 }
 
 void writeStandardOutput(std::string_view bytes) {

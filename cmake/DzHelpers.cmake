@@ -3,6 +3,9 @@
 # Warnings and sanitizers for our own targets.
 function(dz_set_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(DZ_WARNINGS_AS_ERRORS)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
   if(DZ_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=undefined
                                              -fno-omit-frame-pointer)

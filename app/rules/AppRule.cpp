@@ -12,16 +12,6 @@ bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Page paths are compared as the browser shows them, so escapes are decoded;
 // a path that does not decode to UTF-8 is compared as written.
 std::string decodedPath(std::string_view path) {
@@ -32,8 +22,8 @@ std::string decodedPath(std::string_view path) {
             out += path[i];
             continue;
         }
-        int hi = i + 1 < path.size() ? hexValue(path[i + 1]) : -1;
-        int lo = i + 2 < path.size() ? hexValue(path[i + 2]) : -1;
+        int hi = i + 1 < path.size() ? unicode::hexDigitValue(path[i + 1]) : -1;
+        int lo = i + 2 < path.size() ? unicode::hexDigitValue(path[i + 2]) : -1;
         if (hi < 0 || lo < 0)
             return std::string(path);
         out += static_cast<char>(hi * 16 + lo);

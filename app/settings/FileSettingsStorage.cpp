@@ -13,6 +13,8 @@
 #include <system_error>
 #include <vector>
 
+#include "app/support/WholeFile.h"
+
 namespace dz {
 
 namespace {
@@ -96,39 +98,22 @@ SettingsStorage::Stored FileSettingsStorage::read(std::string_view key) const {
         return {Stored::Status::failed, {}, "invalid storage key"};
     removeStaleTemporaries(key);
     std::filesystem::path file = path(key);
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return {};
-        return {Stored::Status::failed, {}, errnoText("cannot open", file, errno)};
-    }
-    Stored stored;
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return {Stored::Status::failed, {}, file.string() + " is not a regular file"};
-    }
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int error = errno;
-            ::close(fd);
-            return {Stored::Status::failed, {}, errnoText("cannot read", file, error)};
-        }
-        if (n == 0)
-            break;
-        if (bytes.size() + static_cast<size_t>(n) > maxBlobSize) {
-            ::close(fd);
+    WholeFile whole = WholeFile::read(file, maxBlobSize, WholeFile::Accept::regularFiles);
+    switch (whole.status) {
+        case WholeFile::Status::read:
+            return {Stored::Status::present, std::move(whole.bytes), {}};
+        case WholeFile::Status::cannotOpen:
+            if (whole.error == ENOENT || whole.error == ENOTDIR)
+                return {};
+            return {Stored::Status::failed, {}, errnoText("cannot open", file, whole.error)};
+        case WholeFile::Status::wrongKind:
+            return {Stored::Status::failed, {}, file.string() + " is not a regular file"};
+        case WholeFile::Status::cannotRead:
+            return {Stored::Status::failed, {}, errnoText("cannot read", file, whole.error)};
+        case WholeFile::Status::tooLarge:
             return {Stored::Status::failed, {}, file.string() + " is too large"};
-        }
-        bytes.append(buffer, static_cast<size_t>(n));
     }
-    ::close(fd);
-    return {Stored::Status::present, std::move(bytes), {}};
+    return {Stored::Status::failed, {}, "cannot read " + file.string()};
 }
 
 std::optional<std::string> FileSettingsStorage::writeTemporary(std::string_view key, std::string_view bytes,

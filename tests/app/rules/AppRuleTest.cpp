@@ -66,6 +66,9 @@ TEST(AppRuleTest, WebsitePathIsAPlainPrefix) {
     EXPECT_FALSE(rule.matchesWebsite("https://example.com/other/docs"));
     // Escapes in the page path are compared decoded.
     EXPECT_TRUE(websiteRule("example.com/a b").matchesWebsite("https://example.com/a%20b"));
+    EXPECT_TRUE(websiteRule("example.com/été").matchesWebsite("https://example.com/%C3%A9t%c3%a9"));
+    // A path that does not decode to UTF-8 is compared as written.
+    EXPECT_TRUE(websiteRule("example.com/a%ff").matchesWebsite("https://example.com/a%FF"));
     // Leading slashes in the pattern are ignored; a pattern of slashes has no site.
     EXPECT_TRUE(websiteRule("//example.com").matchesWebsite("https://example.com/"));
     EXPECT_FALSE(websiteRule("///").matchesWebsite("https://example.com/"));
