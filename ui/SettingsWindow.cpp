@@ -4,6 +4,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "ui/DesktopServices.h"
 #include "ui/MenuBarIconArt.h"
 #include "ui/tabs/CleaningTab.h"
 #include "ui/tabs/GeneralTab.h"
@@ -25,22 +26,22 @@ SettingsWindow::SettingsWindow(AppSettings& settings, DesktopServices& services,
         QWidget* page = nullptr;
         switch (tab) {
             case SettingsTab::general:
-                page = new GeneralTab(settings, services);
+                page = new GeneralTab(settings, services, services, services, services, services, services);
                 break;
             case SettingsTab::rules:
                 page = new RulesTab(settings, services);
                 break;
             case SettingsTab::cleaning:
-                page = new CleaningTab(settings, services);
+                page = new CleaningTab(settings);
                 break;
             case SettingsTab::markdown:
                 page = new MarkdownPDFTab(settings, services);
                 break;
             case SettingsTab::shortcuts:
-                page = new ShortcutsTab(settings, services);
+                page = new ShortcutsTab(settings, services, services, services, services, services);
                 break;
             case SettingsTab::script:
-                page = new ScriptTab(settings, services);
+                page = new ScriptTab(settings, services, services);
                 break;
             case SettingsTab::tryIt:
                 page = tryIt ? tryIt : new QWidget;
