@@ -17,7 +17,6 @@
 #include "tests/ui/FakeApplicationCatalog.h"
 #include "tests/ui/FakeBrowserAccess.h"
 #include "tests/ui/FakeDefaultFormatControl.h"
-#include "tests/ui/FakeDesktopServices.h"
 #include "tests/ui/FakeDisplaySession.h"
 #include "tests/ui/FakeKeystrokeSupport.h"
 #include "tests/ui/FakeLoginItem.h"
@@ -54,6 +53,27 @@ bool showsText(QWidget* root, const QString& text) {
             return true;
     return false;
 }
+
+// Every service the window shares out among its tabs.
+struct FakeProgram {
+    FakeDefaultFormatControl defaultFormat;
+    FakeLoginItem loginItem;
+    FakeKeystrokeSupport keystrokes;
+    FakeBrowserAccess browserAccess;
+    FakeDisplaySession display;
+    FakeApplicationCatalog applications;
+    FakeHotKeySuspension hotKeys;
+    FakeRefusedShortcuts refused;
+    FakeBell bell;
+    FakeScriptStatus script;
+    FakeWordDictionary dictionary;
+    StateNotifier notifier;
+
+    SettingsWindow::Services services() {
+        return {defaultFormat, loginItem, keystrokes, browserAccess, display,    applications,
+                hotKeys,       refused,   bell,       script,        dictionary, notifier};
+    }
+};
 
 class SettingsWindowTest : public ::testing::Test {
   protected:
@@ -249,8 +269,8 @@ TEST_F(RecorderTest, RecordsAndClearsACombination) {
 }
 
 TEST_F(SettingsWindowTest, ShowSelectsTheTabKeepsItOtherwiseAndRestoresTheSize) {
-    FakeDesktopServices services;
-    SettingsWindow window(settings, services);
+    FakeProgram program;
+    SettingsWindow window(settings, program.services());
     QTabWidget* tabs = window.tabs();
     ASSERT_EQ(tabs->count(), 7);
     const char* titles[] = {"General",   "Rules",  "Cleaning", "Markdown & PDF",
