@@ -303,6 +303,31 @@ TEST_F(SettingsWindowTest, ShowSelectsTheTabKeepsItOtherwiseAndRestoresTheSize) 
     EXPECT_EQ(window.windowTitle(), "Markdown & PDF");
 }
 
+// The window's tabs all hear the one notifier.
+TEST_F(SettingsWindowTest, AChangeOfTheProgramsStateReachesEveryTabThatShowsIt) {
+    const KeyCombo combo{40, KeyCombo::control | KeyCombo::option, "\u2303\u2325K"};
+    SettingsData d = settings.data();
+    d.shortcuts[std::string(shortcutaction::rawValue(ShortcutAction::cycleFormat))] = combo;
+    settings.setData(d);
+    FakeProgram program;
+    SettingsWindow window(settings, program.services());
+    auto* shortcuts = static_cast<ShortcutsTab*>(window.page(SettingsTab::shortcuts));
+    auto* script = static_cast<ScriptTab*>(window.page(SettingsTab::script));
+    EXPECT_TRUE(shortcuts->failure(ShortcutAction::cycleFormat)->isHidden());
+
+    program.display.tray = false;
+    program.keystrokes.reason = "Not available: the X server has no XTest extension";
+    program.refused.failed = {combo};
+    program.script.lastError = "SyntaxError: unexpected token";
+    emit program.notifier.stateChanged();
+    EXPECT_TRUE(showsText(window.page(SettingsTab::general), "No tray is shown in this session"));
+    EXPECT_TRUE(showsText(window.page(SettingsTab::general), "\u26A0 Not available: the X server"));
+    EXPECT_FALSE(shortcuts->keystrokeWarning()->isHidden());
+    EXPECT_EQ(shortcuts->failure(ShortcutAction::cycleFormat)->text(),
+              "\u26A0 Already used by another app: Ctrl+Alt+K");
+    EXPECT_EQ(script->errorLabel()->text(), "\u26D4 SyntaxError: unexpected token");
+}
+
 TEST_F(SettingsWindowTest, MarkdownAndPDFExamplesFollowTheOptions) {
     FakeWordDictionary dictionary;
     MarkdownPDFTab tab(settings, dictionary);
