@@ -8,8 +8,7 @@
 
 namespace dz {
 
-ApplicationChooser::ApplicationChooser(std::vector<DesktopServices::Application> applications,
-                                       QWidget* parent)
+ApplicationChooser::ApplicationChooser(std::vector<DesktopApplication> applications, QWidget* parent)
     : QDialog(parent), search_(new QLineEdit), list_(new QListWidget) {
     setWindowTitle(QStringLiteral("Choose Applications"));
     resize(420, 480);

@@ -7,7 +7,7 @@
 
 #include <QDialog>
 
-#include "ui/DesktopServices.h"
+#include "ui/DesktopApplication.h"
 
 class QLineEdit;
 class QListWidget;
@@ -16,7 +16,7 @@ namespace dz {
 
 class ApplicationChooser : public QDialog {
   public:
-    ApplicationChooser(std::vector<DesktopServices::Application> applications, QWidget* parent = nullptr);
+    ApplicationChooser(std::vector<DesktopApplication> applications, QWidget* parent = nullptr);
 
     // The ids of the chosen applications, in list order.
     std::vector<std::string> chosen() const;

@@ -10,7 +10,7 @@
 namespace dz {
 
 ProgramServices::ProgramServices(AppController& controller, Backend backend, QObject* parent)
-    : DesktopServices(parent), controller_(controller), backend_(std::move(backend)) {
+    : StateNotifier(parent), controller_(controller), backend_(std::move(backend)) {
     failedSubscription_ = controller_.failedShortcuts.subscribe([this](const auto&) { emit stateChanged(); });
     errorSubscription_ = controller_.scriptError.subscribe([this](const auto&) { emit stateChanged(); });
     stateSubscription_ = controller_.stateChanged.subscribe([this] { emit stateChanged(); });
@@ -55,15 +55,16 @@ std::optional<std::string> ProgramServices::displayNotice() const {
     return backend_.displayNotice;
 }
 
-std::vector<DesktopServices::Application> ProgramServices::installedApplications() const {
-    return backend_.installedApplications ? backend_.installedApplications() : std::vector<Application>{};
+std::vector<DesktopApplication> ProgramServices::installedApplications() const {
+    return backend_.installedApplications ? backend_.installedApplications()
+                                          : std::vector<DesktopApplication>{};
 }
 
-std::vector<DesktopServices::Application> ProgramServices::runningApplications() const {
-    std::vector<Application> apps;
+std::vector<DesktopApplication> ProgramServices::runningApplications() const {
+    std::vector<DesktopApplication> apps;
     const auto installed = installedApplications();
     for (const auto& running : controller_.platform().workspace.runningApplications()) {
-        Application app{running.bundleID, running.localizedName.value_or(std::string()), {}};
+        DesktopApplication app{running.bundleID, running.localizedName.value_or(std::string()), {}};
         for (const auto& entry : installed)
             if (entry.id == app.id)
                 app.iconName = entry.iconName;

@@ -1,21 +1,43 @@
 #pragma once
 // The settings window's view of the running program: the controller's
-// published state and the desktop's services.
+// published state and the desktop's services, every one the tabs use.
 
 #include <vector>
 
 #include "app/controller/AppController.h"
 #include "app/support/Signal.h"
-#include "ui/DesktopServices.h"
+#include "ui/ApplicationCatalog.h"
+#include "ui/Bell.h"
+#include "ui/BrowserAccess.h"
+#include "ui/DefaultFormatControl.h"
+#include "ui/DisplaySession.h"
+#include "ui/HotKeySuspension.h"
+#include "ui/KeystrokeSupport.h"
+#include "ui/LoginItem.h"
+#include "ui/RefusedShortcuts.h"
+#include "ui/ScriptStatus.h"
+#include "ui/StateNotifier.h"
+#include "ui/WordDictionary.h"
 
 namespace dz {
 
-class ProgramServices : public DesktopServices {
+class ProgramServices : public StateNotifier,
+                        public DefaultFormatControl,
+                        public LoginItem,
+                        public KeystrokeSupport,
+                        public BrowserAccess,
+                        public DisplaySession,
+                        public ApplicationCatalog,
+                        public HotKeySuspension,
+                        public RefusedShortcuts,
+                        public Bell,
+                        public ScriptStatus,
+                        public WordDictionary {
   public:
     // What the backend offers beyond the controller's platform.
     struct Backend {
         // The installed applications (desktop files with their icons).
-        std::function<std::vector<Application>()> installedApplications;
+        std::function<std::vector<DesktopApplication>()> installedApplications;
         // The session's accessibility switch, read and turned on.
         std::function<bool()> browserAccess;
         std::function<bool()> enableBrowserAccess;
@@ -33,8 +55,8 @@ class ProgramServices : public DesktopServices {
     bool enableBrowserAccess() override;
     bool trayAvailable() const override;
     std::optional<std::string> displayNotice() const override;
-    std::vector<Application> installedApplications() const override;
-    std::vector<Application> runningApplications() const override;
+    std::vector<DesktopApplication> installedApplications() const override;
+    std::vector<DesktopApplication> runningApplications() const override;
     const Workspace* workspace() const override;
     void suspendHotKeys(bool suspended) override;
     std::vector<KeyCombo> failedShortcuts() const override;

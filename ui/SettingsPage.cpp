@@ -11,8 +11,7 @@
 
 namespace dz {
 
-SettingsPage::SettingsPage(AppSettings& settings, DesktopServices& services, QWidget* parent)
-    : QWidget(parent), settings_(settings), services_(services) {
+SettingsPage::SettingsPage(AppSettings& settings, QWidget* parent) : QWidget(parent), settings_(settings) {
     subscription_ = settings_.subscribe([this](const SettingsData& data) {
         // Refreshing sets controls; none of that may write back.
         const QSignalBlocker blocker(this);

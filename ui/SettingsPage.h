@@ -20,11 +20,9 @@ class QVBoxLayout;
 
 namespace dz {
 
-class DesktopServices;
-
 class SettingsPage : public QWidget {
   public:
-    SettingsPage(AppSettings& settings, DesktopServices& services, QWidget* parent = nullptr);
+    explicit SettingsPage(AppSettings& settings, QWidget* parent = nullptr);
 
     // A smaller, dimmer explanation under a control.
     static QLabel* caption(const QString& text, QWidget* parent = nullptr);
@@ -60,7 +58,6 @@ class SettingsPage : public QWidget {
     static QVBoxLayout* scrollingLayout(QWidget* page);
 
     AppSettings& settings_;
-    DesktopServices& services_;
 
   private:
     QComboBox* addPicker(QBoxLayout* layout, const QString& label, const std::vector<QString>& titles,

@@ -14,7 +14,7 @@
 
 namespace dz {
 
-SettingsWindow::SettingsWindow(AppSettings& settings, DesktopServices& services, QWidget* tryIt)
+SettingsWindow::SettingsWindow(AppSettings& settings, const Services& services, QWidget* tryIt)
     : QWidget(nullptr, Qt::Window), tabs_(new QTabWidget) {
     setWindowIcon(MenuBarIconArt::applicationIcon());
     auto* layout = new QVBoxLayout(this);
@@ -25,22 +25,25 @@ SettingsWindow::SettingsWindow(AppSettings& settings, DesktopServices& services,
         QWidget* page = nullptr;
         switch (tab) {
             case SettingsTab::general:
-                page = new GeneralTab(settings, services);
+                page =
+                    new GeneralTab(settings, services.defaultFormat, services.loginItem, services.keystrokes,
+                                   services.browserAccess, services.display, services.notifier);
                 break;
             case SettingsTab::rules:
-                page = new RulesTab(settings, services);
+                page = new RulesTab(settings, services.applications);
                 break;
             case SettingsTab::cleaning:
-                page = new CleaningTab(settings, services);
+                page = new CleaningTab(settings);
                 break;
             case SettingsTab::markdown:
-                page = new MarkdownPDFTab(settings, services);
+                page = new MarkdownPDFTab(settings, services.dictionary);
                 break;
             case SettingsTab::shortcuts:
-                page = new ShortcutsTab(settings, services);
+                page = new ShortcutsTab(settings, services.keystrokes, services.refusedShortcuts,
+                                        services.hotKeys, services.bell, services.notifier);
                 break;
             case SettingsTab::script:
-                page = new ScriptTab(settings, services);
+                page = new ScriptTab(settings, services.script, services.notifier);
                 break;
             case SettingsTab::tryIt:
                 page = tryIt ? tryIt : new QWidget;

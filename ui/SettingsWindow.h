@@ -13,14 +13,49 @@ class QTabWidget;
 namespace dz {
 
 class AppSettings;
-class DesktopServices;
+class ApplicationCatalog;
+class Bell;
+class BrowserAccess;
+class DefaultFormatControl;
+class DisplaySession;
+class HotKeySuspension;
+class KeystrokeSupport;
+class LoginItem;
+class RefusedShortcuts;
+class ScriptStatus;
+class StateNotifier;
+class WordDictionary;
 
 class SettingsWindow : public QWidget {
   public:
     static constexpr int width = 760;
     static constexpr int height = 600;
 
-    SettingsWindow(AppSettings& settings, DesktopServices& services, QWidget* tryIt = nullptr);
+    // Everything the tabs need from the running program; each tab is given
+    // its share.
+    struct Services {
+        DefaultFormatControl& defaultFormat;
+        LoginItem& loginItem;
+        KeystrokeSupport& keystrokes;
+        BrowserAccess& browserAccess;
+        DisplaySession& display;
+        ApplicationCatalog& applications;
+        HotKeySuspension& hotKeys;
+        RefusedShortcuts& refusedShortcuts;
+        Bell& bell;
+        ScriptStatus& script;
+        WordDictionary& dictionary;
+        StateNotifier& notifier;
+
+        // Every one from a single object that provides them all.
+        template <typename Program>
+        static Services of(Program& program) {
+            return {program, program, program, program, program, program,
+                    program, program, program, program, program, program};
+        }
+    };
+
+    SettingsWindow(AppSettings& settings, const Services& services, QWidget* tryIt = nullptr);
 
     // Selects `tab` when given (keeps the current one otherwise), sets the
     // size back, and brings the window to the front.

@@ -7,13 +7,14 @@
 #include <QToolButton>
 
 #include "app/input/KeyNames.h"
-#include "ui/DesktopServices.h"
+#include "ui/Bell.h"
+#include "ui/HotKeySuspension.h"
 #include "ui/QtKeys.h"
 
 namespace dz {
 
-ShortcutRecorder::ShortcutRecorder(DesktopServices& services, QWidget* parent)
-    : QWidget(parent), services_(services), button_(new QPushButton), clear_(new QToolButton) {
+ShortcutRecorder::ShortcutRecorder(HotKeySuspension& hotKeys, Bell& bell, QWidget* parent)
+    : QWidget(parent), hotKeys_(hotKeys), bell_(bell), button_(new QPushButton), clear_(new QToolButton) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(button_);
@@ -41,7 +42,7 @@ ShortcutRecorder::ShortcutRecorder(DesktopServices& services, QWidget* parent)
 
 ShortcutRecorder::~ShortcutRecorder() {
     if (recording_)
-        services_.suspendHotKeys(false);
+        hotKeys_.suspendHotKeys(false);
 }
 
 void ShortcutRecorder::setCombo(const std::optional<KeyCombo>& combo) {
@@ -53,7 +54,7 @@ void ShortcutRecorder::startRecording() {
     if (recording_)
         return;
     recording_ = true;
-    services_.suspendHotKeys(true);
+    hotKeys_.suspendHotKeys(true);
     button_->setFocus(Qt::OtherFocusReason);
     button_->grabKeyboard();
     refresh();
@@ -68,7 +69,7 @@ void ShortcutRecorder::stopRecording() {
         return;
     recording_ = false;
     button_->releaseKeyboard();
-    services_.suspendHotKeys(false);
+    hotKeys_.suspendHotKeys(false);
     refresh();
 }
 
@@ -107,7 +108,7 @@ bool ShortcutRecorder::eventFilter(QObject* watched, QEvent* event) {
             if (auto keyEvent = QtKeys::keyEvent(*key))
                 combo = KeyCombo::fromEvent(*keyEvent);
             if (!combo) {
-                services_.beep();
+                bell_.beep();
                 return true;
             }
             combo_ = *combo;

@@ -15,11 +15,12 @@ class QToolButton;
 
 namespace dz {
 
-class DesktopServices;
+class Bell;
+class HotKeySuspension;
 
 class ShortcutRecorder : public QWidget {
   public:
-    explicit ShortcutRecorder(DesktopServices& services, QWidget* parent = nullptr);
+    ShortcutRecorder(HotKeySuspension& hotKeys, Bell& bell, QWidget* parent = nullptr);
     ~ShortcutRecorder() override;
 
     void setCombo(const std::optional<KeyCombo>& combo);
@@ -42,7 +43,8 @@ class ShortcutRecorder : public QWidget {
     void stopRecording();
     void refresh();
 
-    DesktopServices& services_;
+    HotKeySuspension& hotKeys_;
+    Bell& bell_;
     std::optional<KeyCombo> combo_;
     bool recording_ = false;
     QPushButton* button_;

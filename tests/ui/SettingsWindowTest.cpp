@@ -14,10 +14,19 @@
 
 #include "app/settings/AppSettings.h"
 #include "app/settings/MemorySettingsStorage.h"
-#include "tests/ui/FakeDesktopServices.h"
+#include "tests/ui/FakeApplicationCatalog.h"
+#include "tests/ui/FakeBrowserAccess.h"
+#include "tests/ui/FakeDefaultFormatControl.h"
+#include "tests/ui/FakeDisplaySession.h"
+#include "tests/ui/FakeKeystrokeSupport.h"
+#include "tests/ui/FakeLoginItem.h"
+#include "tests/ui/FakeScriptStatus.h"
+#include "tests/ui/FakeShortcutServices.h"
+#include "tests/ui/FakeWordDictionary.h"
 #include "ui/MenuBarIconPicker.h"
 #include "ui/SettingsWindow.h"
 #include "ui/ShortcutRecorder.h"
+#include "ui/StateNotifier.h"
 #include "ui/tabs/CleaningTab.h"
 #include "ui/tabs/GeneralTab.h"
 #include "ui/tabs/MarkdownPDFTab.h"
@@ -45,15 +54,36 @@ bool showsText(QWidget* root, const QString& text) {
     return false;
 }
 
+// Every service the window shares out among its tabs.
+struct FakeProgram {
+    FakeDefaultFormatControl defaultFormat;
+    FakeLoginItem loginItem;
+    FakeKeystrokeSupport keystrokes;
+    FakeBrowserAccess browserAccess;
+    FakeDisplaySession display;
+    FakeApplicationCatalog applications;
+    FakeHotKeySuspension hotKeys;
+    FakeRefusedShortcuts refused;
+    FakeBell bell;
+    FakeScriptStatus script;
+    FakeWordDictionary dictionary;
+    StateNotifier notifier;
+
+    SettingsWindow::Services services() {
+        return {defaultFormat, loginItem, keystrokes, browserAccess, display,    applications,
+                hotKeys,       refused,   bell,       script,        dictionary, notifier};
+    }
+};
+
 class SettingsWindowTest : public ::testing::Test {
   protected:
     MemorySettingsStorage storage;
     AppSettings settings{storage};
-    FakeDesktopServices services;
+    StateNotifier notifier;
 };
 
 TEST_F(SettingsWindowTest, CleaningTogglesWriteTheirOwnOptionAndFollowTheStore) {
-    CleaningTab tab(settings, services);
+    CleaningTab tab(settings);
     struct Case {
         const char* title;
         bool CleaningOptions::*field;
@@ -87,8 +117,17 @@ TEST_F(SettingsWindowTest, CleaningTogglesWriteTheirOwnOptionAndFollowTheStore) 
     EXPECT_TRUE(showsText(&tab, "+ known trackers such as utm_*, fbclid, gclid"));
 }
 
-TEST_F(SettingsWindowTest, ImportOfABadFileChangesNothingAndSaysWhy) {
-    GeneralTab tab(settings, services);
+class GeneralTabTest : public SettingsWindowTest {
+  protected:
+    FakeDefaultFormatControl defaultFormat;
+    FakeLoginItem loginItem;
+    FakeKeystrokeSupport keystrokes;
+    FakeBrowserAccess browserAccess;
+    FakeDisplaySession display;
+    GeneralTab tab{settings, defaultFormat, loginItem, keystrokes, browserAccess, display, notifier};
+};
+
+TEST_F(GeneralTabTest, ImportOfABadFileChangesNothingAndSaysWhy) {
     QTemporaryDir dir;
     SettingsData changed = settings.data();
     changed.autoClean = false;
@@ -123,21 +162,20 @@ TEST_F(SettingsWindowTest, ImportOfABadFileChangesNothingAndSaysWhy) {
     EXPECT_TRUE(tab.fileMessage()->text().startsWith("Export failed: "));
 }
 
-TEST_F(SettingsWindowTest, GeneralTabGoesThroughTheProgramForFormatAndLoginItem) {
-    GeneralTab tab(settings, services);
+TEST_F(GeneralTabTest, GoesThroughTheProgramForFormatAndLoginItem) {
     QComboBox* format = tab.findChild<QComboBox*>();
     ASSERT_TRUE(format);
     ASSERT_EQ(format->count(), 3);
     EXPECT_EQ(format->itemText(2), "Markdown");
     emit format->activated(2);
-    EXPECT_EQ(services.defaultFormatsSet, std::vector{OutputFormat::markdown});
+    EXPECT_EQ(defaultFormat.set, std::vector{OutputFormat::markdown});
 
     QCheckBox* login = withText<QCheckBox>(&tab, "Launch at login");
-    services.loginFailure = "the autostart folder is read-only";
+    loginItem.failure = "the autostart folder is read-only";
     login->click();
     EXPECT_EQ(tab.loginMessage()->text(), "Couldn't change login item: the autostart folder is read-only.");
     EXPECT_FALSE(login->isChecked());  // the real state, not the wish
-    services.loginFailure.reset();
+    loginItem.failure.reset();
     login->click();
     EXPECT_TRUE(login->isChecked());
     EXPECT_TRUE(tab.loginMessage()->text().isEmpty());
@@ -150,16 +188,15 @@ TEST_F(SettingsWindowTest, GeneralTabGoesThroughTheProgramForFormatAndLoginItem)
 }
 
 // The Permissions lines follow the program's state each time it changes.
-TEST_F(SettingsWindowTest, GeneralTabShowsWhatThisDesktopAllows) {
-    GeneralTab tab(settings, services);
+TEST_F(GeneralTabTest, ShowsWhatThisDesktopAllows) {
     EXPECT_TRUE(showsText(&tab, "\u2713 Available"));
     EXPECT_FALSE(showsText(&tab, "No tray is shown in this session"));
     EXPECT_FALSE(showsText(&tab, "Running under Xwayland"));
 
-    services.keystrokesReason = "Not available: the X server has no XTest extension";
-    services.tray = false;
-    services.notice = "Running under Xwayland: Dozuzavuvu sees copies and pastes of X11 applications only.";
-    emit services.stateChanged();
+    keystrokes.reason = "Not available: the X server has no XTest extension";
+    display.tray = false;
+    display.notice = "Running under Xwayland: Dozuzavuvu sees copies and pastes of X11 applications only.";
+    emit notifier.stateChanged();
     EXPECT_TRUE(showsText(&tab, "\u26A0 Not available: the X server has no XTest extension"));
     EXPECT_FALSE(showsText(&tab, "\u2713 Available"));
     EXPECT_TRUE(showsText(&tab, "No tray is shown in this session"));
@@ -169,17 +206,23 @@ TEST_F(SettingsWindowTest, GeneralTabShowsWhatThisDesktopAllows) {
     QCheckBox* browser = withText<QCheckBox>(&tab, "Browser access");
     tab.confirmBrowserAccess = [] { return false; };
     browser->click();
-    EXPECT_FALSE(services.accessibilityBus);
+    EXPECT_FALSE(browserAccess.accessibilityBus);
     EXPECT_FALSE(browser->isChecked());
     tab.confirmBrowserAccess = [] { return true; };
     browser->click();
-    EXPECT_TRUE(services.accessibilityBus);
+    EXPECT_TRUE(browserAccess.accessibilityBus);
     EXPECT_TRUE(browser->isChecked());
     EXPECT_FALSE(browser->isEnabled());  // others may rely on the bus; we never turn it off
 }
 
 class RecorderTest : public SettingsWindowTest {
   protected:
+    FakeKeystrokeSupport keystrokes;
+    FakeRefusedShortcuts refused;
+    FakeHotKeySuspension hotKeys;
+    FakeBell bell;
+    ShortcutsTab tab{settings, keystrokes, refused, hotKeys, bell, notifier};
+
     void press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QKeyEvent event(QEvent::KeyPress, key, modifiers);
         QApplication::sendEvent(target, &event);
@@ -187,27 +230,25 @@ class RecorderTest : public SettingsWindowTest {
 };
 
 TEST_F(RecorderTest, EscapeKeepsTheOldShortcutAndPlainKeysBeep) {
-    ShortcutsTab tab(settings, services);
     ShortcutRecorder* recorder = tab.recorder(ShortcutAction::pasteMarkdown);
     const auto before = settings.data().shortcut(ShortcutAction::pasteMarkdown);
 
     recorder->button()->click();
     ASSERT_TRUE(recorder->isRecording());
     EXPECT_EQ(recorder->button()->text(), "Type shortcut\u2026");
-    EXPECT_EQ(services.suspensions, std::vector{true});
+    EXPECT_EQ(hotKeys.suspensions, std::vector{true});
     press(recorder->button(), Qt::Key_Control, Qt::ControlModifier);  // a modifier going down: keep waiting
     press(recorder->button(), Qt::Key_K);
     press(recorder->button(), Qt::Key_K, Qt::ShiftModifier);
-    EXPECT_EQ(services.beeps, 2);
+    EXPECT_EQ(bell.beeps, 2);
     EXPECT_TRUE(recorder->isRecording());
     press(recorder->button(), Qt::Key_Escape);
     EXPECT_FALSE(recorder->isRecording());
-    EXPECT_EQ(services.suspensions, (std::vector{true, false}));
+    EXPECT_EQ(hotKeys.suspensions, (std::vector{true, false}));
     EXPECT_EQ(settings.data().shortcut(ShortcutAction::pasteMarkdown), before);
 }
 
 TEST_F(RecorderTest, RecordsAndClearsACombination) {
-    ShortcutsTab tab(settings, services);
     ShortcutRecorder* recorder = tab.recorder(ShortcutAction::cycleFormat);
     recorder->button()->click();
     press(recorder->button(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
@@ -217,8 +258,8 @@ TEST_F(RecorderTest, RecordsAndClearsACombination) {
     EXPECT_EQ(*combo, (KeyCombo{40, KeyCombo::control | KeyCombo::option, "\u2303\u2325K"}));
     EXPECT_EQ(recorder->button()->text(), "Ctrl+Alt+K");
 
-    services.failed = {*combo};
-    emit services.stateChanged();
+    refused.failed = {*combo};
+    emit notifier.stateChanged();
     EXPECT_EQ(tab.failure(ShortcutAction::cycleFormat)->text(),
               "\u26A0 Already used by another app: Ctrl+Alt+K");
 
@@ -228,7 +269,8 @@ TEST_F(RecorderTest, RecordsAndClearsACombination) {
 }
 
 TEST_F(SettingsWindowTest, ShowSelectsTheTabKeepsItOtherwiseAndRestoresTheSize) {
-    SettingsWindow window(settings, services);
+    FakeProgram program;
+    SettingsWindow window(settings, program.services());
     QTabWidget* tabs = window.tabs();
     ASSERT_EQ(tabs->count(), 7);
     const char* titles[] = {"General",   "Rules",  "Cleaning", "Markdown & PDF",
@@ -261,8 +303,34 @@ TEST_F(SettingsWindowTest, ShowSelectsTheTabKeepsItOtherwiseAndRestoresTheSize) 
     EXPECT_EQ(window.windowTitle(), "Markdown & PDF");
 }
 
+// The window's tabs all hear the one notifier.
+TEST_F(SettingsWindowTest, AChangeOfTheProgramsStateReachesEveryTabThatShowsIt) {
+    const KeyCombo combo{40, KeyCombo::control | KeyCombo::option, "\u2303\u2325K"};
+    SettingsData d = settings.data();
+    d.shortcuts[std::string(shortcutaction::rawValue(ShortcutAction::cycleFormat))] = combo;
+    settings.setData(d);
+    FakeProgram program;
+    SettingsWindow window(settings, program.services());
+    auto* shortcuts = static_cast<ShortcutsTab*>(window.page(SettingsTab::shortcuts));
+    auto* script = static_cast<ScriptTab*>(window.page(SettingsTab::script));
+    EXPECT_TRUE(shortcuts->failure(ShortcutAction::cycleFormat)->isHidden());
+
+    program.display.tray = false;
+    program.keystrokes.reason = "Not available: the X server has no XTest extension";
+    program.refused.failed = {combo};
+    program.script.lastError = "SyntaxError: unexpected token";
+    emit program.notifier.stateChanged();
+    EXPECT_TRUE(showsText(window.page(SettingsTab::general), "No tray is shown in this session"));
+    EXPECT_TRUE(showsText(window.page(SettingsTab::general), "\u26A0 Not available: the X server"));
+    EXPECT_FALSE(shortcuts->keystrokeWarning()->isHidden());
+    EXPECT_EQ(shortcuts->failure(ShortcutAction::cycleFormat)->text(),
+              "\u26A0 Already used by another app: Ctrl+Alt+K");
+    EXPECT_EQ(script->errorLabel()->text(), "\u26D4 SyntaxError: unexpected token");
+}
+
 TEST_F(SettingsWindowTest, MarkdownAndPDFExamplesFollowTheOptions) {
-    MarkdownPDFTab tab(settings, services);
+    FakeWordDictionary dictionary;
+    MarkdownPDFTab tab(settings, dictionary);
     const QString markdown = tab.markdownExample()->toPlainText();
     EXPECT_TRUE(markdown.contains("## Field notes")) << markdown.toStdString();
     EXPECT_TRUE(markdown.contains("- Bring boots"));
@@ -287,10 +355,20 @@ TEST_F(SettingsWindowTest, MarkdownAndPDFExamplesFollowTheOptions) {
     d.pdf.fixLigatures = false;
     settings.setData(d);
     EXPECT_TRUE(tab.pdfAfter()->toPlainText().contains("\uFB01rst"));
+
+    // Line-end hyphens are judged by the program's dictionary: it knows
+    // "sea" but not "seasons", so that hyphen stays.
+    EXPECT_TRUE(after.contains("seasons"));
+    dictionary.words = {"region", "sea", "sons"};
+    d.pdf.fixLigatures = true;
+    settings.setData(d);
+    EXPECT_TRUE(tab.pdfAfter()->toPlainText().contains("sea-sons"));
+    EXPECT_TRUE(tab.pdfAfter()->toPlainText().contains("region"));
 }
 
 TEST_F(SettingsWindowTest, RulesAreAddedEditedAndRemovedInTheStore) {
-    RulesTab tab(settings, services);
+    FakeApplicationCatalog applications;
+    RulesTab tab(settings, applications);
     EXPECT_FALSE(tab.emptyLabel(RuleDirection::destination)->isHidden());
     ASSERT_TRUE(tab.addWebsite(RuleDirection::destination, "https://www.Example.com/Docs/?q=1"));
     EXPECT_FALSE(tab.addWebsite(RuleDirection::destination, "   "));
@@ -329,7 +407,8 @@ TEST_F(SettingsWindowTest, RulesAreAddedEditedAndRemovedInTheStore) {
 }
 
 TEST_F(SettingsWindowTest, ScriptTabSavesTypingAndShowsTheLastError) {
-    ScriptTab tab(settings, services);
+    FakeScriptStatus status;
+    ScriptTab tab(settings, status, notifier);
     tab.editor()->setPlainText("function transform(t) { return t.toUpperCase(); }");
     tab.saveScript();
     EXPECT_EQ(settings.data().script, "function transform(t) { return t.toUpperCase(); }");
@@ -337,11 +416,11 @@ TEST_F(SettingsWindowTest, ScriptTabSavesTypingAndShowsTheLastError) {
     EXPECT_EQ(settings.data().script, JavaScriptTransformer::templateScript());
     EXPECT_EQ(tab.editor()->toPlainText().toStdString(), JavaScriptTransformer::templateScript());
 
-    services.lastScriptError = "ReferenceError: x is not defined";
-    emit services.stateChanged();
+    status.lastError = "ReferenceError: x is not defined";
+    emit notifier.stateChanged();
     EXPECT_TRUE(tab.errorLabel()->text().contains("ReferenceError: x is not defined"));
-    services.lastScriptError.reset();
-    emit services.stateChanged();
+    status.lastError.reset();
+    emit notifier.stateChanged();
     EXPECT_TRUE(tab.errorLabel()->isHidden());
 }
 

@@ -167,7 +167,7 @@ int run(const QString& folder) {
     PicturedServices services(controller, ProgramServices::Backend{});
     TryItTab tryIt(settings, tryItServices(controller));
     auto* tryItView = new TryItTabView(settings, tryIt);
-    SettingsWindow window(settings, services, tryItView);
+    SettingsWindow window(settings, SettingsWindow::Services::of(services), tryItView);
     StatusItemController status(
         settings, fakes.scheduler, [&controller] { return statusItemState(controller); },
         statusItemActions(

@@ -50,8 +50,8 @@ class DictionarySpelling final : public SpellChecker {
     std::function<bool(std::string_view)> isWord_;
 };
 
-std::vector<DesktopServices::Application> installedApplications(x11::AppIdentity& identity) {
-    std::vector<DesktopServices::Application> apps;
+std::vector<DesktopApplication> installedApplications(x11::AppIdentity& identity) {
+    std::vector<DesktopApplication> apps;
     for (const auto& entry : identity.installed()) {
         if (entry.hidden || entry.id == x11::AppIdentity::ownID)
             continue;
@@ -160,8 +160,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<SettingsWindow> settingsWindow;
     auto window = [&]() -> SettingsWindow& {
         if (!settingsWindow)
-            settingsWindow =
-                std::make_unique<SettingsWindow>(settings, services, new TryItTabView(settings, tryIt));
+            settingsWindow = std::make_unique<SettingsWindow>(
+                settings, SettingsWindow::Services::of(services), new TryItTabView(settings, tryIt));
         return *settingsWindow;
     };
     StatusItemController status(

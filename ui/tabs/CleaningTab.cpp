@@ -8,8 +8,7 @@
 
 namespace dz {
 
-CleaningTab::CleaningTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
-    : SettingsPage(settings, services, parent) {
+CleaningTab::CleaningTab(AppSettings& settings, QWidget* parent) : SettingsPage(settings, parent) {
     QVBoxLayout* page = scrollingLayout(this);
     using S = SettingsData;
     using C = CleaningOptions;

@@ -6,7 +6,7 @@ namespace dz {
 
 class CleaningTab : public SettingsPage {
   public:
-    CleaningTab(AppSettings& settings, DesktopServices& services, QWidget* parent = nullptr);
+    explicit CleaningTab(AppSettings& settings, QWidget* parent = nullptr);
 };
 
 }  // namespace dz

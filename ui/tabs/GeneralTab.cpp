@@ -13,10 +13,15 @@
 #include <QSaveFile>
 #include <QVBoxLayout>
 
-#include "ui/DesktopServices.h"
+#include "ui/BrowserAccess.h"
+#include "ui/DefaultFormatControl.h"
+#include "ui/DisplaySession.h"
+#include "ui/KeystrokeSupport.h"
+#include "ui/LoginItem.h"
 #include "ui/MenuBarIconArt.h"
 #include "ui/MenuBarIconPicker.h"
 #include "ui/QtText.h"
+#include "ui/StateNotifier.h"
 
 namespace dz {
 namespace {
@@ -31,8 +36,15 @@ QLabel* richLabel(const QString& markdown) {
 
 }  // namespace
 
-GeneralTab::GeneralTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
-    : SettingsPage(settings, services, parent) {
+GeneralTab::GeneralTab(AppSettings& settings, DefaultFormatControl& defaultFormat, LoginItem& loginItem,
+                       KeystrokeSupport& keystrokes, BrowserAccess& browser, DisplaySession& display,
+                       StateNotifier& notifier, QWidget* parent)
+    : SettingsPage(settings, parent),
+      defaultFormat_(defaultFormat),
+      loginItem_(loginItem),
+      keystrokeSupport_(keystrokes),
+      browser_(browser),
+      display_(display) {
     QVBoxLayout* page = scrollingLayout(this);
 
     // Header
@@ -61,7 +73,7 @@ GeneralTab::GeneralTab(AppSettings& settings, DesktopServices& services, QWidget
     picker<OutputFormat>(
         cleaning, QStringLiteral("Default format"), formats,
         [](const SettingsData& d) { return d.defaultFormat; },
-        [this](OutputFormat f) { services_.setDefaultFormat(f); });
+        [this](OutputFormat f) { defaultFormat_.setDefaultFormat(f); });
     cleaning->addWidget(caption(QStringLiteral(
         "Used unless a rule says otherwise. Plain Text with Links keeps links clickable; Markdown "
         "keeps headings, lists and bold too.")));
@@ -98,12 +110,12 @@ GeneralTab::GeneralTab(AppSettings& settings, DesktopServices& services, QWidget
     loginMessage_->hide();
     startup->addWidget(loginMessage_);
     connect(launchAtLogin_, &QCheckBox::toggled, this, [this](bool on) {
-        const auto failure = services_.setLaunchAtLogin(on);
+        const auto failure = loginItem_.setLaunchAtLogin(on);
         loginMessage_->setText(failure ? QStringLiteral("Couldn't change login item: ") + qstr(*failure) + "."
                                        : QString());
         loginMessage_->setVisible(failure.has_value());
         const QSignalBlocker blocker(launchAtLogin_);
-        launchAtLogin_->setChecked(services_.launchAtLogin());
+        launchAtLogin_->setChecked(loginItem_.launchAtLogin());
     });
 
     QVBoxLayout* permissions;
@@ -135,7 +147,7 @@ GeneralTab::GeneralTab(AppSettings& settings, DesktopServices& services, QWidget
     };
     connect(browserAccess_, &QCheckBox::toggled, this, [this](bool on) {
         if (on && confirmBrowserAccess && confirmBrowserAccess())
-            services_.enableBrowserAccess();
+            browser_.enableBrowserAccess();
         refreshServices();
     });
 
@@ -168,23 +180,23 @@ GeneralTab::GeneralTab(AppSettings& settings, DesktopServices& services, QWidget
     connect(resetButton, &QPushButton::clicked, this, [this] { settings_.resetToDefaults(); });
 
     page->addStretch();
-    connect(&services_, &DesktopServices::stateChanged, this, &GeneralTab::refreshServices);
+    connect(&notifier, &StateNotifier::stateChanged, this, &GeneralTab::refreshServices);
     refreshServices();
 }
 
 void GeneralTab::refreshServices() {
     const QSignalBlocker login(launchAtLogin_);
-    launchAtLogin_->setChecked(services_.launchAtLogin());
-    const auto unavailable = services_.keystrokesUnavailable();
+    launchAtLogin_->setChecked(loginItem_.launchAtLogin());
+    const auto unavailable = keystrokeSupport_.keystrokesUnavailable();
     keystrokes_->setText(unavailable ? QStringLiteral("\u26A0 ") + qstr(*unavailable)
                                      : QStringLiteral("\u2713 Available"));
     const QSignalBlocker browser(browserAccess_);
-    const bool on = services_.browserAccess();
+    const bool on = browser_.browserAccess();
     browserAccess_->setChecked(on);
     // The bus is session-wide and other programs may rely on it: we only turn it on.
     browserAccess_->setEnabled(!on);
-    trayNote_->setVisible(!services_.trayAvailable());
-    const auto notice = services_.displayNotice();
+    trayNote_->setVisible(!display_.trayAvailable());
+    const auto notice = display_.displayNotice();
     displayNotice_->setText(notice ? QStringLiteral("\u26A0 ") + qstr(*notice) : QString());
     displayNotice_->setVisible(notice.has_value());
 }

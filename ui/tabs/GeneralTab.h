@@ -10,11 +10,19 @@ class QLabel;
 
 namespace dz {
 
+class BrowserAccess;
+class DefaultFormatControl;
+class DisplaySession;
+class KeystrokeSupport;
+class LoginItem;
 class MenuBarIconPicker;
+class StateNotifier;
 
 class GeneralTab : public SettingsPage {
   public:
-    GeneralTab(AppSettings& settings, DesktopServices& services, QWidget* parent = nullptr);
+    GeneralTab(AppSettings& settings, DefaultFormatControl& defaultFormat, LoginItem& loginItem,
+               KeystrokeSupport& keystrokes, BrowserAccess& browser, DisplaySession& display,
+               StateNotifier& notifier, QWidget* parent = nullptr);
 
     // The file actions behind the dialogs; each shows its outcome.
     void exportTo(const QString& path);
@@ -30,6 +38,11 @@ class GeneralTab : public SettingsPage {
   private:
     void refreshServices();
 
+    DefaultFormatControl& defaultFormat_;
+    LoginItem& loginItem_;
+    KeystrokeSupport& keystrokeSupport_;
+    BrowserAccess& browser_;
+    DisplaySession& display_;
     QLabel* fileMessage_;
     QLabel* loginMessage_;
     MenuBarIconPicker* picker_;

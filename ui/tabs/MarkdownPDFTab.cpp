@@ -9,8 +9,8 @@
 
 #include "core/cleaner/PasteboardCleaner.h"
 #include "core/pdf/PDFReflower.h"
-#include "ui/DesktopServices.h"
 #include "ui/QtText.h"
+#include "ui/WordDictionary.h"
 
 namespace dz {
 namespace {
@@ -43,8 +43,8 @@ const char* MarkdownPDFTab::samplePDFText() {
            "Later work con\xEF\xAC\x81rmed the results in the south.";
 }
 
-MarkdownPDFTab::MarkdownPDFTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
-    : SettingsPage(settings, services, parent) {
+MarkdownPDFTab::MarkdownPDFTab(AppSettings& settings, WordDictionary& dictionary, QWidget* parent)
+    : SettingsPage(settings, parent), dictionary_(dictionary) {
     QVBoxLayout* page = scrollingLayout(this);
     using S = SettingsData;
 
@@ -102,7 +102,7 @@ MarkdownPDFTab::MarkdownPDFTab(AppSettings& settings, DesktopServices& services,
         const auto markdown = cleaner.render(
             ClipboardSnapshot(std::nullopt, std::string(sampleHTML()), std::nullopt, std::nullopt));
         markdown_->setPlainText(markdown ? qstr(markdown->string) : QString());
-        const PDFReflower reflower(d.pdf, services_.wordPredicate());
+        const PDFReflower reflower(d.pdf, dictionary_.wordPredicate());
         after_->setPlainText(qstr(reflower.reflow(samplePDFText())));
     });
 }

@@ -6,9 +6,11 @@ class QPlainTextEdit;
 
 namespace dz {
 
+class WordDictionary;
+
 class MarkdownPDFTab : public SettingsPage {
   public:
-    MarkdownPDFTab(AppSettings& settings, DesktopServices& services, QWidget* parent = nullptr);
+    MarkdownPDFTab(AppSettings& settings, WordDictionary& dictionary, QWidget* parent = nullptr);
 
     // The samples the tab converts live.
     static const char* sampleHTML();
@@ -18,6 +20,7 @@ class MarkdownPDFTab : public SettingsPage {
     QPlainTextEdit* pdfAfter() const { return after_; }
 
   private:
+    WordDictionary& dictionary_;
     QPlainTextEdit* markdown_;
     QPlainTextEdit* after_;
 };

@@ -14,14 +14,14 @@
 #include <QVBoxLayout>
 
 #include "app/rules/KnownApps.h"
+#include "ui/ApplicationCatalog.h"
 #include "ui/ApplicationChooser.h"
-#include "ui/DesktopServices.h"
 #include "ui/QtText.h"
 
 namespace dz {
 
-RulesTab::RulesTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
-    : SettingsPage(settings, services, parent) {
+RulesTab::RulesTab(AppSettings& settings, ApplicationCatalog& applications, QWidget* parent)
+    : SettingsPage(settings, parent), applications_(applications) {
     QVBoxLayout* page = scrollingLayout(this);
     buildSection(page, RuleDirection::source);
     buildSection(page, RuleDirection::destination);
@@ -109,7 +109,7 @@ QWidget* RulesTab::makeRow(const AppRule& rule) {
     if (website) {
         image = QIcon::fromTheme(QStringLiteral("applications-internet"));
     } else {
-        for (const auto& app : services_.installedApplications())
+        for (const auto& app : applications_.installedApplications())
             if (app.id == rule.bundleID && !app.iconName.empty())
                 image = QIcon::fromTheme(QString::fromStdString(app.iconName));
     }
@@ -168,7 +168,7 @@ void RulesTab::editRule(const UUID& id, const std::function<void(AppRule&)>& edi
 
 void RulesTab::addApplications(RuleDirection direction, const std::vector<std::string>& ids) {
     for (const std::string& id : ids)
-        settings_.addRule(AppRule::forApp(direction, id, KnownApps::appName(id, services_.workspace())));
+        settings_.addRule(AppRule::forApp(direction, id, KnownApps::appName(id, applications_.workspace())));
 }
 
 void RulesTab::addRunningApplication(RuleDirection direction, const std::string& id,
@@ -185,7 +185,7 @@ bool RulesTab::addWebsite(RuleDirection direction, const QString& typed) {
 }
 
 void RulesTab::addMarkdownApps() {
-    for (const auto& app : KnownApps::installedMarkdownApps(services_.workspace())) {
+    for (const auto& app : KnownApps::installedMarkdownApps(applications_.workspace())) {
         AppRule rule =
             AppRule::forApp(RuleDirection::destination, std::string(app.bundleID), std::string(app.name));
         rule.format = RuleFormat::markdown;
@@ -196,8 +196,8 @@ void RulesTab::addMarkdownApps() {
 void RulesTab::chooseRunningApplication(RuleDirection direction, QWidget* anchor) {
     QMenu menu(this);
     const auto ruled = settings_.data().rulesFor(direction);
-    for (const auto& app : services_.runningApplications()) {
-        if (app.id.empty() || app.id == services_.ownApplicationID())
+    for (const auto& app : applications_.runningApplications()) {
+        if (app.id.empty() || app.id == applications_.ownApplicationID())
             continue;
         const bool hasRule = std::any_of(ruled.begin(), ruled.end(), [&](const AppRule& r) {
             return r.kind == RuleKind::app && r.bundleID == app.id;
@@ -214,7 +214,7 @@ void RulesTab::chooseRunningApplication(RuleDirection direction, QWidget* anchor
 }
 
 void RulesTab::chooseInstalledApplications(RuleDirection direction) {
-    ApplicationChooser chooser(services_.installedApplications(), this);
+    ApplicationChooser chooser(applications_.installedApplications(), this);
     if (chooser.exec() == QDialog::Accepted)
         addApplications(direction, chooser.chosen());
 }

@@ -13,9 +13,11 @@ class QVBoxLayout;
 
 namespace dz {
 
+class ApplicationCatalog;
+
 class RulesTab : public SettingsPage {
   public:
-    RulesTab(AppSettings& settings, DesktopServices& services, QWidget* parent = nullptr);
+    RulesTab(AppSettings& settings, ApplicationCatalog& applications, QWidget* parent = nullptr);
 
     // The actions behind the buttons and dialogs.
     void addApplications(RuleDirection direction, const std::vector<std::string>& ids);
@@ -43,6 +45,7 @@ class RulesTab : public SettingsPage {
     void chooseInstalledApplications(RuleDirection direction);
     void askWebsite(RuleDirection direction);
 
+    ApplicationCatalog& applications_;
     std::array<Section, 2> sections_;
 };
 

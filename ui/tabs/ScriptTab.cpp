@@ -9,12 +9,13 @@
 #include <QVBoxLayout>
 
 #include "core/script/JavaScriptTransformer.h"
-#include "ui/DesktopServices.h"
+#include "ui/ScriptStatus.h"
+#include "ui/StateNotifier.h"
 
 namespace dz {
 
-ScriptTab::ScriptTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
-    : SettingsPage(settings, services, parent) {
+ScriptTab::ScriptTab(AppSettings& settings, ScriptStatus& status, StateNotifier& notifier, QWidget* parent)
+    : SettingsPage(settings, parent), status_(status) {
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(16, 12, 16, 12);
     toggle<&SettingsData::scriptEnabled>(
@@ -63,11 +64,11 @@ ScriptTab::ScriptTab(AppSettings& settings, DesktopServices& services, QWidget* 
             editor_->setPlainText(QString::fromStdString(d.script));
     });
     auto showError = [this] {
-        const auto message = services_.scriptError();
+        const auto message = status_.scriptError();
         error_->setText(message ? QStringLiteral("\u26D4 ") + QString::fromStdString(*message) : QString());
         error_->setVisible(message.has_value());
     };
-    connect(&services_, &DesktopServices::stateChanged, this, showError);
+    connect(&notifier, &StateNotifier::stateChanged, this, showError);
     showError();
 }
 

@@ -9,9 +9,13 @@ class QPlainTextEdit;
 
 namespace dz {
 
+class ScriptStatus;
+class StateNotifier;
+
 class ScriptTab : public SettingsPage {
   public:
-    ScriptTab(AppSettings& settings, DesktopServices& services, QWidget* parent = nullptr);
+    ScriptTab(AppSettings& settings, ScriptStatus& status, StateNotifier& notifier,
+              QWidget* parent = nullptr);
     ~ScriptTab() override;
 
     // Typing is saved after a short pause, and at once when the editor
@@ -27,6 +31,7 @@ class ScriptTab : public SettingsPage {
   private:
     void setScript(const std::string& script);
 
+    ScriptStatus& status_;
     QPlainTextEdit* editor_;
     QLabel* error_;
     QTimer saveTimer_;

@@ -8,15 +8,22 @@
 #include <QVBoxLayout>
 
 #include "app/input/KeyNames.h"
-#include "ui/DesktopServices.h"
+#include "ui/KeystrokeSupport.h"
 #include "ui/QtKeys.h"
 #include "ui/QtText.h"
+#include "ui/RefusedShortcuts.h"
 #include "ui/ShortcutRecorder.h"
+#include "ui/StateNotifier.h"
 
 namespace dz {
 
-ShortcutsTab::ShortcutsTab(AppSettings& settings, DesktopServices& services, QWidget* parent)
-    : SettingsPage(settings, services, parent) {
+ShortcutsTab::ShortcutsTab(AppSettings& settings, KeystrokeSupport& keystrokes, RefusedShortcuts& refused,
+                           HotKeySuspension& hotKeys, Bell& bell, StateNotifier& notifier, QWidget* parent)
+    : SettingsPage(settings, parent),
+      keystrokeSupport_(keystrokes),
+      refused_(refused),
+      hotKeys_(hotKeys),
+      bell_(bell) {
     QVBoxLayout* page = scrollingLayout(this);
     keystrokes_ =
         new QLabel(QStringLiteral("\u26A0 The paste shortcuts and \u201CCopy and clean\u201D need to press "
@@ -59,7 +66,7 @@ ShortcutsTab::ShortcutsTab(AppSettings& settings, DesktopServices& services, QWi
                 rows_[size_t(a)].recorder->setCombo(d.shortcut(a));
         refreshState();
     });
-    connect(&services_, &DesktopServices::stateChanged, this, &ShortcutsTab::refreshState);
+    connect(&notifier, &StateNotifier::stateChanged, this, &ShortcutsTab::refreshState);
 }
 
 void ShortcutsTab::addRow(QVBoxLayout* layout, ShortcutAction action) {
@@ -72,7 +79,7 @@ void ShortcutsTab::addRow(QVBoxLayout* layout, ShortcutAction action) {
     failure->hide();
     texts->addWidget(failure);
     row->addLayout(texts, 1);
-    auto* recorder = new ShortcutRecorder(services_);
+    auto* recorder = new ShortcutRecorder(hotKeys_, bell_);
     row->addWidget(recorder);
     layout->addLayout(row);
     recorder->onChange = [this, action](const std::optional<KeyCombo>& combo) {
@@ -88,8 +95,8 @@ void ShortcutsTab::addRow(QVBoxLayout* layout, ShortcutAction action) {
 }
 
 void ShortcutsTab::refreshState() {
-    keystrokes_->setVisible(services_.keystrokesUnavailable().has_value());
-    const auto failed = services_.failedShortcuts();
+    keystrokes_->setVisible(keystrokeSupport_.keystrokesUnavailable().has_value());
+    const auto failed = refused_.failedShortcuts();
     const SettingsData& d = settings_.data();
     for (ShortcutAction a : shortcutaction::allCases) {
         const auto combo = d.shortcut(a);

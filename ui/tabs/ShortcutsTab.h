@@ -8,11 +8,17 @@ class QLabel;
 
 namespace dz {
 
+class Bell;
+class HotKeySuspension;
+class KeystrokeSupport;
+class RefusedShortcuts;
 class ShortcutRecorder;
+class StateNotifier;
 
 class ShortcutsTab : public SettingsPage {
   public:
-    ShortcutsTab(AppSettings& settings, DesktopServices& services, QWidget* parent = nullptr);
+    ShortcutsTab(AppSettings& settings, KeystrokeSupport& keystrokes, RefusedShortcuts& refused,
+                 HotKeySuspension& hotKeys, Bell& bell, StateNotifier& notifier, QWidget* parent = nullptr);
 
     ShortcutRecorder* recorder(ShortcutAction action) const { return rows_[size_t(action)].recorder; }
     QLabel* failure(ShortcutAction action) const { return rows_[size_t(action)].failure; }
@@ -26,6 +32,10 @@ class ShortcutsTab : public SettingsPage {
     void addRow(QVBoxLayout* layout, ShortcutAction action);
     void refreshState();
 
+    KeystrokeSupport& keystrokeSupport_;
+    RefusedShortcuts& refused_;
+    HotKeySuspension& hotKeys_;
+    Bell& bell_;
     std::array<Row, shortcutaction::allCases.size()> rows_;
     QLabel* keystrokes_;
 };
