@@ -45,12 +45,12 @@ TEST_F(ProgramServicesTest, RecordingReleasesTheHotKeysAndTheirRefusalsAreKnownA
     EXPECT_TRUE(services.failedShortcuts().empty());
     services.suspendHotKeys(true);
     EXPECT_TRUE(fakes.hotKeys.registered.empty());
-    EXPECT_TRUE(controller.hotKeyCenter().isSuspended);
+    EXPECT_TRUE(controller.actions().hotKeyCenter().isSuspended);
 
     // Another application takes the combination while the user records.
     fakes.hotKeys.taken.insert({ctrlAltK.keyCode, ctrlAltK.carbonModifiers});
     services.suspendHotKeys(false);
-    EXPECT_FALSE(controller.hotKeyCenter().isSuspended);
+    EXPECT_FALSE(controller.actions().hotKeyCenter().isSuspended);
     EXPECT_FALSE(fakes.hotKeys.registered.empty());
     EXPECT_EQ(services.failedShortcuts(), std::vector{ctrlAltK});
     EXPECT_GT(changes, 0);
@@ -65,7 +65,7 @@ TEST_F(ProgramServicesTest, TheControllersStateReachesTheWindowsTabs) {
     EXPECT_TRUE(script->errorLabel()->isHidden());
 
     fakes.hotKeys.taken.insert({ctrlAltK.keyCode, ctrlAltK.carbonModifiers});
-    controller.registerHotKeys(settings.data().shortcuts);
+    controller.actions().registerHotKeys(settings.data().shortcuts);
     EXPECT_EQ(shortcuts->failure(ShortcutAction::cycleFormat)->text(),
               "\u26A0 Already used by another app: Ctrl+Alt+K");
 
