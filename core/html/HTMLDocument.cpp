@@ -1,6 +1,8 @@
 #include "core/html/HTMLDocument.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
@@ -444,26 +446,131 @@ class NestingEstimator {
 
 namespace {
 
-// Gumbo records every parse error by default, and hostile input (NUL bytes,
-// binary data) makes millions of them that nothing reads: a 30 MiB copy took
-// gigabytes. Parse without recording any.
-const GumboOptions& parseOptions() {
-    static const GumboOptions options = [] {
-        GumboOptions o = kGumboDefaultOptions;
-        o.max_errors = 0;
-        return o;
-    }();
-    return options;
-}
+// Gumbo allocates every node, string and vector apart and frees them one by
+// one: a 1 MiB list is a million blocks, and destroying the tree walks it
+// again to free each. The document's memory comes from this pool instead:
+// small blocks carved from large chunks and recycled by size while Gumbo
+// parses, everything released at once with the document.
+class GumboPool {
+  public:
+    GumboPool() = default;
+    GumboPool(const GumboPool&) = delete;
+    GumboPool& operator=(const GumboPool&) = delete;
+    ~GumboPool() {
+        while (large_) {
+            Large* next = large_->next;
+            std::free(large_);
+            large_ = next;
+        }
+        for (void* chunk : chunks_) std::free(chunk);
+    }
+
+    // Called from C: a failure is a null block, as from malloc, never an
+    // exception through Gumbo's frames.
+    static void* allocate(void* pool, size_t size) noexcept {
+        try {
+            return static_cast<GumboPool*>(pool)->allocate(size);
+        } catch (...) {
+            return nullptr;
+        }
+    }
+    static void deallocate(void* pool, void* block) noexcept {
+        static_cast<GumboPool*>(pool)->deallocate(block);
+    }
+
+  private:
+    // Each block is preceded by its size, so a freed one finds its list.
+    // Gumbo's structures need no more than pointer alignment.
+    static constexpr size_t header = sizeof(size_t);
+    static constexpr size_t granule = alignof(void*);
+    static constexpr size_t largestSmall = 256;
+    static constexpr size_t chunkSize = 64 * 1024 - 64;  // within malloc's heap, not a mapping each
+
+    // Larger blocks come from malloc, linked so the pool can free them.
+    struct Large {
+        Large* previous;
+        Large* next;
+        size_t size;  // the header every block has
+    };
+
+    void* allocate(size_t size) {
+        size_t rounded = (std::max<size_t>(size, 1) + granule - 1) / granule * granule;
+        if (rounded > largestSmall) {
+            if (size > SIZE_MAX - sizeof(Large))
+                return nullptr;
+            auto* large = static_cast<Large*>(std::malloc(sizeof(Large) + size));
+            if (!large)
+                return nullptr;
+            *large = {nullptr, large_, size};
+            if (large_)
+                large_->previous = large;
+            large_ = large;
+            return large + 1;
+        }
+        void*& freed = free_[rounded / granule];
+        if (freed) {
+            void* block = freed;
+            std::memcpy(&freed, block, sizeof(void*));
+            return block;
+        }
+        if (static_cast<size_t>(end_ - next_) < header + rounded) {
+            chunks_.push_back(nullptr);
+            char* chunk = static_cast<char*>(std::malloc(chunkSize));
+            if (!chunk)
+                return nullptr;
+            chunks_.back() = chunk;
+            next_ = chunk;
+            end_ = chunk + chunkSize;
+        }
+        std::memcpy(next_, &rounded, header);
+        void* block = next_ + header;
+        next_ += header + rounded;
+        return block;
+    }
+
+    void deallocate(void* block) {
+        if (!block)
+            return;
+        size_t size;
+        std::memcpy(&size, static_cast<char*>(block) - header, header);
+        if (size > largestSmall) {
+            Large* large = static_cast<Large*>(block) - 1;
+            (large->previous ? large->previous->next : large_) = large->next;
+            if (large->next)
+                large->next->previous = large->previous;
+            std::free(large);
+            return;
+        }
+        void*& freed = free_[size / granule];
+        std::memcpy(block, &freed, sizeof(void*));
+        freed = block;
+    }
+
+    std::vector<void*> chunks_;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+    void* free_[largestSmall / granule + 1] = {};
+    Large* large_ = nullptr;
+};
 
 }  // namespace
 
 struct HTMLDocument::Storage {
     std::string source;
+    GumboPool pool;
+    // Never destroyed through Gumbo: the pool holds all of it.
     GumboOutput* output = nullptr;
-    ~Storage() {
-        if (output)
-            gumbo_destroy_output(&parseOptions(), output);
+
+    // Gumbo records every parse error by default, and hostile input (NUL
+    // bytes, binary data) makes millions of them that nothing reads: a 30 MiB
+    // copy took gigabytes. Parse without recording any.
+    GumboOptions options() {
+        GumboOptions o = kGumboDefaultOptions;
+        o.max_errors = 0;
+        o.allocator = &GumboPool::allocate;
+        o.deallocator = &GumboPool::deallocate;
+        o.userdata = &pool;
+        return o;
     }
 };
 
@@ -481,7 +588,8 @@ std::optional<HTMLDocument> HTMLDocument::parse(std::string_view html) {
     document.storage_ = std::make_unique<Storage>();
     Storage& storage = *document.storage_;
     storage.source.assign(html);
-    storage.output = gumbo_parse_with_options(&parseOptions(), storage.source.data(), storage.source.size());
+    GumboOptions options = storage.options();
+    storage.output = gumbo_parse_with_options(&options, storage.source.data(), storage.source.size());
     if (!storage.output || !storage.output->document || !storage.output->root)
         return std::nullopt;
 

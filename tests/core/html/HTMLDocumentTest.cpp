@@ -99,6 +99,30 @@ TEST(HTMLDocumentTest, ForEachDescendantCanPassOverSubtrees) {
     EXPECT_EQ(seen, "abc");
 }
 
+TEST(HTMLDocumentTest, KeepsEveryPieceOfALargeTree) {
+    // Attribute values and texts of every length up to well past a small
+    // block, many of them, while a second document is alive beside the first.
+    auto title = [](int i) {
+        return std::string(static_cast<size_t>(i % 700), static_cast<char>('a' + i % 26));
+    };
+    std::string html;
+    for (int i = 0; i < 3000; ++i)
+        html += "<p title='" + title(i) + "'>" + std::to_string(i) + title(i * 7) + "</p>";
+    auto first = HTMLDocument::parse(html);
+    auto second = HTMLDocument::parse("<b>other</b>");
+    ASSERT_TRUE(first && second);
+    HTMLDocument moved = std::move(*first);
+    first.reset();
+    int count = 0, wrong = 0;
+    for (HTMLNode p = moved.body().firstChildElement(); p; p = p.nextSiblingElement(), ++count)
+        if (p.attribute("title") != title(count) ||
+            p.stringValue() != std::to_string(count) + title(count * 7))
+            ++wrong;
+    EXPECT_EQ(count, 3000);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(second->body().stringValue(), "other");
+}
+
 TEST(HTMLDocumentTest, RefusesInvalidUTF8) {
     EXPECT_FALSE(HTMLDocument::parse("<p>\xC3</p>"));
     EXPECT_TRUE(HTMLDocument::parse(""));
