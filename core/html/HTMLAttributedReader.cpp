@@ -1,9 +1,12 @@
 #include "core/html/HTMLAttributedReader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <gumbo.h>
 
 #include "core/richtext/TextFont.h"
 #include "core/text/Unicode.h"
@@ -16,21 +19,61 @@ bool isOneOf(std::string_view name, std::initializer_list<std::string_view> name
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-bool isBlockElement(std::string_view name) {
-    return isOneOf(name, {"address", "article",  "aside",   "blockquote", "body",    "center",   "dd",
-                          "details", "dialog",   "div",     "dl",         "dt",      "fieldset", "figcaption",
-                          "figure",  "footer",   "form",    "h1",         "h2",      "h3",       "h4",
-                          "h5",      "h6",       "header",  "hgroup",     "hr",      "li",       "main",
-                          "nav",     "ol",       "p",       "pre",        "section", "summary",  "table",
-                          "tr",      "td",       "th",      "ul",         "caption", "thead",    "tbody",
-                          "tfoot",   "menu",     "dir",     "html",       "listing", "xmp",      "plaintext",
-                          "legend",  "frameset", "noframes"});
+// What an element's name says about it, for the walk and for derive().
+enum NameFlag : uint16_t {
+    blockName = 1,
+    skippedName = 2,
+    listName = 4,
+    boldName = 8,
+    italicName = 16,
+    strikeName = 32,
+    monoName = 64,
+    preName = 128,  // monospace and preformatted
+};
+
+uint16_t flagsOfName(std::string_view name) {
+    uint16_t flags = 0;
+    if (isOneOf(name, {"address", "article",  "aside",   "blockquote", "body",    "center",   "dd",
+                       "details", "dialog",   "div",     "dl",         "dt",      "fieldset", "figcaption",
+                       "figure",  "footer",   "form",    "h1",         "h2",      "h3",       "h4",
+                       "h5",      "h6",       "header",  "hgroup",     "hr",      "li",       "main",
+                       "nav",     "ol",       "p",       "pre",        "section", "summary",  "table",
+                       "tr",      "td",       "th",      "ul",         "caption", "thead",    "tbody",
+                       "tfoot",   "menu",     "dir",     "html",       "listing", "xmp",      "plaintext",
+                       "legend",  "frameset", "noframes"}))
+        flags |= blockName;
+    if (isOneOf(name, {"head",   "script", "style", "title",  "meta",  "link",     "noscript", "template",
+                       "iframe", "object", "embed", "select", "input", "textarea", "svg",      "canvas",
+                       "video",  "audio",  "map",   "area",   "base",  "param",    "source",   "track"}))
+        flags |= skippedName;
+    if (isOneOf(name, {"ul", "ol", "menu", "dir"}))
+        flags |= listName;
+    if (isOneOf(name, {"b", "strong", "th"}))
+        flags |= boldName;
+    else if (isOneOf(name, {"i", "em", "cite", "var", "dfn"}))
+        flags |= italicName;
+    else if (isOneOf(name, {"s", "strike", "del"}))
+        flags |= strikeName;
+    else if (isOneOf(name, {"code", "kbd", "samp", "tt"}))
+        flags |= monoName;
+    else if (isOneOf(name, {"pre", "listing", "xmp", "plaintext"}))
+        flags |= preName;
+    return flags;
 }
 
-bool isSkippedElement(std::string_view name) {
-    return isOneOf(name, {"head",   "script", "style", "title",  "meta",  "link",     "noscript", "template",
-                          "iframe", "object", "embed", "select", "input", "textarea", "svg",      "canvas",
-                          "video",  "audio",  "map",   "area",   "base",  "param",    "source",   "track"});
+// The flags of every element; known tags through a table rather than a
+// search of the lists for each element of the page.
+uint16_t elementFlags(HTMLNode element, std::string_view name) {
+    static const auto* byTag = [] {
+        auto* table = new uint16_t[GUMBO_TAG_LAST];
+        for (int tag = 0; tag < GUMBO_TAG_LAST; ++tag)
+            table[tag] = flagsOfName(gumbo_normalized_tagname(static_cast<GumboTag>(tag)));
+        return table;
+    }();
+    GumboTag tag = element.raw()->v.element.tag;
+    if (tag != GUMBO_TAG_UNKNOWN && tag < GUMBO_TAG_LAST)
+        return byTag[tag];
+    return flagsOfName(name);
 }
 
 std::string asciiLower(std::string_view text) {
@@ -174,8 +217,8 @@ int leadingInt(std::string_view text) {
 
 // Elements that contribute nothing: scripts and the like, hidden ones, and
 // the list marker text Word writes for its list paragraphs.
-bool leavesOut(HTMLNode element, std::string_view name) {
-    if (isSkippedElement(name) || element.attribute("hidden"))
+bool leavesOut(HTMLNode element, uint16_t flags) {
+    if ((flags & skippedName) || element.attribute("hidden"))
         return true;
     auto css = element.attribute("style");
     if (!css)
@@ -276,6 +319,7 @@ class HTMLAttributedReader::Builder {
         HTMLNode node;
         size_t next = 0;
         Style style;
+        uint16_t flags = 0;  // of the element's name
         bool block = false;
         bool list = false;
         bool item = false;
@@ -302,7 +346,7 @@ class HTMLAttributedReader::Builder {
         size_t paragraphsBefore = 0;
     };
 
-    Style derive(const Style& parent, HTMLNode element) const;
+    Style derive(const Style& parent, HTMLNode element, std::string_view name, uint16_t flags) const;
     void enter(Frame& frame);
     void enterList(Frame& frame);
     void enterListItem(Frame& frame);
@@ -323,6 +367,7 @@ class HTMLAttributedReader::Builder {
     std::vector<Table> tables_;
     std::vector<Cell> cells_;
     size_t paragraphs_ = 0;
+    ParagraphStyle paragraphStyle_;  // endParagraph's, kept for its storage
 
     size_t paragraphStart_ = 0;
     bool hasContent_ = false;
@@ -352,9 +397,10 @@ CharacterAttributes HTMLAttributedReader::Builder::attributesFor(const Style& st
 }
 
 HTMLAttributedReader::Builder::Style HTMLAttributedReader::Builder::derive(const Style& parent,
-                                                                           HTMLNode element) const {
+                                                                           HTMLNode element,
+                                                                           std::string_view name,
+                                                                           uint16_t flags) const {
     Style style = parent;
-    std::string_view name = element.name();
     static const std::pair<std::string_view, double> headings[] = {{"h1", 24}, {"h2", 18}, {"h3", 14},
                                                                    {"h4", 12}, {"h5", 10}, {"h6", 8}};
     for (const auto& [heading, size] : headings)
@@ -362,15 +408,15 @@ HTMLAttributedReader::Builder::Style HTMLAttributedReader::Builder::derive(const
             style.size = size;
             style.bold = true;
         }
-    if (isOneOf(name, {"b", "strong", "th"}))
+    if (flags & boldName)
         style.bold = true;
-    else if (isOneOf(name, {"i", "em", "cite", "var", "dfn"}))
+    else if (flags & italicName)
         style.italic = true;
-    else if (isOneOf(name, {"s", "strike", "del"}))
+    else if (flags & strikeName)
         style.strike = true;
-    else if (isOneOf(name, {"code", "kbd", "samp", "tt"}))
+    else if (flags & monoName)
         style.mono = true;
-    else if (isOneOf(name, {"pre", "listing", "xmp", "plaintext"}))
+    else if (flags & preName)
         style.mono = style.pre = true;
     else if (name == "big")
         style.size = parent.size * 1.2;
@@ -492,15 +538,19 @@ void HTMLAttributedReader::Builder::endParagraph(bool force) {
     CharacterAttributes attributes = hasContent_ ? lastAttributes_ : attributesFor(Style());
     attributes.link.reset();
     out_.append("\n", attributes);
-    ParagraphStyle style;
+    // Built in place: most paragraphs repeat the style before them, which
+    // then only grows and the copy is never made.
+    ParagraphStyle& style = paragraphStyle_;
     if (!openItems_.empty()) {
         size_t depth = std::min(openItems_.back(), lists_.size());
-        for (size_t i = 0; i < depth; ++i) style.textLists.push_back({lists_[i].format, lists_[i].start});
+        style.textLists.resize(depth);
+        for (size_t i = 0; i < depth; ++i) style.textLists[i] = {lists_[i].format, lists_[i].start};
     } else {
         style.textLists = wordList_;
     }
+    style.textBlocks.clear();
     for (const Cell& cell : cells_) style.textBlocks.push_back(cell.block);
-    out_.setParagraphStyle(paragraphStart_, out_.length(), std::move(style));
+    out_.setParagraphStyle(paragraphStart_, out_.length(), style);
     paragraphStart_ = out_.length();
     hasContent_ = false;
     ++paragraphs_;
@@ -517,7 +567,7 @@ void HTMLAttributedReader::Builder::enter(Frame& frame) {
         frame.scriptStart = out_.length();
     if (frame.block && openItems_.empty())
         enterWordListItem(frame);
-    if (isOneOf(name, {"ul", "ol", "menu", "dir"}))
+    if (frame.flags & listName)
         enterList(frame);
     else if (name == "li")
         enterListItem(frame);
@@ -692,9 +742,10 @@ AttributedText HTMLAttributedReader::Builder::build(HTMLNode root) {
         if (!child.isElement())
             continue;
         std::string_view name = child.name();
-        if (leavesOut(child, name))
+        uint16_t flags = elementFlags(child, name);
+        if (leavesOut(child, flags))
             continue;
-        Style style = derive(frame.style, child);
+        Style style = derive(frame.style, child, name, flags);
         if (name == "br") {
             if (style.pre) {
                 endParagraph(true);
@@ -717,7 +768,8 @@ AttributedText HTMLAttributedReader::Builder::build(HTMLNode root) {
         Frame next;
         next.node = child;
         next.style = std::move(style);
-        next.block = isBlockElement(name);
+        next.flags = flags;
+        next.block = flags & blockName;
         next.script = scriptKind(child, name);
         stack_.push_back(std::move(next));
         enter(stack_.back());

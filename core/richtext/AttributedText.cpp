@@ -125,7 +125,16 @@ void AttributedText::writeTailAsScript(size_t start, bool superscript) {
     });
 }
 
-void AttributedText::setParagraphStyle(size_t start, size_t end, ParagraphStyle style) {
+void AttributedText::setParagraphStyle(size_t start, size_t end, ParagraphStyle&& style) {
+    setStyle(start, end, std::move(style));
+}
+
+void AttributedText::setParagraphStyle(size_t start, size_t end, const ParagraphStyle& style) {
+    setStyle(start, end, style);
+}
+
+template <typename Style>
+void AttributedText::setStyle(size_t start, size_t end, Style&& style) {
     end = std::min(end, string_.size());
     if (style.empty() || start >= end)
         return;
@@ -136,7 +145,7 @@ void AttributedText::setParagraphStyle(size_t start, size_t end, ParagraphStyle 
     if (!styles_.empty() && styles_.back().end == start && styles_.back().style == style)
         styles_.back().end = end;
     else
-        styles_.push_back({start, end, std::move(style)});
+        styles_.push_back({start, end, std::forward<Style>(style)});
 }
 
 size_t AttributedText::AttributesHash::operator()(const CharacterAttributes& a) const {

@@ -88,12 +88,17 @@ class AttributedText {
     void writeTailAsScript(size_t start, bool superscript);
     // Gives [start, end) a paragraph style. Ranges are set in ascending
     // order and must not overlap earlier ones; an empty style is not stored.
-    void setParagraphStyle(size_t start, size_t end, ParagraphStyle style);
+    void setParagraphStyle(size_t start, size_t end, ParagraphStyle&& style);
+    // The same, copying the style only when it starts a range.
+    void setParagraphStyle(size_t start, size_t end, const ParagraphStyle& style);
     size_t addTable(TextTable table);
     void reserve(size_t bytes) { string_.reserve(bytes); }
     TextTable& table(size_t index) { return tables_[index]; }
 
   private:
+    template <typename Style>
+    void setStyle(size_t start, size_t end, Style&& style);
+
     struct AttributesHash {
         size_t operator()(const CharacterAttributes& a) const;
     };

@@ -144,6 +144,18 @@ TEST(HTMLAttributedReaderTest, TableCellsCarryTableRowAndColumn) {
     EXPECT_EQ(styleOf(text, "inner").textBlocks, (std::vector<TextTableBlock>{{1, 0, 0}, {2, 0, 0}}));
 }
 
+TEST(HTMLAttributedReaderTest, PrefixedNamesReadAsTheirLocalNames) {
+    // Names the parser does not know are looked up by their local name, as
+    // the known ones are.
+    AttributedText text = read(
+        "<p><x:strong>s</x:strong> <w:i>i</w:i> <v:script>gone</v:script>t</p><x:div>block</x:div>after"
+        "<o:ul><li>one</li></o:ul>");
+    EXPECT_EQ(text.string(), "s i t\nblock\nafter\n\t•\tone\n");
+    EXPECT_TRUE(attributesOf(text, "s").font->bold);
+    EXPECT_TRUE(attributesOf(text, "i").font->italic);
+    EXPECT_EQ(styleOf(text, "one").textLists, std::vector<TextList>{(TextList{"{disc}", 1})});
+}
+
 TEST(HTMLAttributedReaderTest, RefusesWhatCannotBeParsed) {
     EXPECT_FALSE(HTMLAttributedReader::read("caf\xE9").has_value());
     std::string deep;
