@@ -100,13 +100,14 @@ TEST(HTMLDocumentTest, ForEachDescendantCanPassOverSubtrees) {
 }
 
 TEST(HTMLDocumentTest, KeepsEveryPieceOfALargeTree) {
-    // Attribute values and texts of every length up to well past a small
-    // block, many of them, while a second document is alive beside the first.
+    // Attribute values and texts of every length up to past a small block,
+    // and megabytes of nodes, while a second document is alive beside the
+    // first.
     auto title = [](int i) {
-        return std::string(static_cast<size_t>(i % 700), static_cast<char>('a' + i % 26));
+        return std::string(static_cast<size_t>(i % 300), static_cast<char>('a' + i % 26));
     };
     std::string html;
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < 8000; ++i)
         html += "<p title='" + title(i) + "'>" + std::to_string(i) + title(i * 7) + "</p>";
     auto first = HTMLDocument::parse(html);
     auto second = HTMLDocument::parse("<b>other</b>");
@@ -118,7 +119,7 @@ TEST(HTMLDocumentTest, KeepsEveryPieceOfALargeTree) {
         if (p.attribute("title") != title(count) ||
             p.stringValue() != std::to_string(count) + title(count * 7))
             ++wrong;
-    EXPECT_EQ(count, 3000);
+    EXPECT_EQ(count, 8000);
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(second->body().stringValue(), "other");
 }
