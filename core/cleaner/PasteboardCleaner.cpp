@@ -82,7 +82,8 @@ std::optional<std::string> PasteboardCleaner::sourceText(const ClipboardSnapshot
     if (auto text = snapshot.plainText(); text && !text->empty())
         return text;
     if (snapshot.hasRich()) {
-        if (auto attributed = snapshot.attributedString(); attributed && !attributed->string().empty())
+        if (auto attributed = snapshot.attributedString(AttributedText::Detail::textAndLinks);
+            attributed && !attributed->string().empty())
             return attributed->string();
     }
     // HTML the parser refuses (absurd nesting, a tag with hundreds of
@@ -109,7 +110,7 @@ std::optional<RenderedClip> PasteboardCleaner::render(const ClipboardSnapshot& s
             break;
         case OutputFormat::plainWithLinks:
             if (!reflowPDF && snapshot.hasRich()) {
-                if (auto attributed = snapshot.attributedString()) {
+                if (auto attributed = snapshot.attributedString(AttributedText::Detail::textAndLinks)) {
                     if (attributed->containsLinks())
                         clip = linkPreservingOutput(*attributed, showsFootnoteMarkup(snapshot));
                     else

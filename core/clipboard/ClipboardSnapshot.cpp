@@ -204,14 +204,14 @@ std::optional<std::string> ClipboardSnapshot::url() const {
     return unicode::decodeUTF8(*bytes);
 }
 
-std::optional<AttributedText> ClipboardSnapshot::attributedString() const {
+std::optional<AttributedText> ClipboardSnapshot::attributedString(AttributedText::Detail detail) const {
     // Richest first: RTFD, RTF, HTML. RTFD is skipped here: no Linux
     // application offers it and the clipboard layer maps nothing to it.
     if (auto rtf = data(pasteboardtype::rtf))
         if (auto text = RTFReader::read(*rtf))
             return text;
     if (auto markup = html())
-        if (auto text = HTMLAttributedReader::read(*markup))
+        if (auto text = HTMLAttributedReader::read(*markup, detail))
             return text;
     return std::nullopt;
 }

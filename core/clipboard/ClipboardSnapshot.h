@@ -55,8 +55,10 @@ class ClipboardSnapshot {
     std::optional<std::string> url() const;
     bool hasRich() const;
     std::optional<std::string> sourcePageURL() const;
-    // The styled text of the richest entry that parses, or nothing.
-    std::optional<AttributedText> attributedString() const;
+    // The styled text of the richest entry that parses, or nothing; with
+    // `textAndLinks`, HTML is read without paragraph styles.
+    std::optional<AttributedText> attributedString(
+        AttributedText::Detail detail = AttributedText::Detail::full) const;
 
     // The snapshot's items verbatim, marked as the program's own original.
     std::vector<Entry> restored() const;

@@ -303,6 +303,7 @@ bool isCollapsibleSpace(char c) {
 
 class HTMLAttributedReader::Builder {
   public:
+    explicit Builder(AttributedText::Detail detail) : out_(detail) {}
     AttributedText build(HTMLNode root);
 
   private:
@@ -778,15 +779,16 @@ AttributedText HTMLAttributedReader::Builder::build(HTMLNode root) {
     return std::move(out_);
 }
 
-std::optional<AttributedText> HTMLAttributedReader::read(std::string_view html) {
+std::optional<AttributedText> HTMLAttributedReader::read(std::string_view html,
+                                                         AttributedText::Detail detail) {
     auto document = HTMLDocument::parse(html);
     if (!document)
         return std::nullopt;
-    return read(*document);
+    return read(*document, detail);
 }
 
-AttributedText HTMLAttributedReader::read(const HTMLDocument& document) {
-    Builder builder;
+AttributedText HTMLAttributedReader::read(const HTMLDocument& document, AttributedText::Detail detail) {
+    Builder builder(detail);
     return builder.build(document.document());
 }
 

@@ -21,8 +21,10 @@ namespace dz {
 class HTMLAttributedReader {
   public:
     // Nothing when the HTML cannot be parsed (invalid UTF-8, hostile nesting).
-    static std::optional<AttributedText> read(std::string_view html);
-    static AttributedText read(const HTMLDocument& document);
+    static std::optional<AttributedText> read(std::string_view html,
+                                              AttributedText::Detail detail = AttributedText::Detail::full);
+    static AttributedText read(const HTMLDocument& document,
+                               AttributedText::Detail detail = AttributedText::Detail::full);
 
     static constexpr double bodyFontSize = 12;
     // A colspan beyond this counts as this.

@@ -80,7 +80,7 @@ void AttributedText::append(std::string_view text, const CharacterAttributes& at
 bool AttributedText::rewriteTail(size_t start, const std::function<std::string(std::string_view)>& map) {
     if (start >= string_.size())
         return true;
-    if (!styles_.empty() && styles_.back().end > start)
+    if (styledEnd_ > start)
         return false;
     std::vector<std::pair<std::string, uint32_t>> pieces;
     while (!runs_.empty() && runs_.back().end > start) {
@@ -138,9 +138,11 @@ void AttributedText::setStyle(size_t start, size_t end, Style&& style) {
     end = std::min(end, string_.size());
     if (style.empty() || start >= end)
         return;
-    if (!styles_.empty() && start < styles_.back().end)
-        start = styles_.back().end;
+    start = std::max(start, styledEnd_);
     if (start >= end)
+        return;
+    styledEnd_ = end;
+    if (!keepsParagraphStyles_)
         return;
     if (!styles_.empty() && styles_.back().end == start && styles_.back().style == style)
         styles_.back().end = end;

@@ -46,7 +46,14 @@ class AttributedText {
         bool operator==(const ParagraphStyleRange&) const = default;
     };
 
+    // How much a reader keeps. `textAndLinks` is for callers that read only
+    // the string and its runs: paragraph styles are not stored then (though
+    // they still hold rewriteTail back as if they were), so a table of
+    // 100,000 cells costs no 100,000 styles.
+    enum class Detail { full, textAndLinks };
+
     AttributedText() = default;
+    explicit AttributedText(Detail detail) : keepsParagraphStyles_(detail == Detail::full) {}
     // Plain text with one set of attributes.
     explicit AttributedText(std::string_view text, const CharacterAttributes& attributes = {});
 
@@ -108,6 +115,8 @@ class AttributedText {
     std::vector<CharacterAttributes> attributeSets_;
     std::unordered_map<CharacterAttributes, uint32_t, AttributesHash> attributeIndex_;
     std::vector<ParagraphStyleRange> styles_;
+    size_t styledEnd_ = 0;  // where the last paragraph style ends, kept or not
+    bool keepsParagraphStyles_ = true;
     std::vector<TextTable> tables_;
 };
 

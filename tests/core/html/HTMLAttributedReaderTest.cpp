@@ -156,6 +156,26 @@ TEST(HTMLAttributedReaderTest, PrefixedNamesReadAsTheirLocalNames) {
     EXPECT_EQ(styleOf(text, "one").textLists, std::vector<TextList>{(TextList{"{disc}", 1})});
 }
 
+TEST(HTMLAttributedReaderTest, TextAndLinksReadsTheSameTextWithoutParagraphStyles) {
+    // Superscripts meet list and table paragraphs here: a paragraph style
+    // inside one keeps it as written, whether styles are kept or not.
+    for (std::string_view html :
+         {"<ul><li>x<sup>2<div></div></sup></li></ul><p>x<sup>2<div></div></sup></p>",
+          "<table><tr><td><a href='https://a.example'>a</a></td><td>b<sup>2</sup></td></tr></table>"
+          "<sup>n</sup>",
+          "<ol><li>one<ol><li><b>two</b></li></ol></li></ol><p><a href='/x'>after</a></p>"}) {
+        auto full = HTMLAttributedReader::read(html);
+        auto lean = HTMLAttributedReader::read(html, AttributedText::Detail::textAndLinks);
+        ASSERT_TRUE(full && lean);
+        EXPECT_FALSE(full->paragraphStyles().empty()) << html;
+        EXPECT_TRUE(lean->paragraphStyles().empty()) << html;
+        EXPECT_EQ(lean->string(), full->string()) << html;
+        EXPECT_EQ(lean->runs(), full->runs()) << html;
+        EXPECT_EQ(lean->attributeSets(), full->attributeSets()) << html;
+        EXPECT_EQ(lean->linkRuns(), full->linkRuns()) << html;
+    }
+}
+
 TEST(HTMLAttributedReaderTest, RefusesWhatCannotBeParsed) {
     EXPECT_FALSE(HTMLAttributedReader::read("caf\xE9").has_value());
     std::string deep;
