@@ -43,8 +43,9 @@ void addReflowCommand(CLI::App& app, int& exitCode) {
     cmd->add_flag("--no-dehyphenate", args->noDehyphenate, "Leave hyphens at line ends as they are");
     cmd->add_flag("--no-page-numbers", args->noPageNumbers, "Keep lines that are only a page number");
     cmd->add_option("--dictionary", args->dictionary,
-                    "Spelling dictionary for hyphenated words: a language such as en_US, or none "
-                    "(default: the user's language)");
+                    "Spelling dictionary for hyphenated words: a language such as en_US (default: the "
+                    "user's), or none to join them unchecked; opened at the first hyphen to check (about "
+                    "0.1 s)");
     cmd->callback([args, &exitCode] { exitCode = runReflow(*args); });
 }
 
