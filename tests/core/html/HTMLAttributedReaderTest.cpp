@@ -144,6 +144,22 @@ TEST(HTMLAttributedReaderTest, TableCellsCarryTableRowAndColumn) {
     EXPECT_EQ(styleOf(text, "inner").textBlocks, (std::vector<TextTableBlock>{{1, 0, 0}, {2, 0, 0}}));
 }
 
+TEST(HTMLAttributedReaderTest, EachParagraphHasOnlyItsOwnListsAndCells) {
+    // Lists inside a cell, then a shallower item, text after the list in the
+    // same cell, the next cell, a list outside the table and a plain paragraph.
+    AttributedText text = read(
+        "<table><tr><td><ul><li>x<ol><li>deep</li></ol></li></ul>y</td><td>z</td></tr></table>"
+        "<ul><li>w</li></ul><p>v</p>");
+    const TextList disc{"{disc}", 1}, decimal{"{decimal}", 1};
+    const TextTableBlock first{0, 0, 0}, second{0, 0, 1};
+    EXPECT_EQ(styleOf(text, "x"), (ParagraphStyle{{disc}, {first}}));
+    EXPECT_EQ(styleOf(text, "deep"), (ParagraphStyle{{disc, decimal}, {first}}));
+    EXPECT_EQ(styleOf(text, "y"), (ParagraphStyle{{}, {first}}));
+    EXPECT_EQ(styleOf(text, "z"), (ParagraphStyle{{}, {second}}));
+    EXPECT_EQ(styleOf(text, "w"), (ParagraphStyle{{disc}, {}}));
+    EXPECT_TRUE(styleOf(text, "v").empty());
+}
+
 TEST(HTMLAttributedReaderTest, PrefixedNamesReadAsTheirLocalNames) {
     // Names the parser does not know are looked up by their local name, as
     // the known ones are.
