@@ -121,7 +121,7 @@ AppController::Simulation AppController::simulate(const ClipboardSnapshot& snaps
         }
     }
     if (target.format != OutputFormat::original) {
-        std::optional<RenderedClip> rendered = copies_.makeCleaner(target).render(snapshot);
+        std::optional<RenderedClip> rendered = copies_.render(snapshot, target);
         simulation.output = rendered ? rendered->string : std::string();
     }
     return simulation;

@@ -1,6 +1,7 @@
 // dozuzavuvu [URL...]: the desktop program. Builds the object graph once and
 // runs Qt's event loop; a second start hands its addresses to the first.
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -25,6 +26,7 @@
 #include "app/tryit/TryItBinding.h"
 #include "app/tryit/TryItTab.h"
 #include "linux/HunspellDictionary.h"
+#include "linux/ThreadWorker.h"
 #include "linux/X11Desktop.h"
 #include "linux/workspace/AppIdentity.h"
 #include "ui/MenuBarIconArt.h"
@@ -136,15 +138,13 @@ int main(int argc, char** argv) {
     if (!desktop->status.message.empty())
         std::fprintf(stderr, "dozuzavuvu: %s\n", desktop->status.message.c_str());
     DictionarySpelling spelling;
-    const Platform platform{*desktop->clipboard,
-                            *desktop->workspace,
-                            *desktop->keyboard,
-                            *desktop->keyboard,
-                            *desktop->keyboard,
-                            *desktop->pageAddresses,
-                            *desktop->system,
-                            spelling,
-                            scheduler};
+    // After the services its jobs use, so that it stops first.
+    ThreadWorker worker(scheduler);
+    const Platform platform{*desktop->clipboard, *desktop->workspace,
+                            *desktop->keyboard,  *desktop->keyboard,
+                            *desktop->keyboard,  *desktop->pageAddresses,
+                            *desktop->system,    spelling,
+                            scheduler,           worker};
 
     // The program.
     AppController controller(settings, platform);
@@ -197,5 +197,12 @@ int main(int argc, char** argv) {
     quitOnSignals();
     // Settings are saved on every change; only the clipboard needs handing on.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&desktop] { desktop->shutdown(); });
-    return app.exec();
+    const int exitStatus = app.exec();
+    // A render still running would hold up the exit for seconds; nothing of
+    // it is worth waiting for, and the objects it reads go away with us.
+    if (!worker.waitIdle(std::chrono::milliseconds(200))) {
+        std::fflush(nullptr);
+        std::_Exit(exitStatus);
+    }
+    return exitStatus;
 }

@@ -7,6 +7,8 @@
 #   url-scheme    dozuzavuvu:// addresses opened through xdg-open reach the program
 #   restart       settings changed in the running program are there after a restart
 #   reopen        without a tray host, starting the program again opens its window
+#   busy-render   the tray and a second start answer while a large copy renders,
+#                 and quitting then does not wait for the render
 set -u
 case_name=$1 program=$2 tool=$3
 source "$(dirname "$0")/lib.sh"
@@ -215,6 +217,40 @@ case_restart() {
   dz_setting_is defaultFormat '"markdown"' || dz_fail "the format was lost: $(dz_setting defaultFormat)"
 }
 
+# Milliseconds a command takes.
+millis() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null || return 1
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+
+case_busy_render() {
+  need command -v xclip
+  dz_start_tray
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  dz_wait_tray 1
+  # A list of 20 MB takes seconds to render, longer under the sanitizers.
+  "$dz_python" -c 'import sys; sys.stdout.write("<ul>" + "<li>item</li>" * 1700000 + "</ul>")' >"$dz_work/big.html"
+  xclip -selection clipboard -t text/html -i "$dz_work/big.html" &
+  dz_pids+=($!)
+  local tray open
+  sleep 1  # the copy is read
+  tray=$(millis dz_tray menu) || dz_fail "the tray menu did not answer during the render"
+  open=$(millis "$program" 'dozuzavuvu://disable') || dz_fail "a second start was not answered during the render"
+  echo "during the render: tray menu ${tray} ms, second start ${open} ms"
+  # Only a render still running makes the figures above mean anything.
+  [ "$("$tool" read UTF8_STRING | head -c 4)" != item ] || dz_fail "the render ended before the checks"
+  [ "$tray" -lt 3000 ] || dz_fail "the tray menu took ${tray} ms during the render"
+  [ "$open" -lt 3000 ] || dz_fail "the second start took ${open} ms during the render"
+  expect_setting autoClean false "dozuzavuvu://disable during the render"
+  local start=$(date +%s%N)
+  dz_stop_program
+  echo "quit took $((($(date +%s%N) - start) / 1000000)) ms"
+}
+
 case "$case_name" in
   tray) case_tray ;;
   one-shot) case_one_shot ;;
@@ -222,6 +258,7 @@ case "$case_name" in
   url-scheme) case_url_scheme ;;
   restart) case_restart ;;
   reopen) case_reopen ;;
+  busy-render) case_busy_render ;;
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "ok: $case_name"
