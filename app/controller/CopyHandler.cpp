@@ -232,6 +232,26 @@ const RenderedClip* CopyHandler::rendition(ClipState& state, const Written& targ
     return &state.cache.emplace(target, std::move(*rendered)).first->second;
 }
 
+void CopyHandler::prepare(const Written& target, std::function<void()> ready) {
+    if (!clip_ || target.format == OutputFormat::original || clip_->cache.count(target)) {
+        ready();
+        return;
+    }
+    auto snapshot = std::make_shared<const ClipboardSnapshot>(clip_->snapshot);
+    auto script = std::make_shared<ScriptOutcome>();
+    auto cleaner = std::make_shared<PasteboardCleaner>(makeCleaner(target, script));
+    auto rendered = std::make_shared<std::optional<RenderedClip>>();
+    const int64_t changeCount = clip_->changeCount;
+    platform_.worker.run(
+        [snapshot, cleaner, rendered] { *rendered = cleaner->render(*snapshot); },
+        guarded(alive_, [this, target, script, rendered, changeCount, ready = std::move(ready)] {
+            report(*script);
+            if (clip_ && clip_->changeCount == changeCount && *rendered)
+                clip_->cache.emplace(target, std::move(**rendered));
+            ready();
+        }));
+}
+
 std::optional<RenderedClip> CopyHandler::render(const ClipboardSnapshot& snapshot, const Written& target) {
     auto script = std::make_shared<ScriptOutcome>();
     std::optional<RenderedClip> rendered = makeCleaner(target, script).render(snapshot);

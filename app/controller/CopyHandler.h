@@ -75,6 +75,11 @@ class CopyHandler {
     Written defaultTarget() const;
     // A cleaner for this target; its user script reports into `outcome`.
     PasteboardCleaner makeCleaner(const Written& target, const std::shared_ptr<ScriptOutcome>& outcome);
+    // Calls `ready` on the main thread once the clip's rendition of `target`
+    // is in its cache, rendering it on the worker when it is not (at once
+    // when it is, or for the original). A clip replaced meanwhile is left
+    // alone; `ready` runs all the same and must look again.
+    void prepare(const Written& target, std::function<void()> ready);
     // Renders on the main thread and publishes what the script reported.
     std::optional<RenderedClip> render(const ClipboardSnapshot& snapshot, const Written& target);
     bool isPDFSource(const SourceInfo& source) const;

@@ -73,7 +73,16 @@ void PasteSwitcher::applyDestination(const Clipboard::PasteRequest& request, int
         reply(std::nullopt);
         return;
     }
-    reply(renditionFor(*target));
+    // Rendering a large copy for this requester must not stop the main
+    // loop; the backend serves the common contents if this comes too late.
+    copies_.prepare(*target, guarded(alive_, [this, target = *target, changeCount, reply] {
+        if (!copies_.clip() || copies_.clip()->changeCount != changeCount ||
+            platform_.clipboard.changeCount() != changeCount) {
+            reply(std::nullopt);
+            return;
+        }
+        reply(renditionFor(target));
+    }));
 }
 
 void PasteSwitcher::willPaste(const Clipboard::PasteRequest& request, Clipboard::PasteReply reply) {
