@@ -42,9 +42,9 @@ void AppController::start() {
     started_ = true;
     std::weak_ptr<int> alive = alive_;
 
-    monitor_.start([this, alive](const ClipboardChange& change) {
+    monitor_.start([this, alive](const ClipboardChange& change, const Clipboard::Rendition& items) {
         if (!alive.expired())
-            copies_.handle(change);
+            copies_.handle(change, items);
     });
 
     platform_.clipboard.setPasteHandler(

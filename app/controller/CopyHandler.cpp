@@ -35,7 +35,7 @@ void CopyHandler::publishLastCopy(const SourceInfo& source, const CleanOutcome& 
     links_.lastCopy.publish(LastCopy{source, outcome, std::move(detail), platform_.scheduler.now()});
 }
 
-void CopyHandler::handle(const ClipboardChange& change) {
+void CopyHandler::handle(const ClipboardChange& change, const Clipboard::Rendition& items) {
     cancelRender();
     if (links_.copyArrived)
         links_.copyArrived();
@@ -49,14 +49,15 @@ void CopyHandler::handle(const ClipboardChange& change) {
         return;
     }
 
-    ClipboardSnapshot::Capture capture = ClipboardSnapshot::capture(change.items, false);
+    ClipboardSnapshot::Capture capture = ClipboardSnapshot::capture(items, false);
     if (!capture.isSnapshot()) {
         clip_.reset();
         SkipReason reason = *capture.skipReason();
         publishLastCopy(source, CleanOutcome::skipped(reason), std::string(skipreason::rawValue(reason)));
         return;
     }
-    const ClipboardSnapshot& snapshot = *capture.snapshot();
+    // Moved along, never copied: a copy may be 30 MiB.
+    ClipboardSnapshot snapshot = std::move(*capture.snapshot());
     source.pageURL = snapshot.sourcePageURL();
 
     std::optional<SkipReason> kept;
@@ -68,7 +69,7 @@ void CopyHandler::handle(const ClipboardChange& change) {
         kept = SkipReason::paused;
     if (kept) {
         // Remembered all the same, so shortcuts and paste rules can still convert it.
-        clip_ = ClipState::pinnedOriginal(snapshot, source, changeCount);
+        clip_ = ClipState::pinnedOriginal(std::move(snapshot), source, changeCount);
         publishLastCopy(source, CleanOutcome::skipped(*kept), std::string(skipreason::rawValue(*kept)));
         return;
     }
@@ -86,11 +87,11 @@ void CopyHandler::handle(const ClipboardChange& change) {
                 if (platform_.clipboard.changeCount() != changeCount)
                     return;
                 source.pageURL = std::move(url);
-                applyCopy(snapshot, std::move(source), changeCount);
+                applyCopy(std::move(snapshot), std::move(source), changeCount);
             });
         return;
     }
-    applyCopy(snapshot, std::move(source), changeCount);
+    applyCopy(std::move(snapshot), std::move(source), changeCount);
 }
 
 Resolution CopyHandler::resolveCopy(const SourceInfo& source) const {
@@ -128,10 +129,10 @@ Resolution CopyHandler::resolveCopy(const SourceInfo& source) const {
     return resolution;
 }
 
-void CopyHandler::applyCopy(const ClipboardSnapshot& snapshot, SourceInfo source, int64_t changeCount) {
+void CopyHandler::applyCopy(ClipboardSnapshot snapshot, SourceInfo source, int64_t changeCount) {
     Resolution resolution = resolveCopy(source);
     auto state = std::make_shared<ClipState>();
-    state->snapshot = snapshot;
+    state->snapshot = std::move(snapshot);
     state->source = std::move(source);
     state->base = resolution.written;
     state->baseFromDefault = resolution.baseFromDefault;

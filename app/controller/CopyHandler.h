@@ -59,11 +59,11 @@ class CopyHandler {
     CopyHandler& operator=(const CopyHandler&) = delete;
 
     // One clipboard change reported by the monitor.
-    void handle(const ClipboardChange& change);
+    void handle(const ClipboardChange& change, const Clipboard::Rendition& items);
     Resolution resolveCopy(const SourceInfo& source) const;
     // Renders the copy's base on the worker, then writes it, unless a newer
     // change came meanwhile.
-    void applyCopy(const ClipboardSnapshot& snapshot, SourceInfo source, int64_t changeCount);
+    void applyCopy(ClipboardSnapshot snapshot, SourceInfo source, int64_t changeCount);
     // The only way the controller puts a rendition or the original on the clipboard.
     CleanOutcome write(ClipState& state, const Written& target);
     // The clip for what is on the clipboard now (a pending change handled
