@@ -174,6 +174,10 @@ void X11Clipboard::onEvent(xcb_generic_event_t* ev) {
         ++pendingChanges_;
         pendingOwner_ = e->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER ? e->owner : 0;
         pendingTime_ = e->timestamp;
+        if (pendingOwner_) {
+            ++pendingNewOwners_;
+            lastRead_.reset();
+        }
         captureCancelled_ = true;
         return;
     }
@@ -347,14 +351,26 @@ void X11Clipboard::captureIfChanged() {
             // change predates the write, which replaced it. Reading now would
             // ask ourselves.
             pendingChanges_ = 0;
+            pendingNewOwners_ = 0;
             return;
+        }
+        // The owner of the copy last reported went away: the copy stays on
+        // the clipboard, served by us, and nothing changed for the main
+        // thread, whose work on that copy still applies.
+        if (pendingNewOwners_ == 0 && lastRead_) {
+            ReadResult read = std::move(*lastRead_);
+            lastRead_.reset();
+            if (takeOwnership(std::move(read.items), std::move(read.origins)))
+                continue;
         }
         Change change;
         change.changes = pendingChanges_;
         change.owner = pendingOwner_;
         xcb_timestamp_t time = pendingTime_;
         pendingChanges_ = 0;
+        pendingNewOwners_ = 0;
         captureCancelled_ = false;
+        bool cut = false;  // a read was cut short by a newer change
         if (change.owner != 0) {
             change.ownerPID = conn_->clientPID(change.owner);
             if (auto reply = convert(targets_, time, limits_.targetsTimeout)) {
@@ -368,18 +384,32 @@ void X11Clipboard::captureIfChanged() {
                     change.readable = true;
                     change.content =
                         readTargets(names, [&](const std::string& target) -> std::optional<std::string> {
-                            if (captureCancelled_)
+                            if (captureCancelled_) {
+                                cut = true;
                                 return std::nullopt;
-                            return readTarget(target, time);
+                            }
+                            auto bytes = readTarget(target, time);
+                            cut = cut || (!bytes && captureCancelled_);
+                            return bytes;
                         });
                 }
+            } else {
+                cut = captureCancelled_;
             }
         }
-        if (captureCancelled_) {
+        // Owners going away after the copy was read in full leave it whole:
+        // it is reported, and their departure is settled above.
+        if (captureCancelled_ && (cut || pendingNewOwners_ > 0 || change.owner == 0)) {
             // A newer change came while reading: report both with the newer content.
             pendingChanges_ += change.changes;
+            if (change.owner != 0)
+                ++pendingNewOwners_;
             continue;
         }
+        if (change.owner != 0 && change.readable)
+            lastRead_ = change.content;
+        else
+            lastRead_.reset();
         if (callbacks_.changed)
             callbacks_.changed(std::move(change));
     }
@@ -405,13 +435,16 @@ std::optional<xcb_timestamp_t> X11Clipboard::serverTime() {
     return reinterpret_cast<xcb_property_notify_event_t*>(ev.get())->time;
 }
 
-void X11Clipboard::takeOwnership(std::vector<ClipboardSnapshot::Entry> items,
+bool X11Clipboard::takeOwnership(std::vector<ClipboardSnapshot::Entry> items,
                                  std::vector<ReadOrigin> origins) {
+    auto content = toTargets(items, origins);
+    if (content.empty())
+        return false;  // a clipboard offering nothing but TARGETS is a lost copy
     auto time = serverTime();
     if (!time)
-        return;
+        return false;
     auto owned = std::make_unique<Owned>();
-    owned->content = std::make_shared<const std::vector<MimeItem>>(toTargets(items, origins));
+    owned->content = std::make_shared<const std::vector<MimeItem>>(std::move(content));
     owned->items = std::move(items);
     owned->origins = std::move(origins);
     owned->time = *time;
@@ -426,10 +459,12 @@ void X11Clipboard::takeOwnership(std::vector<ClipboardSnapshot::Entry> items,
     if (!confirm || confirm->owner != window_) {
         owned_.reset();
         owns_ = false;
-        return;
+        return false;
     }
     owned_ = std::move(owned);
     owns_ = true;
+    lastRead_.reset();
+    return true;
 }
 
 void X11Clipboard::finished(uint64_t pasteID) {

@@ -59,6 +59,8 @@ class X11Clipboard {
     using Answer = std::function<void(std::optional<std::vector<ClipboardSnapshot::Entry>>)>;
 
     struct Callbacks {
+        // Not called when the owner of a copy read in full goes away: the
+        // copy stays, and we own and serve it from then on.
         std::function<void(Change)> changed;
         // Without it every requester gets the clipboard's content.
         std::function<void(const Request&, Answer)> pasteRequest;
@@ -79,7 +81,8 @@ class X11Clipboard {
                                                 const char* display = nullptr, Limits limits = {});
     ~X11Clipboard();
 
-    // Takes the clipboard with this content. Thread-safe, returns at once.
+    // Takes the clipboard with this content, unless nothing of it can be
+    // served: an empty clipboard is never owned. Thread-safe, returns at once.
     void own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins = {});
     // Waits (at most the hand-over limit) for a clipboard manager to take our
     // content when one runs, then stops. Call once before destruction.
@@ -120,7 +123,7 @@ class X11Clipboard {
     std::optional<ReadReply> convert(xcb_atom_t target, xcb_timestamp_t time, Duration timeout);
     std::optional<std::string> readTarget(const std::string& target, xcb_timestamp_t time);
 
-    void takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins);
+    bool takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins);
     std::optional<xcb_timestamp_t> serverTime();
     void onSelectionRequest(const xcb_selection_request_event_t& e);
     void serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content,
@@ -156,9 +159,13 @@ class X11Clipboard {
     std::unique_ptr<Owned> owned_;
     uint64_t generation_ = 0;
     uint64_t pendingChanges_ = 0;
+    uint64_t pendingNewOwners_ = 0;  // of `pendingChanges_`, those not owners going away
     xcb_window_t pendingOwner_ = 0;
     xcb_timestamp_t pendingTime_ = 0;
     bool captureCancelled_ = false;
+    // The last copy reported, while its owner still holds the clipboard: when
+    // that owner goes away we keep serving it.
+    std::optional<ReadResult> lastRead_;
     bool shuttingDown_ = false;
     std::map<RequestKey, Kept> kept_;
     std::map<RequestKey, std::unique_ptr<Asking>> asking_;

@@ -104,9 +104,15 @@ TEST_F(X11ClipboardTest, AHungOwnerIsGivenUpAfterItsDeadline) {
     EXPECT_FALSE(change->readable);
     EXPECT_TRUE(change->content.items.empty());
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    // Nothing was read, so nothing is kept when it goes away.
+    owner.stop();
+    auto gone = changes.next();
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->owner, 0u);
+    EXPECT_FALSE(clipboard->ownsClipboard());
 }
 
-TEST_F(X11ClipboardTest, CountsAReOwnBySameWindowAndTheOwnersDeath) {
+TEST_F(X11ClipboardTest, CountsAReOwnBySameWindowAndKeepsTheCopyWhenItsOwnerDies) {
     Child owner({tool, "own", "--reown-after", "300", "UTF8_STRING=first"});
     ASSERT_EQ(owner.line(), "owned");
     auto first = changes.next();
@@ -116,11 +122,14 @@ TEST_F(X11ClipboardTest, CountsAReOwnBySameWindowAndTheOwnersDeath) {
     EXPECT_EQ(first->owner, second->owner);
     EXPECT_EQ(second->changes, 1u);
     owner.stop();
-    auto gone = changes.next();
-    ASSERT_TRUE(gone);
-    EXPECT_EQ(gone->owner, 0u);
-    EXPECT_TRUE(gone->content.items.empty());
-    EXPECT_EQ(clipboard->stats().ownerEvents, 3u);
+    // The copy read stays on the clipboard, served by us; no change is reported.
+    auto until = std::chrono::steady_clock::now() + 5s;
+    while (!clipboard->ownsClipboard() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(2ms);
+    ASSERT_TRUE(clipboard->ownsClipboard());
+    EXPECT_EQ(Child({"xsel", "-b", "-o"}).all(), "first");
+    EXPECT_EQ(changes.count(), 2u);
+    EXPECT_EQ(clipboard->stats().ownerEvents, 4u);  // two owners, its death, ours
 }
 
 TEST_F(X11ClipboardTest, OwnWritesCountButAreNotReported) {
@@ -304,6 +313,129 @@ TEST(X11ClipboardServiceTest, ChangesWritesAndPastesThroughTheMainThread) {
     scheduler.pump(200ms);
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(service->changeCount(), afterWrite);
+}
+
+}  // namespace
+}  // namespace dz::x11
+
+// The clipboard service under owners that come and go, with a stand-in for
+// the controller that answers each foreign copy with a cleaned rendition,
+// at once or when the test lets its transform finish.
+namespace dz::x11 {
+namespace {
+
+using namespace test;
+
+std::string cleaned(const Clipboard::Rendition& items) {
+    for (const auto& item : items)
+        if (item.type == pt::string)
+            return "clean " + item.data;
+    for (const auto& item : items)
+        if (item.type == pt::html)
+            return "clean html of " + std::to_string(item.data.size()) + " bytes";
+    return "clean";
+}
+
+std::string htmlOfSize(size_t size) {
+    std::string html = "<meta charset=utf-8><p>";
+    while (html.size() < size - 4)
+        html += "word <b>bold</b> <a href=\"https://example.org/?utm_source=x\">a</a> ";
+    html.resize(size - 4);
+    return html + "</p>";
+}
+
+class X11ClipboardServiceFaultTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        service = X11ClipboardService::create(scheduler, identity, &error);
+        ASSERT_TRUE(service) << error;
+        service->setChangeHandler([this](const Clipboard::Contents& contents) {
+            notices.push_back(contents);
+            if (!cleaning || contents.items.empty())
+                return;
+            auto publish = [this, contents] {
+                // As the controller does: a newer copy wins and this one is dropped.
+                if (service->changeCount() == contents.changeCount)
+                    service->publish({{std::string(pt::string), cleaned(contents.items)},
+                                      {std::string(pt::markerType), ""}});
+            };
+            if (holdRendition)
+                held = publish;
+            else
+                publish();
+        });
+    }
+    void TearDown() override {
+        if (service)
+            service->shutdown();
+    }
+    // Paste requests reach the main thread, so it turns while xclip reads.
+    std::string paste(const std::string& target) {
+        std::atomic<bool> done{false};
+        std::string text;
+        std::thread reader([&] {
+            text = Child({"xclip", "-o", "-selection", "clipboard", "-t", target}).all();
+            done = true;
+        });
+        scheduler.pumpUntil([&] { return done.load(); }, 15000ms);
+        reader.join();
+        return text;
+    }
+    void settle() {
+        scheduler.pumpUntil([] { return false; }, 300ms);
+    }
+
+    PumpScheduler scheduler;
+    AppIdentity identity;
+    std::unique_ptr<X11ClipboardService> service;
+    std::vector<Clipboard::Contents> notices;
+    bool cleaning = true;
+    bool holdRendition = false;
+    std::function<void()> held;
+};
+
+TEST_F(X11ClipboardServiceFaultTest, AShortLivedOwnersCopyIsKeptAndThenCleaned) {
+    for (bool slowTransform : {true, false}) {
+        for (size_t size : {size_t(16 * 1024), size_t(1024 * 1024)}) {
+            SCOPED_TRACE(std::to_string(size) + (slowTransform ? " bytes, slow transform" : " bytes"));
+            holdRendition = slowTransform;
+            const std::string html = htmlOfSize(size);
+            const size_t before = notices.size();
+            // Serves one request for its data, then exits.
+            Child xclip({"xclip", "-quiet", "-loops", "1", "-selection", "clipboard", "-t", "text/html"},
+                        html);
+            ASSERT_TRUE(scheduler.pumpUntil([&] { return notices.size() > before; }, 20000ms));
+            const Clipboard::Contents copy = notices.back();
+            ASSERT_EQ(xclip.wait(10s), 0);
+            ASSERT_TRUE(scheduler.pumpUntil([&] { return service->engine().ownsClipboard(); }));
+            if (slowTransform) {
+                // The copy as read, in its own form, until the rendition is ready.
+                EXPECT_EQ(paste("text/html"), html);
+                ASSERT_TRUE(held);
+                held();
+                held = nullptr;
+            }
+            settle();
+            EXPECT_EQ(paste("UTF8_STRING"), "clean html of " + std::to_string(size) + " bytes");
+            EXPECT_EQ(notices.size(), before + 1) << "the owner's exit is not a change";
+            EXPECT_GT(service->changeCount(), copy.changeCount);
+        }
+    }
+}
+
+TEST_F(X11ClipboardServiceFaultTest, NeverOwnsAnEmptyClipboard) {
+    cleaning = false;
+    Child owner({DZ_CLIPBOARD_TOOL, "own", "UTF8_STRING=theirs"});
+    ASSERT_EQ(owner.line(), "owned");
+    ASSERT_TRUE(scheduler.pumpUntil([&] { return !notices.empty(); }));
+    for (const Clipboard::Rendition& nothingToServe :
+         {Clipboard::Rendition{}, Clipboard::Rendition{{std::string(pt::concealedType), ""}}}) {
+        service->publish(nothingToServe);
+        settle();
+        EXPECT_FALSE(service->engine().ownsClipboard());
+        EXPECT_EQ(paste("UTF8_STRING"), "theirs");
+    }
 }
 
 }  // namespace
