@@ -143,9 +143,10 @@ X11Clipboard::Stats X11Clipboard::stats() const {
     return out;
 }
 
-void X11Clipboard::own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins) {
-    loop_.post([this, items = std::move(items), origins = std::move(origins)]() mutable {
-        takeOwnership(std::move(items), std::move(origins));
+void X11Clipboard::own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins,
+                       std::optional<uint64_t> basis) {
+    loop_.post([this, items = std::move(items), origins = std::move(origins), basis]() mutable {
+        takeOwnership(std::move(items), std::move(origins), basis);
     });
 }
 
@@ -168,6 +169,7 @@ void X11Clipboard::onEvent(xcb_generic_event_t* ev) {
             std::lock_guard lock(statsMutex_);
             ++stats_.ownerEvents;
         }
+        selectionTime_ = e->selection_timestamp;
         bool ours = e->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER && e->owner == window_;
         if (ours)
             return;  // counted where we wrote
@@ -360,7 +362,7 @@ void X11Clipboard::captureIfChanged() {
         if (pendingNewOwners_ == 0 && lastRead_) {
             ReadResult read = std::move(*lastRead_);
             lastRead_.reset();
-            if (takeOwnership(std::move(read.items), std::move(read.origins)))
+            if (takeOwnership(std::move(read.items), std::move(read.origins), std::nullopt))
                 continue;
         }
         Change change;
@@ -410,6 +412,7 @@ void X11Clipboard::captureIfChanged() {
             lastRead_ = change.content;
         else
             lastRead_.reset();
+        change.serial = ++reported_;
         if (callbacks_.changed)
             callbacks_.changed(std::move(change));
     }
@@ -435,32 +438,42 @@ std::optional<xcb_timestamp_t> X11Clipboard::serverTime() {
     return reinterpret_cast<xcb_property_notify_event_t*>(ev.get())->time;
 }
 
-bool X11Clipboard::takeOwnership(std::vector<ClipboardSnapshot::Entry> items,
-                                 std::vector<ReadOrigin> origins) {
+bool X11Clipboard::takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins,
+                                 std::optional<uint64_t> basis) {
+    // Content made from an older copy never replaces a newer one: the newer
+    // one is either on its way to the main thread or still to be read.
+    auto superseded = [&] { return (basis && *basis != reported_) || pendingNewOwners_ > 0; };
+    if (superseded())
+        return false;
     auto content = toTargets(items, origins);
     if (content.empty())
         return false;  // a clipboard offering nothing but TARGETS is a lost copy
+    // The round trip also brings in every owner notice sent before it.
     auto time = serverTime();
-    if (!time)
+    if (!time || superseded())
         return false;
+    // Taken as of the last change announced, so that the server refuses the
+    // write if another owner has taken the clipboard since.
+    xcb_timestamp_t at = selectionTime_ ? selectionTime_ : *time;
     auto owned = std::make_unique<Owned>();
     owned->content = std::make_shared<const std::vector<MimeItem>>(std::move(content));
     owned->items = std::move(items);
     owned->origins = std::move(origins);
-    owned->time = *time;
+    owned->time = at;
     auto* c = conn_->get();
-    xcb_set_selection_owner(c, window_, clipboard_, *time);
+    xcb_set_selection_owner(c, window_, clipboard_, at);
     XcbReply<xcb_get_selection_owner_reply_t> confirm(
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard_), nullptr));
     ++generation_;
     forgetAnswers();
-    // Changes not yet read are older than this write, which replaces them.
-    pendingChanges_ = 0;
     if (!confirm || confirm->owner != window_) {
+        // A newer owner: its notice follows, and its copy is read.
         owned_.reset();
         owns_ = false;
         return false;
     }
+    // Only owners going away can be pending here; this write settles them.
+    pendingChanges_ = 0;
     owned_ = std::move(owned);
     owns_ = true;
     lastRead_.reset();

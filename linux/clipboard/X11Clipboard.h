@@ -42,6 +42,7 @@ class X11Clipboard {
 
     // One or more owner changes, with what the new owner offers.
     struct Change {
+        uint64_t serial = 0;     // numbers the reports, for `own`'s basis
         uint64_t changes = 1;    // owner events this report covers
         xcb_window_t owner = 0;  // 0 when the owner went away
         std::optional<int32_t> ownerPID;
@@ -82,8 +83,12 @@ class X11Clipboard {
     ~X11Clipboard();
 
     // Takes the clipboard with this content, unless nothing of it can be
-    // served: an empty clipboard is never owned. Thread-safe, returns at once.
-    void own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins = {});
+    // served (an empty clipboard is never owned), or unless the content was
+    // made from the report `basis` and a newer copy has appeared since: that
+    // copy is the current one, and it is read and reported instead.
+    // Thread-safe, returns at once.
+    void own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins = {},
+             std::optional<uint64_t> basis = std::nullopt);
     // Waits (at most the hand-over limit) for a clipboard manager to take our
     // content when one runs, then stops. Call once before destruction.
     void shutdown(bool handOver = true);
@@ -123,7 +128,8 @@ class X11Clipboard {
     std::optional<ReadReply> convert(xcb_atom_t target, xcb_timestamp_t time, Duration timeout);
     std::optional<std::string> readTarget(const std::string& target, xcb_timestamp_t time);
 
-    bool takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins);
+    bool takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins,
+                       std::optional<uint64_t> basis);
     std::optional<xcb_timestamp_t> serverTime();
     void onSelectionRequest(const xcb_selection_request_event_t& e);
     void serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content,
@@ -162,6 +168,8 @@ class X11Clipboard {
     uint64_t pendingNewOwners_ = 0;  // of `pendingChanges_`, those not owners going away
     xcb_window_t pendingOwner_ = 0;
     xcb_timestamp_t pendingTime_ = 0;
+    xcb_timestamp_t selectionTime_ = 0;  // the clipboard's last change as the server announced it
+    uint64_t reported_ = 0;
     bool captureCancelled_ = false;
     // The last copy reported, while its owner still holds the clipboard: when
     // that owner goes away we keep serving it.

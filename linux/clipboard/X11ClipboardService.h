@@ -52,6 +52,7 @@ class X11ClipboardService final : public Clipboard {
     std::vector<ReadOrigin> origins_;  // of the last foreign copy, for restoring it
     bool identifiesRequesters_ = false;
     bool ownershipPending_ = false;
+    uint64_t lastReport_ = 0;  // the clipboard thread's report the contents come from
     ChangeHandler changeHandler_;
     PasteHandler pasteHandler_;
     PasteFinishedHandler finishedHandler_;

@@ -13,12 +13,17 @@
 //       window manager to activate it, prints "focused" once it has the
 //       keyboard, and on each Ctrl+V reads the clipboard's UTF8_STRING and
 //       prints "pasted TEXT" (newlines as \n, "<refused>" when refused).
+//   burst N GAP_MS PREFIX
+//       N windows take CLIPBOARD in turn, GAP_MS apart, window i offering
+//       UTF8_STRING=PREFIXi; prints "done" after the last has taken it, and
+//       exits once the last has lost it.
 //   manager
 //       owns CLIPBOARD_MANAGER; on SAVE_TARGETS copies the clipboard's text
 //       targets and prints "saved UTF8_STRING=TEXT".
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -179,6 +184,65 @@ int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool 
         }
         free(ev);
     }
+}
+
+// Copies in quick succession, as a user pressing Ctrl+C repeatedly in
+// different windows of one application makes them.
+int burst(xcb_atom_t selection, int count, int gapMs, const std::string& prefix) {
+    std::vector<xcb_window_t> windows(size_t(std::max(count, 1)));
+    for (auto& w : windows) {
+        w = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, w, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                          XCB_COPY_FROM_PARENT, 0, nullptr);
+    }
+    xcb_atom_t targets = atom("TARGETS"), utf8 = atom("UTF8_STRING");
+    bool lastLost = false;
+    auto serveFor = [&](std::chrono::steady_clock::time_point until) {
+        for (;;) {
+            while (auto* ev = xcb_poll_for_event(c)) {
+                int type = ev->response_type & 0x7F;
+                if (type == XCB_SELECTION_CLEAR &&
+                    reinterpret_cast<xcb_selection_clear_event_t*>(ev)->owner == windows.back()) {
+                    lastLost = true;
+                } else if (type == XCB_SELECTION_REQUEST) {
+                    auto e = *reinterpret_cast<xcb_selection_request_event_t*>(ev);
+                    auto at = std::find(windows.begin(), windows.end(), e.owner);
+                    xcb_atom_t prop = e.property ? e.property : e.target;
+                    if (at != windows.end() && e.target == targets) {
+                        xcb_atom_t list[] = {targets, utf8};
+                        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, XCB_ATOM_ATOM, 32, 2,
+                                            list);
+                        notify(e, prop);
+                    } else if (at != windows.end() && e.target == utf8) {
+                        std::string text = prefix + std::to_string(at - windows.begin());
+                        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, utf8, 8,
+                                            uint32_t(text.size()), text.data());
+                        notify(e, prop);
+                    } else {
+                        notify(e, XCB_ATOM_NONE);
+                    }
+                }
+                free(ev);
+            }
+            if (xcb_connection_has_error(c))
+                return false;
+            if (lastLost || std::chrono::steady_clock::now() >= until)
+                return true;
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    };
+    for (auto w : windows) {
+        xcb_set_selection_owner(c, w, selection, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        if (!serveFor(std::chrono::steady_clock::now() + std::chrono::milliseconds(gapMs)))
+            return 3;
+    }
+    std::printf("done\n");
+    std::fflush(stdout);
+    while (!lastLost)
+        if (!serveFor(std::chrono::steady_clock::now() + std::chrono::seconds(1)))
+            return 3;
+    return 0;
 }
 
 bool waitNotify(xcb_atom_t selection, xcb_atom_t* property, int timeoutMs = 3000) {
@@ -349,6 +413,8 @@ int main(int argc, char** argv) {
             free(ev);
         }
     }
+    if (mode == "burst" && argc >= 5)
+        return burst(clipboard, std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     if (mode == "manager") {
         xcb_atom_t manager = atom("CLIPBOARD_MANAGER"), saveTargets = atom("SAVE_TARGETS"),
                    targets = atom("TARGETS");

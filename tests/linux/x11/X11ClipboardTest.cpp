@@ -424,6 +424,26 @@ TEST_F(X11ClipboardServiceFaultTest, AShortLivedOwnersCopyIsKeptAndThenCleaned) 
     }
 }
 
+TEST_F(X11ClipboardServiceFaultTest, ABurstOfCopiesEndsOnTheNewestCleaned) {
+    for (int run = 0; run < 20; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        const std::string prefix = "run " + std::to_string(run) + " copy ";
+        const std::string newest = "clean " + prefix + "199";
+        Child burst({DZ_CLIPBOARD_TOOL, "burst", "200", "1", prefix});
+        std::optional<std::string> done;
+        ASSERT_TRUE(scheduler.pumpUntil([&] { return (done = burst.line(10ms)).has_value(); }, 30000ms));
+        ASSERT_EQ(done, "done");
+        scheduler.pumpUntil(
+            [&] {
+                const auto& items = service->contents().items;
+                return service->engine().ownsClipboard() && !items.empty() && items[0].data == newest;
+            },
+            10000ms);
+        settle();
+        EXPECT_EQ(paste("UTF8_STRING"), newest);
+    }
+}
+
 TEST_F(X11ClipboardServiceFaultTest, NeverOwnsAnEmptyClipboard) {
     cleaning = false;
     Child owner({DZ_CLIPBOARD_TOOL, "own", "UTF8_STRING=theirs"});
