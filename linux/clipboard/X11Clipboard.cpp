@@ -256,7 +256,7 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
             return e->requestor == window_ && e->selection == clipboard_ && e->target == target &&
                    (e->time == time || e->time == XCB_CURRENT_TIME);
         },
-        Clock::now() + timeout, [this] { return captureCancelled_; });
+        Clock::now() + timeout, [this] { return readCancelled(); });
     if (!notified)
         return std::nullopt;
     auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(notified.get());
@@ -296,7 +296,7 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
                 auto* e = reinterpret_cast<xcb_property_notify_event_t*>(ev);
                 return e->window == window_ && e->atom == prop && e->state == XCB_PROPERTY_NEW_VALUE;
             },
-            Clock::now() + limits_.dataIdleTimeout, [this] { return captureCancelled_; });
+            Clock::now() + limits_.dataIdleTimeout, [this] { return readCancelled(); });
         if (!changed) {
             xcb_delete_property(c, window_, prop);
             return std::nullopt;
@@ -325,6 +325,12 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
     return out;
 }
 
+// A newer change makes the copy being read stale; quitting makes it moot,
+// and quit must not wait for an owner that hangs or trickles its data.
+bool X11Clipboard::readCancelled() const {
+    return captureCancelled_ || loop_.stopping();
+}
+
 std::optional<std::string> X11Clipboard::readTarget(const std::string& target, xcb_timestamp_t time) {
     xcb_atom_t atom = conn_->atom(target);
     if (!atom)
@@ -346,7 +352,7 @@ std::optional<std::string> X11Clipboard::readTarget(const std::string& target, x
 }
 
 void X11Clipboard::captureIfChanged() {
-    while (pendingChanges_ > 0) {
+    while (pendingChanges_ > 0 && !loop_.stopping()) {
         if (owned_) {
             // Another owner's notice read after our own write: the server
             // clears our ownership before it announces a newer owner, so this
@@ -386,7 +392,7 @@ void X11Clipboard::captureIfChanged() {
                     change.readable = true;
                     change.content =
                         readTargets(names, [&](const std::string& target) -> std::optional<std::string> {
-                            if (captureCancelled_) {
+                            if (readCancelled()) {
                                 cut = true;
                                 return std::nullopt;
                             }
@@ -399,6 +405,8 @@ void X11Clipboard::captureIfChanged() {
                 cut = captureCancelled_;
             }
         }
+        if (loop_.stopping())
+            return;  // a copy cut short by quitting is not reported
         // Owners going away after the copy was read in full leave it whole:
         // it is reported, and their departure is settled above.
         if (captureCancelled_ && (cut || pendingNewOwners_ > 0 || change.owner == 0)) {

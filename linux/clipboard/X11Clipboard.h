@@ -89,8 +89,9 @@ class X11Clipboard {
     // Thread-safe, returns at once.
     void own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins = {},
              std::optional<uint64_t> basis = std::nullopt);
-    // Waits (at most the hand-over limit) for a clipboard manager to take our
-    // content when one runs, then stops. Call once before destruction.
+    // Abandons a copy being read, waits (at most the hand-over limit) for a
+    // clipboard manager to take our content when one runs, then stops. Call
+    // once before destruction.
     void shutdown(bool handOver = true);
 
     bool ownsClipboard() const { return owns_; }
@@ -127,6 +128,7 @@ class X11Clipboard {
 
     std::optional<ReadReply> convert(xcb_atom_t target, xcb_timestamp_t time, Duration timeout);
     std::optional<std::string> readTarget(const std::string& target, xcb_timestamp_t time);
+    bool readCancelled() const;
 
     bool takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins,
                        std::optional<uint64_t> basis);

@@ -1,9 +1,12 @@
 // A small X clipboard client for the X11 tests, since xclip offers a single
 // target. Modes:
-//   own [--hang] [--lie] [--reown-after MS] TARGET=TEXT | TARGET=@FILE ...
+//   own [--hang] [--lie] [--trickle MS] [--reown-after MS] TARGET=TEXT | TARGET=@FILE ...
 //       owns CLIPBOARD with these targets (no INCR); prints "owned" once the
 //       server confirms; --hang never answers; --lie answers every target
-//       with the first one's type and data. Exits on losing ownership.
+//       with the first one's type and data; --trickle answers data targets
+//       in INCR parts of one byte, MS apart, without end, and prints
+//       "trickling" when the first part is asked for. Exits on losing
+//       ownership.
 //   read TARGET [--times N] [--interval MS]
 //       reads TARGET N times from one window and prints each result on its
 //       own line ("<refused>" when refused).
@@ -109,7 +112,7 @@ struct Item {
 
 // Serves `items` on `selection` until ownership is lost.
 int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool lie, int reownAfterMs,
-          xcb_atom_t extraSelection = 0,
+          int trickleMs = 0, xcb_atom_t extraSelection = 0,
           const std::function<void(const xcb_selection_request_event_t&)>& extra = {}) {
     xcb_timestamp_t time = serverTime();
     xcb_set_selection_owner(c, win, selection, time);
@@ -119,7 +122,13 @@ int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool 
     free(owner);
     std::printf("owned\n");
     std::fflush(stdout);
-    xcb_atom_t targets = atom("TARGETS");
+    xcb_atom_t targets = atom("TARGETS"), incr = atom("INCR");
+    struct Trickle {
+        xcb_window_t requestor;
+        xcb_atom_t property, type;
+    };
+    std::vector<Trickle> trickles;
+    bool trickling = false;
     auto reownAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(reownAfterMs);
     bool reowned = reownAfterMs <= 0;
     for (;;) {
@@ -152,10 +161,33 @@ int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool 
             free(ev);
             return 0;
         }
+        if (type == XCB_PROPERTY_NOTIFY) {
+            auto* e = reinterpret_cast<xcb_property_notify_event_t*>(ev);
+            for (const auto& t : trickles) {
+                if (e->state != XCB_PROPERTY_DELETE || e->window != t.requestor || e->atom != t.property)
+                    continue;
+                if (!trickling) {
+                    trickling = true;
+                    std::printf("trickling\n");
+                    std::fflush(stdout);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, t.requestor, t.property, t.type, 8, 1, "x");
+                xcb_flush(c);
+            }
+        }
         if (type == XCB_SELECTION_REQUEST) {
             auto e = *reinterpret_cast<xcb_selection_request_event_t*>(ev);
             if (extraSelection && e.selection == extraSelection && extra) {
                 extra(e);
+            } else if (trickleMs > 0 && e.target != targets) {
+                xcb_atom_t prop = e.property ? e.property : e.target;
+                uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+                xcb_change_window_attributes(c, e.requestor, XCB_CW_EVENT_MASK, &mask);
+                uint32_t size = 1u << 30;
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, incr, 32, 1, &size);
+                notify(e, prop);
+                trickles.push_back({e.requestor, prop, e.target});
             } else if (!hang) {
                 xcb_atom_t prop = e.property ? e.property : e.target;
                 if (e.target == targets) {
@@ -326,7 +358,7 @@ int main(int argc, char** argv) {
 
     if (mode == "own") {
         bool hang = false, lie = false;
-        int reown = 0;
+        int reown = 0, trickle = 0;
         std::vector<Item> items;
         for (int i = 2; i < argc; ++i) {
             std::string a = argv[i];
@@ -336,6 +368,8 @@ int main(int argc, char** argv) {
                 lie = true;
             else if (a == "--reown-after" && i + 1 < argc)
                 reown = std::atoi(argv[++i]);
+            else if (a == "--trickle" && i + 1 < argc)
+                trickle = std::atoi(argv[++i]);
             else if (auto eq = a.find('='); eq != std::string::npos) {
                 std::string value = a.substr(eq + 1);
                 if (!value.empty() && value[0] == '@') {
@@ -347,7 +381,7 @@ int main(int argc, char** argv) {
                 items.push_back({a.substr(0, eq), value});
             }
         }
-        return serve(clipboard, items, hang, lie, reown);
+        return serve(clipboard, items, hang, lie, reown, trickle);
     }
     if (mode == "read" && argc >= 3) {
         xcb_atom_t target = atom(argv[2]);
@@ -450,7 +484,7 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             done = true;
         };
-        int rc = serve(manager, {}, false, false, 0, manager, onSave);
+        int rc = serve(manager, {}, false, false, 0, 0, manager, onSave);
         (void)done;
         return rc;
     }

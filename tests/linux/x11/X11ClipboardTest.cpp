@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
 
 #include "core/clipboard/PasteboardTypes.h"
 #include "linux/clipboard/X11Clipboard.h"
@@ -177,6 +178,36 @@ TEST_F(X11ClipboardTest, ReadsAndServesThirtyMiBButNotOneByteMore) {
         EXPECT_EQ(got.size(), size);
         EXPECT_EQ(got.find_first_not_of('b'), std::string::npos);
     }
+}
+
+// How long quitting takes while `owner` is being read, at most `guard`; the
+// owner is stopped after that, so that a hanging quit still ends.
+std::chrono::steady_clock::duration quitTime(X11Clipboard& clipboard, Child& owner,
+                                             std::chrono::seconds guard = 5s) {
+    auto start = std::chrono::steady_clock::now();
+    auto quit = std::async(std::launch::async, [&] { clipboard.shutdown(true); });
+    if (quit.wait_for(guard) != std::future_status::ready)
+        owner.stop();
+    quit.wait();
+    return std::chrono::steady_clock::now() - start;
+}
+
+TEST_F(X11ClipboardTest, QuitEndsPromptlyWhateverTheOwnerDoes) {
+    Child trickling({tool, "own", "--trickle", "100", "UTF8_STRING=x"});
+    ASSERT_EQ(trickling.line(), "owned");
+    ASSERT_EQ(trickling.line(), "trickling");
+    EXPECT_LT(quitTime(*clipboard, trickling), 2s) << "an owner sending its data a byte at a time";
+
+    // An owner that never answers, read with patience.
+    limits.targetsTimeout = 60s;
+    std::string error;
+    auto patient = X11Clipboard::create({}, &error, nullptr, limits);
+    ASSERT_TRUE(patient) << error;
+    Child hung({tool, "own", "--hang", "UTF8_STRING=x"});
+    ASSERT_EQ(hung.line(), "owned");
+    while (patient->stats().ownerEvents == 0) std::this_thread::sleep_for(2ms);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_LT(quitTime(*patient, hung), 2s) << "an owner that never answers";
 }
 
 class X11PasteRequestTest : public X11ClipboardTest {
