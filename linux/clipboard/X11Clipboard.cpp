@@ -728,7 +728,27 @@ void X11Clipboard::handOver() {
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboardManager_), nullptr));
     if (!manager || manager->owner == XCB_WINDOW_NONE)
         return;
+    // The manager saves the targets listed, in order: the text first, so that
+    // it is kept even when a large copy runs out of time.
+    const auto& content = *owned_->content;
+    std::vector<std::string> order;
+    size_t bytes = 0;
+    for (auto text : {mime::utf8String, mime::textUTF8, mime::textPlain, mime::string, mime::text})
+        for (const auto& item : content)
+            if (item.target == text)
+                order.push_back(item.target);
+    for (const auto& item : content) {
+        if (!isTextTarget(item.target))
+            order.push_back(item.target);
+        bytes += item.data.size();
+    }
+    std::vector<xcb_atom_t> targets = conn_->atoms(order);
+    std::erase(targets, xcb_atom_t(XCB_ATOM_NONE));
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, property_, XCB_ATOM_ATOM, 32,
+                        uint32_t(targets.size()), targets.data());
     xcb_convert_selection(c, window_, clipboardManager_, saveTargets_, property_, owned_->time);
+    auto limit = limits_.handOverTimeout + std::chrono::duration_cast<Duration>(limits_.handOverPerTenMB *
+                                                                                (double(bytes) / 10'000'000));
     loop_.waitFor(
         [&](xcb_generic_event_t* ev) {
             if (eventType(ev) != XCB_SELECTION_NOTIFY)
@@ -736,7 +756,7 @@ void X11Clipboard::handOver() {
             auto* e = reinterpret_cast<xcb_selection_notify_event_t*>(ev);
             return e->requestor == window_ && e->selection == clipboardManager_;
         },
-        Clock::now() + limits_.handOverTimeout);
+        Clock::now() + std::min(limit, limits_.handOverMaximum));
     xcb_flush(c);
 }
 

@@ -29,7 +29,11 @@ struct ClipboardLimits {
     size_t maxItemBytes = 31'457'280;
     Duration answerTimeout = std::chrono::milliseconds(700);
     Duration answerKept = std::chrono::seconds(2);
+    // The hand-over to a clipboard manager at quit waits `handOverTimeout`
+    // plus `handOverPerTenMB` per 10 MB handed over, at most `handOverMaximum`.
     Duration handOverTimeout = std::chrono::seconds(1);
+    Duration handOverPerTenMB = std::chrono::seconds(1);
+    Duration handOverMaximum = std::chrono::seconds(5);
     Duration servingIdleTimeout = std::chrono::seconds(5);  // an INCR requester that stops reading
     size_t chunkBytes = 0;                                  // 0: chosen from the server's request size
 };
@@ -89,9 +93,10 @@ class X11Clipboard {
     // Thread-safe, returns at once.
     void own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins = {},
              std::optional<uint64_t> basis = std::nullopt);
-    // Abandons a copy being read, waits (at most the hand-over limit) for a
-    // clipboard manager to take our content when one runs, then stops. Call
-    // once before destruction.
+    // Abandons a copy being read, waits (at most the hand-over limit, which
+    // grows with the content's size) for a clipboard manager to take our
+    // content when one runs, its text first, then stops. Call once before
+    // destruction.
     void shutdown(bool handOver = true);
 
     bool ownsClipboard() const { return owns_; }

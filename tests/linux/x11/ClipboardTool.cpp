@@ -20,9 +20,13 @@
 //       N windows take CLIPBOARD in turn, GAP_MS apart, window i offering
 //       UTF8_STRING=PREFIXi; prints "done" after the last has taken it, and
 //       exits once the last has lost it.
-//   manager
-//       owns CLIPBOARD_MANAGER; on SAVE_TARGETS copies the clipboard's text
-//       targets and prints "saved UTF8_STRING=TEXT".
+//   manager [--sizes | --hang]
+//       owns CLIPBOARD_MANAGER; on SAVE_TARGETS copies the targets listed in
+//       the request's property, or else all the clipboard's targets, in
+//       order (INCR included), and prints "saved UTF8_STRING=TEXT", or with
+//       --sizes "saved TARGET:BYTES ..." for every target saved; with
+//       --hang it never answers.
+#include <poll.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -310,6 +314,37 @@ std::optional<std::string> readOnce(xcb_atom_t selection, xcb_atom_t target, xcb
     return getProperty(win, got, type);
 }
 
+// Like readOnce, following an INCR transfer to its end.
+std::optional<std::string> readWhole(xcb_atom_t selection, xcb_atom_t target) {
+    static const xcb_atom_t incr = atom("INCR");
+    xcb_atom_t type = 0;
+    auto first = readOnce(selection, target, &type);
+    if (!first || type != incr)
+        return first;
+    xcb_atom_t prop = atom("DZ_TOOL_READ");  // deleted by readOnce, which asks for the first part
+    std::string data;
+    for (;;) {
+        xcb_generic_event_t* ev = xcb_poll_for_event(c);
+        if (!ev) {
+            pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+            if (xcb_connection_has_error(c) || poll(&fd, 1, 5000) <= 0)
+                return std::nullopt;  // the owner stopped sending
+            continue;
+        }
+        auto* e = reinterpret_cast<xcb_property_notify_event_t*>(ev);
+        bool part = (ev->response_type & 0x7F) == XCB_PROPERTY_NOTIFY && e->atom == prop &&
+                    e->state == XCB_PROPERTY_NEW_VALUE;
+        free(ev);
+        if (!part)
+            continue;
+        std::string chunk = getProperty(win, prop);  // deleting it asks for the next part
+        xcb_flush(c);
+        if (chunk.empty())
+            return data;
+        data += chunk;
+    }
+}
+
 uint8_t keycodeOf(uint32_t keysym) {
     const xcb_setup_t* setup = xcb_get_setup(c);
     const int count = setup->max_keycode - setup->min_keycode + 1;
@@ -452,6 +487,8 @@ int main(int argc, char** argv) {
     if (mode == "manager") {
         xcb_atom_t manager = atom("CLIPBOARD_MANAGER"), saveTargets = atom("SAVE_TARGETS"),
                    targets = atom("TARGETS");
+        const std::string option = argc >= 3 ? argv[2] : "";
+        const bool sizes = option == "--sizes";
         std::vector<Item> saved;
         bool done = false;
         auto onSave = [&](const xcb_selection_request_event_t& e) {
@@ -459,7 +496,13 @@ int main(int argc, char** argv) {
                 notify(e, XCB_ATOM_NONE);
                 return;
             }
-            auto list = readOnce(clipboard, targets);
+            if (option == "--hang")
+                return;
+            std::optional<std::string> list;
+            if (e.property)
+                list = getProperty(e.requestor, e.property);
+            if (!list || list->empty())
+                list = readOnce(clipboard, targets);
             if (list) {
                 std::vector<xcb_atom_t> atoms(list->size() / 4);
                 std::memcpy(atoms.data(), list->data(), atoms.size() * 4);
@@ -468,7 +511,7 @@ int main(int argc, char** argv) {
                     if (name == "TARGETS" || name == "TIMESTAMP" || name == "MULTIPLE" ||
                         name == "SAVE_TARGETS")
                         continue;
-                    auto data = readOnce(clipboard, a);
+                    auto data = readWhole(clipboard, a);
                     if (data)
                         saved.push_back({name, *data});
                 }
@@ -478,7 +521,9 @@ int main(int argc, char** argv) {
             notify(e, prop);
             std::printf("saved");
             for (const auto& s : saved)
-                if (s.target == "UTF8_STRING")
+                if (sizes)
+                    std::printf(" %s:%zu", s.target.c_str(), s.data.size());
+                else if (s.target == "UTF8_STRING")
                     std::printf(" %s=%s", s.target.c_str(), s.data.c_str());
             std::printf("\n");
             std::fflush(stdout);

@@ -51,15 +51,22 @@ class X11ClipboardTest : public ::testing::Test {
     }
     // Owns with plain text and waits until the server says so.
     void ownText(const std::string& text, std::chrono::seconds wait = 3s) {
-        auto ownerEvents = clipboard->stats().ownerEvents;
-        clipboard->own({{std::string(pt::string), text}});
+        ownItems({{std::string(pt::string), text}}, wait);
+    }
+    void ownItems(std::vector<ClipboardSnapshot::Entry> items, std::chrono::seconds wait = 3s) {
+        ownItems(*clipboard, std::move(items), wait);
+    }
+    static void ownItems(X11Clipboard& owner, std::vector<ClipboardSnapshot::Entry> items,
+                         std::chrono::seconds wait) {
+        auto ownerEvents = owner.stats().ownerEvents;
+        owner.own(std::move(items));
         auto until = std::chrono::steady_clock::now() + wait;
-        while ((!clipboard->ownsClipboard() || clipboard->stats().ownerEvents == ownerEvents) &&
+        while ((!owner.ownsClipboard() || owner.stats().ownerEvents == ownerEvents) &&
                std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(2ms);
-        while (!clipboard->ownsClipboard() && std::chrono::steady_clock::now() < until)
+        while (!owner.ownsClipboard() && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(2ms);
-        ASSERT_TRUE(clipboard->ownsClipboard());
+        ASSERT_TRUE(owner.ownsClipboard());
     }
 
     bool withHook = false;
@@ -262,6 +269,53 @@ TEST_F(X11PasteRequestTest, AnUnansweredRequestGetsTheContentInTime) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Child({"xsel", "-b", "-o"}).all(), "base");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+}
+
+const size_t twentyMB = 20'000'000, twoMB = 2'000'000;
+std::vector<ClipboardSnapshot::Entry> twentyMBCopy() {
+    return {{std::string(pt::html), std::string(twoMB, 'h')},
+            {std::string(pt::string), std::string(twentyMB, 't')}};
+}
+
+TEST_F(X11ClipboardTest, HandsATwentyMBCopyToAClipboardManagerTextFirst) {
+    // With no upper bound, so that the time the size earns is enough however
+    // slow the machine: 1 s plus 1 s per 10 MB of the 102 MB of targets.
+    limits.handOverMaximum = 60s;
+    std::string error;
+    auto owner = X11Clipboard::create({}, &error, nullptr, limits);
+    ASSERT_TRUE(owner) << error;
+    Child manager({tool, "manager", "--sizes"});
+    ASSERT_EQ(manager.line(), "owned");
+    ownItems(*owner, twentyMBCopy(), 30s);
+    owner->shutdown(true);
+    auto saved = manager.line(20s);
+    ASSERT_TRUE(saved);
+    const std::string text = ":" + std::to_string(twentyMB);
+    EXPECT_EQ(saved->rfind("saved UTF8_STRING" + text + " ", 0), 0u) << *saved;
+    for (const std::string& target : {"text/plain;charset=utf-8" + text, "text/plain" + text, "STRING" + text,
+                                      "TEXT" + text, "text/html:" + std::to_string(twoMB)})
+        EXPECT_NE(saved->find(" " + target), std::string::npos) << target << " in " << *saved;
+}
+
+TEST_F(X11ClipboardTest, TheHandOverWaitsOneSecondPlusOnePerTenMBUpToFive) {
+    Child manager({tool, "manager", "--hang"});
+    ASSERT_EQ(manager.line(), "owned");
+    struct Case {
+        std::vector<ClipboardSnapshot::Entry> items;
+        std::chrono::milliseconds least, most;
+    };
+    for (auto& [items, least, most] :
+         {Case{{{std::string(pt::string), "small"}}, 950ms, 2500ms}, Case{twentyMBCopy(), 4950ms, 7s}}) {
+        std::string error;
+        auto owner = X11Clipboard::create({}, &error);
+        ASSERT_TRUE(owner) << error;
+        ownItems(*owner, items, 30s);
+        auto start = std::chrono::steady_clock::now();
+        owner->shutdown(true);
+        auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(waited, least);
+        EXPECT_LT(waited, most);
+    }
 }
 
 TEST_F(X11ClipboardTest, HandsTheContentToAClipboardManagerOnQuit) {
