@@ -217,6 +217,38 @@ TEST_F(X11ClipboardTest, QuitEndsPromptlyWhateverTheOwnerDoes) {
     EXPECT_LT(quitTime(*patient, hung), 2s) << "an owner that never answers";
 }
 
+TEST(XcbConnectionTest, TheAtomNameCacheStaysBoundedAndRefusesLongNames) {
+    auto conn = XcbConnection::open();
+    auto other = XcbConnection::open();
+    ASSERT_TRUE(conn && other);
+    // Names another client made up, as a hostile TARGETS list offers them.
+    auto intern = [&](const std::vector<std::string>& names) {
+        std::vector<xcb_intern_atom_cookie_t> cookies;
+        for (const auto& n : names)
+            cookies.push_back(xcb_intern_atom(other->get(), 0, uint16_t(n.size()), n.data()));
+        std::vector<xcb_atom_t> atoms;
+        for (auto cookie : cookies) {
+            XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(other->get(), cookie, nullptr));
+            atoms.push_back(reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE));
+        }
+        return atoms;
+    };
+    std::vector<std::string> names;
+    for (size_t i = 0; i < 3 * XcbConnection::atomCacheSize; ++i)
+        names.push_back("DZ_FRESH_" + std::to_string(i));
+    EXPECT_EQ(conn->atomNames(intern(names)), names);
+    EXPECT_LE(conn->cachedAtoms(), XcbConnection::atomCacheSize);
+    EXPECT_EQ(conn->atomName(intern({names[0]})[0]), names[0]) << "an evicted name is asked for again";
+    EXPECT_EQ(conn->atom(names[1]), intern({names[1]})[0]);
+
+    const std::string longest(XcbConnection::maxAtomNameBytes, 'n');
+    const size_t cached = conn->cachedAtoms();
+    EXPECT_EQ(conn->atomNames(intern({longest, longest + "n", std::string(60'000, 'h')})),
+              (std::vector<std::string>{longest, "", ""}));
+    EXPECT_EQ(conn->atom(longest + "n"), xcb_atom_t(XCB_ATOM_NONE));
+    EXPECT_LE(conn->cachedAtoms(), cached + 1) << "refused names are not kept";
+}
+
 class X11PasteRequestTest : public X11ClipboardTest {
   protected:
     void SetUp() override {
