@@ -1,7 +1,8 @@
 // The X clipboard's latencies that users feel: a copy's change notice to a
 // captured snapshot, a paste request answered from a cached rendition, and
-// quitting while an owner trickles its data. Needs an X display (run under
-// xvfb-run); skipped without one.
+// quitting while an owner trickles its data; and the cost of a hostile
+// MULTIPLE request. Needs an X display (run under xvfb-run); skipped without
+// one.
 #include <benchmark/benchmark.h>
 
 #include <signal.h>
@@ -280,5 +281,75 @@ void BM_QuitWhileAnOwnerTrickles(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_QuitWhileAnOwnerTrickles)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
+
+// One MULTIPLE request of 40,000 pairs, each for an item large enough to be
+// sent in parts, from request to answer.
+void BM_MultipleOfFortyThousandPairs(benchmark::State& state) {
+    if (!std::getenv("DISPLAY")) {
+        state.SkipWithError("no X display (run under xvfb-run)");
+        return;
+    }
+    keepServer();
+    std::string error;
+    auto owner = X11Clipboard::create({}, &error);
+    if (!owner) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    owner->own({{std::string(pt::string), "x"}, {std::string(pt::html), std::string(20'000'000, 'h')}});
+    while (!owner->ownsClipboard()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    auto intern = [&](const std::string& name) {
+        auto* r =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.data()), nullptr);
+        xcb_atom_t a = r->atom;
+        free(r);
+        return a;
+    };
+    xcb_atom_t clipboard = intern("CLIPBOARD"), multiple = intern("MULTIPLE"), pair = intern("ATOM_PAIR"),
+               html = intern("text/html"), request = intern("DZ_BENCH_MULTIPLE");
+    std::vector<xcb_intern_atom_cookie_t> cookies;
+    for (int i = 0; i < 40'000; ++i) {
+        std::string name = "DZ_BENCH_P" + std::to_string(i);
+        cookies.push_back(xcb_intern_atom(c, 0, uint16_t(name.size()), name.data()));
+    }
+    std::vector<xcb_atom_t> pairs;
+    for (auto cookie : cookies) {
+        auto* r = xcb_intern_atom_reply(c, cookie, nullptr);
+        pairs.push_back(html);
+        pairs.push_back(r->atom);
+        free(r);
+    }
+    for (auto _ : state) {
+        // A fresh window each time: no transfer left from the last request.
+        state.PauseTiming();
+        xcb_window_t win = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, win, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                          XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, request, pair, 32, uint32_t(pairs.size()),
+                            pairs.data());
+        state.ResumeTiming();
+        xcb_convert_selection(c, win, clipboard, multiple, request, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        for (;;) {
+            xcb_generic_event_t* ev = xcb_wait_for_event(c);
+            if (!ev)
+                break;
+            bool done = (ev->response_type & 0x7F) == XCB_SELECTION_NOTIFY;
+            free(ev);
+            if (done)
+                break;
+        }
+        state.PauseTiming();
+        xcb_destroy_window(c, win);
+        xcb_flush(c);
+        state.ResumeTiming();
+    }
+    xcb_disconnect(c);
+    owner->shutdown(false);
+}
+BENCHMARK(BM_MultipleOfFortyThousandPairs)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace

@@ -16,17 +16,15 @@ using Clock = std::chrono::steady_clock;
 struct X11Clipboard::Owned {
     std::vector<ClipboardSnapshot::Entry> items;
     std::vector<ReadOrigin> origins;
-    std::shared_ptr<const std::vector<MimeItem>> content;
+    Content content;
     xcb_timestamp_t time = 0;
 };
 
 // An INCR transfer we serve: the requester deletes the property, we write the
 // next chunk, until a zero-length chunk has been read.
 struct X11Clipboard::Transfer {
-    xcb_window_t requestor = 0;
-    xcb_atom_t property = 0;
     xcb_atom_t type = 0;
-    std::shared_ptr<const std::vector<MimeItem>> content;  // keeps `data` alive
+    Content content;  // keeps `data` alive
     std::string_view data;
     size_t offset = 0;
     bool finished = false;  // the zero-length chunk is written
@@ -214,7 +212,7 @@ std::optional<Clock::time_point> X11Clipboard::nextDeadline() {
     if (pendingChanges_ > 0)
         consider(Clock::now());
     for (auto& [key, asking] : asking_) consider(asking->deadline);
-    for (auto& t : transfers_) consider(t->deadline);
+    for (auto& [key, t] : transfers_) consider(t->deadline);
     for (auto& [key, kept] : kept_)
         if (openPastes_.count(kept.id))
             consider(kept.until);
@@ -227,10 +225,10 @@ void X11Clipboard::onDeadline(Clock::time_point now) {
         if (asking->deadline <= now)
             late.push_back(key);
     for (auto key : late) answer(key, generation_, std::nullopt);
-    std::erase_if(transfers_, [&](const auto& t) {
-        if (t->deadline > now)
+    std::erase_if(transfers_, [&](const auto& entry) {
+        if (entry.second->deadline > now)
             return false;
-        finished(t->pasteID);
+        finished(entry.second->pasteID);
         return true;
     });
     std::erase_if(kept_, [&](const auto& entry) {
@@ -502,7 +500,7 @@ void X11Clipboard::forgetAnswers() {
     for (auto& [key, a] : asking) {
         for (auto& r : a->requests) {
             if (owned_)
-                serve(r, *owned_->content);
+                serve(r, owned_->content);
             else
                 notify(r, XCB_ATOM_NONE);
         }
@@ -529,19 +527,19 @@ void X11Clipboard::onSelectionRequest(const xcb_selection_request_event_t& e) {
         return;
     }
     if (!callbacks_.pasteRequest || shuttingDown_ || e.target == timestamp_) {
-        serve(e, *owned_->content);
+        serve(e, owned_->content);
         return;
     }
     auto pid = conn_->clientPID(e.requestor);
     if (!pid || *pid == ownPID_) {
-        serve(e, *owned_->content);
+        serve(e, owned_->content);
         return;
     }
     RequestKey key{e.requestor, *pid};
     auto now = Clock::now();
     if (auto it = kept_.find(key); it != kept_.end()) {
         if (it->second.until > now) {
-            serve(e, *it->second.content, it->second.id);
+            serve(e, it->second.content, it->second.id);
             return;
         }
         finished(it->second.id);
@@ -579,15 +577,14 @@ void X11Clipboard::answer(RequestKey key, uint64_t generation,
         return;  // answered late, or the content changed meanwhile (already served)
     auto asking = std::move(it->second);
     asking_.erase(it);
-    std::shared_ptr<const std::vector<MimeItem>> content = owned_->content;
+    Content content = owned_->content;
     if (items)
         content = std::make_shared<const std::vector<MimeItem>>(toTargets(*items, owned_->origins));
     kept_[key] = {content, Clock::now() + limits_.answerKept, asking->id};
-    for (auto& r : asking->requests) serve(r, *content, asking->id);
+    for (auto& r : asking->requests) serve(r, content, asking->id);
 }
 
-void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content,
-                         uint64_t pasteID) {
+void X11Clipboard::serve(const xcb_selection_request_event_t& e, const Content& content, uint64_t pasteID) {
     xcb_atom_t property = e.property ? e.property : e.target;  // obsolete requesters name no property
     if (e.target == multiple_) {
         if (!e.property) {
@@ -601,14 +598,21 @@ void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vect
         }
         std::vector<xcb_atom_t> list(pairs->size() / 4);
         std::memcpy(list.data(), pairs->data(), pairs->size());
+        // Real requesters ask for a few targets at once; pairs past the cap
+        // are refused, so that no request holds the thread up.
+        const size_t served = std::min(list.size() / 2, limits_.maxMultiplePairs);
+        std::vector<xcb_atom_t> wanted(served);
+        for (size_t i = 0; i < served; ++i) wanted[i] = list[2 * i];
+        const auto names = conn_->atomNames(wanted);
         bool incremental = false;
-        for (size_t i = 0; i + 1 < list.size(); i += 2) {
-            auto served = list[i] == multiple_ || !list[i + 1]
+        for (size_t i = 0; i < list.size() / 2; ++i) {
+            xcb_atom_t target = list[2 * i], &into = list[2 * i + 1];
+            auto result = i >= served || target == multiple_ || !into
                               ? Served::refused
-                              : serveInto(e.requestor, list[i + 1], list[i], content, pasteID);
-            if (served == Served::refused)
-                list[i + 1] = XCB_ATOM_NONE;
-            incremental = incremental || served == Served::incremental;
+                              : serveInto(e.requestor, into, target, names[i], content, pasteID);
+            if (result == Served::refused)
+                into = XCB_ATOM_NONE;
+            incremental = incremental || result == Served::incremental;
         }
         xcb_change_property(conn_->get(), XCB_PROP_MODE_REPLACE, e.requestor, e.property, atomPair_, 32,
                             uint32_t(list.size()), list.data());
@@ -617,7 +621,7 @@ void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vect
             finished(pasteID);
         return;
     }
-    auto served = serveInto(e.requestor, property, e.target, content, pasteID);
+    auto served = serveInto(e.requestor, property, e.target, conn_->atomName(e.target), content, pasteID);
     notify(e, served == Served::refused ? xcb_atom_t(XCB_ATOM_NONE) : property);
     bool dataTarget = e.target != targets_ && e.target != timestamp_ && e.target != saveTargets_;
     if (served == Served::done && dataTarget)
@@ -625,12 +629,13 @@ void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vect
 }
 
 X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
-                                             const std::vector<MimeItem>& content, uint64_t pasteID) {
+                                             const std::string& name, const Content& content,
+                                             uint64_t pasteID) {
     auto* c = conn_->get();
     if (target == targets_) {
         std::vector<xcb_atom_t> list{targets_, timestamp_, saveTargets_, multiple_};
         std::vector<std::string> names;
-        for (const auto& item : content) names.push_back(item.target);
+        for (const auto& item : *content) names.push_back(item.target);
         for (auto a : conn_->atoms(names))
             if (a)
                 list.push_back(a);
@@ -648,42 +653,29 @@ X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t 
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, null_, 32, 0, nullptr);
         return Served::done;
     }
-    std::string name = conn_->atomName(target);
     auto found =
-        std::find_if(content.begin(), content.end(), [&](const MimeItem& m) { return m.target == name; });
-    if (found == content.end())
+        std::find_if(content->begin(), content->end(), [&](const MimeItem& m) { return m.target == name; });
+    if (name.empty() || found == content->end())
         return Served::refused;
     xcb_atom_t type = target;
     if (name == mime::text)
         type = utf8String_;
     std::string_view data = found->data;
     if (data.size() > incrThreshold_) {
-        // Find the shared content this item lives in, so the transfer can outlive a change.
-        std::shared_ptr<const std::vector<MimeItem>> holder;
-        if (owned_ && owned_->content.get() == &content)
-            holder = owned_->content;
-        for (auto& [key, kept] : kept_)
-            if (kept.content.get() == &content)
-                holder = kept.content;
-        if (!holder)
-            holder = std::make_shared<const std::vector<MimeItem>>(content);
-        auto it =
-            std::find_if(holder->begin(), holder->end(), [&](const MimeItem& m) { return m.target == name; });
         auto t = std::make_unique<Transfer>();
-        t->requestor = requestor;
-        t->property = property;
         t->type = type;
-        t->content = holder;
-        t->data = it->data;
+        t->content = content;  // the transfer can outlive a change of content
+        t->data = data;
         t->deadline = Clock::now() + limits_.servingIdleTimeout;
         t->pasteID = pasteID;
-        uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_change_window_attributes(c, requestor, XCB_CW_EVENT_MASK, &mask);
+        if (auto other = transfers_.lower_bound({requestor, 0});
+            other == transfers_.end() || other->first.requestor != requestor) {
+            uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+            xcb_change_window_attributes(c, requestor, XCB_CW_EVENT_MASK, &mask);
+        }
         uint32_t size = uint32_t(std::min<size_t>(data.size(), UINT32_MAX));
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, incr_, 32, 1, &size);
-        std::erase_if(transfers_,
-                      [&](const auto& o) { return o->requestor == requestor && o->property == property; });
-        transfers_.push_back(std::move(t));
+        transfers_[{requestor, property}] = std::move(t);
         return Served::incremental;
     }
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, type, 8, uint32_t(data.size()),
@@ -694,24 +686,23 @@ X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t 
 void X11Clipboard::onPropertyNotify(const xcb_property_notify_event_t& e) {
     if (e.state != XCB_PROPERTY_DELETE)
         return;
-    auto it = std::find_if(transfers_.begin(), transfers_.end(),
-                           [&](const auto& t) { return t->requestor == e.window && t->property == e.atom; });
+    auto it = transfers_.find({e.window, e.atom});
     if (it == transfers_.end())
         return;
-    Transfer& t = **it;
+    Transfer& t = *it->second;
     auto* c = conn_->get();
     if (t.finished) {
         finished(t.pasteID);
         transfers_.erase(it);
-        if (std::none_of(transfers_.begin(), transfers_.end(),
-                         [&](const auto& o) { return o->requestor == e.window; })) {
+        auto next = transfers_.lower_bound({e.window, 0});
+        if (next == transfers_.end() || next->first.requestor != e.window) {
             uint32_t none = 0;
             xcb_change_window_attributes(c, e.window, XCB_CW_EVENT_MASK, &none);
         }
         return;
     }
     size_t n = std::min(chunkBytes_, t.data.size() - t.offset);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, t.requestor, t.property, t.type, 8, uint32_t(n),
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.window, e.atom, t.type, 8, uint32_t(n),
                         t.data.data() + t.offset);
     t.offset += n;
     if (n == 0)

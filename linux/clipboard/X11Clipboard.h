@@ -35,7 +35,10 @@ struct ClipboardLimits {
     Duration handOverPerTenMB = std::chrono::seconds(1);
     Duration handOverMaximum = std::chrono::seconds(5);
     Duration servingIdleTimeout = std::chrono::seconds(5);  // an INCR requester that stops reading
-    size_t chunkBytes = 0;                                  // 0: chosen from the server's request size
+    // Pairs served per MULTIPLE request; the rest are refused. Each costs the
+    // server a search of the requester's properties.
+    size_t maxMultiplePairs = 256;
+    size_t chunkBytes = 0;  // 0: chosen from the server's request size
 };
 
 class X11Clipboard {
@@ -108,13 +111,19 @@ class X11Clipboard {
     struct Owned;
     struct Transfer;
     struct Asking;
+    using Content = std::shared_ptr<const std::vector<MimeItem>>;
     struct RequestKey {
         xcb_window_t window;
         int32_t pid;
         auto operator<=>(const RequestKey&) const = default;
     };
+    struct TransferKey {
+        xcb_window_t requestor;
+        xcb_atom_t property;
+        auto operator<=>(const TransferKey&) const = default;
+    };
     struct Kept {
-        std::shared_ptr<const std::vector<MimeItem>> content;
+        Content content;
         std::chrono::steady_clock::time_point until;
         uint64_t id = 0;
     };
@@ -139,11 +148,10 @@ class X11Clipboard {
                        std::optional<uint64_t> basis);
     std::optional<xcb_timestamp_t> serverTime();
     void onSelectionRequest(const xcb_selection_request_event_t& e);
-    void serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content,
-               uint64_t pasteID = 0);
+    void serve(const xcb_selection_request_event_t& e, const Content& content, uint64_t pasteID = 0);
     enum class Served { refused, done, incremental };
-    Served serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
-                     const std::vector<MimeItem>& content, uint64_t pasteID);
+    Served serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target, const std::string& name,
+                     const Content& content, uint64_t pasteID);
     void finished(uint64_t pasteID);
     void notify(const xcb_selection_request_event_t& e, xcb_atom_t property);
     void answer(RequestKey key, uint64_t generation,
@@ -184,7 +192,7 @@ class X11Clipboard {
     bool shuttingDown_ = false;
     std::map<RequestKey, Kept> kept_;
     std::map<RequestKey, std::unique_ptr<Asking>> asking_;
-    std::vector<std::unique_ptr<Transfer>> transfers_;
+    std::map<TransferKey, std::unique_ptr<Transfer>> transfers_;
     uint64_t nextPasteID_ = 1;
     std::set<uint64_t> openPastes_;
 

@@ -10,6 +10,10 @@
 //   read TARGET [--times N] [--interval MS]
 //       reads TARGET N times from one window and prints each result on its
 //       own line ("<refused>" when refused).
+//   multiple N TARGET
+//       asks for TARGET N times in one MULTIPLE request, each into its own
+//       property; prints "answered MS served K", K the pairs not refused, or
+//       "<refused>".
 //   window INSTANCE CLASS [--paste]
 //       maps a normal top-level window with this WM_CLASS and its process id,
 //       prints "mapped", and stays until killed. With --paste it asks the
@@ -434,6 +438,44 @@ int main(int argc, char** argv) {
             std::printf("%s\n", data ? data->c_str() : "<refused>");
             std::fflush(stdout);
         }
+        return 0;
+    }
+    if (mode == "multiple" && argc >= 4) {
+        const size_t count = size_t(std::atoi(argv[2]));
+        std::vector<xcb_intern_atom_cookie_t> cookies;
+        for (size_t i = 0; i < count; ++i) {
+            std::string name = "DZ_TOOL_P" + std::to_string(i);
+            cookies.push_back(xcb_intern_atom(c, 0, uint16_t(name.size()), name.data()));
+        }
+        std::vector<xcb_atom_t> pairs;
+        const xcb_atom_t target = atom(argv[3]);
+        for (auto cookie : cookies) {
+            auto* r = xcb_intern_atom_reply(c, cookie, nullptr);
+            pairs.push_back(target);
+            pairs.push_back(r ? r->atom : 0);
+            free(r);
+        }
+        xcb_atom_t request = atom("DZ_TOOL_MULTIPLE");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, request, atom("ATOM_PAIR"), 32,
+                            uint32_t(pairs.size()), pairs.data());
+        auto start = std::chrono::steady_clock::now();
+        xcb_convert_selection(c, win, clipboard, atom("MULTIPLE"), request, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        xcb_atom_t got = 0;
+        if (!waitNotify(clipboard, &got, 60000) || got == XCB_ATOM_NONE) {
+            std::printf("<refused>\n");
+            return 0;
+        }
+        auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        std::string answered = getProperty(win, got);
+        size_t served = 0;
+        for (size_t i = 1; i * 4 + 4 <= answered.size(); i += 2) {
+            xcb_atom_t property;
+            std::memcpy(&property, answered.data() + i * 4, 4);
+            served += property != XCB_ATOM_NONE;
+        }
+        std::printf("answered %lld served %zu\n", static_cast<long long>(ms.count()), served);
         return 0;
     }
     if (mode == "window" && argc >= 4) {

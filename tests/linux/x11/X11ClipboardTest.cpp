@@ -217,6 +217,22 @@ TEST_F(X11ClipboardTest, QuitEndsPromptlyWhateverTheOwnerDoes) {
     EXPECT_LT(quitTime(*patient, hung), 2s) << "an owner that never answers";
 }
 
+TEST_F(X11ClipboardTest, AMultipleRequestOfFortyThousandPairsIsAnsweredAtOnceAndCapped) {
+    // Large enough to go out in parts: each pair served starts a transfer.
+    ownItems({{std::string(pt::string), "x"}, {std::string(pt::html), std::string(20'000'000, 'h')}}, 30s);
+    auto ask = [&](const std::string& pairs, const std::string& target, long long& ms) -> size_t {
+        auto answer = Child({tool, "multiple", pairs, target}).line(60s);
+        size_t served = 0;
+        EXPECT_TRUE(answer && std::sscanf(answer->c_str(), "answered %lld served %zu", &ms, &served) == 2);
+        return served;
+    };
+    long long ms = 0;
+    EXPECT_EQ(ask("40000", "text/html", ms), limits.maxMultiplePairs);
+    EXPECT_LT(ms, 1000);
+    EXPECT_EQ(ask("3", "UTF8_STRING", ms), 3u);
+    EXPECT_EQ(ask("3", "image/png", ms), 0u) << "a target not offered";
+}
+
 TEST(XcbConnectionTest, TheAtomNameCacheStaysBoundedAndRefusesLongNames) {
     auto conn = XcbConnection::open();
     auto other = XcbConnection::open();
