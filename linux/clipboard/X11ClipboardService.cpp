@@ -88,6 +88,9 @@ void X11ClipboardService::applyChange(X11Clipboard::Change change, std::optional
     // Each owner event is one change of the counter; the contents move at
     // least as far as the desktop did.
     contents_.changeCount += static_cast<int64_t>(std::max<uint64_t>(change.changes, 1));
+    lastReport_ = change.serial;
+    // A publish not yet sent was made from an older copy: this one wins.
+    ownershipPending_ = false;
     contents_.items = std::move(change.content.items);
     contents_.owner = std::move(owner);
     origins_ = std::move(change.content.origins);
@@ -112,7 +115,7 @@ void X11ClipboardService::publish(Rendition items) {
 
 void X11ClipboardService::takeOwnership() {
     ownershipPending_ = false;
-    clipboard_->own(contents_.items, origins_);
+    clipboard_->own(contents_.items, origins_, lastReport_);
 }
 
 }  // namespace dz::x11
