@@ -1,10 +1,17 @@
 #include "ui/SingleInstance.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QVariantMap>
@@ -31,6 +38,7 @@ class ApplicationAdaptor : public QDBusAbstractAdaptor {
 namespace {
 
 constexpr int forwardTimeoutMs = 3000;
+constexpr char noAnswer[] = "another instance is running but did not answer";
 // One request per connection: "activate" or one address per line.
 constexpr char activateLine[] = "activate";
 
@@ -71,27 +79,54 @@ SingleInstance::Role SingleInstance::claimBus(const QStringList& urls) {
     else
         call << QVariantMap();
     const QDBusMessage answer = bus.call(call, QDBus::Block, forwardTimeoutMs);
-    return answer.type() == QDBusMessage::ReplyMessage ? Role::forwarded : Role::failed;
+    if (answer.type() == QDBusMessage::ReplyMessage)
+        return Role::forwarded;
+    error_ = QString::fromLatin1(noAnswer);
+    return Role::failed;
 }
 
-QString SingleInstance::socketPath() const {
-    QString dir = socketDirectory_;
-    if (dir.isEmpty())
-        dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return QDir(dir).filePath(QStringLiteral("dozuzavuvu.socket"));
+QString SingleInstance::privateFolder(const QString& parent, QString* error) {
+    const QString folder = QDir(parent).filePath(QStringLiteral("dozuzavuvu-%1").arg(geteuid()));
+    const QByteArray path = QFile::encodeName(folder);
+    auto refuse = [&](const QString& why) {
+        if (error)
+            *error = QStringLiteral("the socket folder %1 %2").arg(folder, why);
+        return QString();
+    };
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return refuse(QStringLiteral("cannot be made: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    // Not followed if it is a link: the folder itself must be ours.
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0)
+        return refuse(QStringLiteral("cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (!S_ISDIR(info.st_mode))
+        return refuse(QStringLiteral("is not a folder"));
+    if (info.st_uid != geteuid())
+        return refuse(QStringLiteral("belongs to another user"));
+    if ((info.st_mode & 077) != 0)
+        return refuse(QStringLiteral("is open to other users"));
+    return folder;
 }
 
 SingleInstance::Role SingleInstance::claimSocket(const QStringList& urls) {
+    QString folder = socketDirectory_;
+    if (folder.isEmpty()) {
+        folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        if (!QDir::isAbsolutePath(folder))
+            folder = privateFolder(QDir::tempPath(), &error_);
+        if (folder.isEmpty())
+            return Role::failed;
+    }
+    socketPath_ = QDir(folder).filePath(QStringLiteral("dozuzavuvu.socket"));
     if (forwardOverSocket(urls))
         return Role::forwarded;
     // Nobody answered: a socket file left by a crash is stale.
-    QLocalServer::removeServer(socketPath());
+    QLocalServer::removeServer(socketPath_);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(socketPath())) {
+    if (!server_->listen(socketPath_)) {
         // Lost a race with another starting process: hand over to it.
+        error_ = QStringLiteral("cannot listen on %1: %2").arg(socketPath_, server_->errorString());
         delete server_;
         server_ = nullptr;
         return forwardOverSocket(urls) ? Role::forwarded : Role::failed;
@@ -107,7 +142,7 @@ SingleInstance::Role SingleInstance::claimSocket(const QStringList& urls) {
 
 bool SingleInstance::forwardOverSocket(const QStringList& urls) {
     QLocalSocket socket;
-    socket.connectToServer(socketPath());
+    socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(forwardTimeoutMs))
         return false;
     QByteArray request;

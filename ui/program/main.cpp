@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
         case SingleInstance::Role::forwarded:
             return 0;
         case SingleInstance::Role::failed:
-            return fail("another instance is running but did not answer");
+            return fail(instance.errorString().toStdString());
         case SingleInstance::Role::primary:
             break;
     }
