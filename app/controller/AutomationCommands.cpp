@@ -53,7 +53,18 @@ std::optional<double> decimalNumber(std::string_view text) {
 
 }  // namespace
 
+void AutomationCommands::open(const std::vector<std::string>& urls) {
+    for (size_t i = 0; i < urls.size() && i < addressesPerRequest; ++i) handle(urls[i]);
+    if (urls.size() > addressesPerRequest)
+        system_.beep();
+}
+
 void AutomationCommands::handle(std::string_view url) {
+    // Not even read: parsing a huge address would hold up the program.
+    if (url.size() > longestAddress) {
+        system_.beep();
+        return;
+    }
     std::optional<URLComponents> parsed = URLComponents::parse(url);
     if (!parsed) {
         // Not an address at all; only ours gets a sound.

@@ -1,9 +1,13 @@
 #pragma once
 // The automation addresses ("dozuzavuvu://toggle", "dozuzavuvu://pause?minutes=15"
 // …) that reach the program through its desktop file or its command line.
-// An address is untrusted text: anything unknown or malformed only beeps.
+// An address is untrusted text: anything unknown, malformed or too long only
+// beeps.
 
+#include <cstddef>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/support/Signal.h"
 
@@ -20,6 +24,12 @@ class AutomationCommands {
     AutomationCommands(AppSettings& settings, SystemServices& system, CopyHandler& copies,
                        ShortcutActions& actions, Signal& settingsRequested);
 
+    static constexpr size_t longestAddress = 64 * 1024;  // bytes
+    static constexpr size_t addressesPerRequest = 16;
+
+    // The addresses of one start of the program, or one request from a later
+    // start, in order: the first 16; the rest are refused with one beep.
+    void open(const std::vector<std::string>& urls);
     void handle(std::string_view url);
 
   private:

@@ -80,6 +80,13 @@ void quitOnSignals() {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
+std::vector<std::string> addresses(const QStringList& urls) {
+    std::vector<std::string> out;
+    out.reserve(size_t(urls.size()));
+    for (const QString& url : urls) out.push_back(url.toStdString());
+    return out;
+}
+
 int fail(const std::string& message) {
     std::fprintf(stderr, "dozuzavuvu: %s\n", message.c_str());
     return 1;
@@ -187,12 +194,12 @@ int main(int argc, char** argv) {
     };
     QObject::connect(&instance, &SingleInstance::activated, &app, reopen);
     QObject::connect(&instance, &SingleInstance::opened, &app, [&controller](const QStringList& opened) {
-        for (const QString& url : opened) controller.commands().handle(url.toStdString());
+        controller.commands().open(addresses(opened));
     });
     auto settingsRequested = controller.settingsRequested.subscribe([&window] { window().show(); });
 
     startUp(settings, controller, hooks);
-    for (const QString& url : urls) controller.commands().handle(url.toStdString());
+    controller.commands().open(addresses(urls));
 
     quitOnSignals();
     // Settings are saved on every change; only the clipboard needs handing on.
