@@ -28,7 +28,10 @@ class ApplicationAdaptor : public QDBusAbstractAdaptor {
 
   public slots:
     void Activate(const QVariantMap&) { emit owner_->activated(); }
-    void Open(const QStringList& uris, const QVariantMap&) { emit owner_->opened(uris); }
+    void Open(const QStringList& uris, const QVariantMap& platformData) {
+        emit owner_->opened(uris,
+                            platformData.value(QString::fromLatin1(SingleInstance::fromLinkKey)).toBool());
+    }
     void ActivateAction(const QString&, const QVariantList&, const QVariantMap&) { emit owner_->activated(); }
 
   private:
@@ -39,8 +42,11 @@ namespace {
 
 constexpr int forwardTimeoutMs = 3000;
 constexpr char noAnswer[] = "another instance is running but did not answer";
-// One request per connection: "activate" or one address per line.
+// One request per connection, ended by an empty line: "activate", or "open"
+// (from a link: "open from-link") and then one address per line.
 constexpr char activateLine[] = "activate";
+constexpr char openLine[] = "open";
+constexpr char openFromLinkLine[] = "open from-link";
 
 }  // namespace
 
@@ -52,7 +58,8 @@ SingleInstance::~SingleInstance() {
         server_->close();
 }
 
-SingleInstance::Role SingleInstance::claim(const QStringList& urls) {
+SingleInstance::Role SingleInstance::claim(const QStringList& urls, bool fromLink) {
+    fromLink_ = fromLink;
     if (useBus_ && QDBusConnection::sessionBus().isConnected())
         return claimBus(urls);
     return claimSocket(urls);
@@ -74,9 +81,12 @@ SingleInstance::Role SingleInstance::claimBus(const QStringList& urls) {
         QDBusMessage::createMethodCall(QString::fromLatin1(busName), QString::fromLatin1(objectPath),
                                        QStringLiteral("org.freedesktop.Application"),
                                        open ? QStringLiteral("Open") : QStringLiteral("Activate"));
-    if (open)
-        call << urls << QVariantMap();
-    else
+    if (open) {
+        QVariantMap platformData;
+        if (fromLink_)
+            platformData.insert(QString::fromLatin1(fromLinkKey), true);
+        call << urls << platformData;
+    } else
         call << QVariantMap();
     const QDBusMessage answer = bus.call(call, QDBus::Block, forwardTimeoutMs);
     if (answer.type() == QDBusMessage::ReplyMessage)
@@ -145,9 +155,10 @@ bool SingleInstance::forwardOverSocket(const QStringList& urls) {
     socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(forwardTimeoutMs))
         return false;
-    QByteArray request;
-    if (urls.isEmpty())
-        request = QByteArray(activateLine) + '\n';
+    QByteArray request = QByteArray(urls.isEmpty() ? activateLine
+                                    : fromLink_    ? openFromLinkLine
+                                                   : openLine) +
+                         '\n';
     for (const QString& url : urls) request += url.toUtf8().replace('\n', "%0A") + '\n';
     request += '\n';  // end of request
     socket.write(request);
@@ -173,18 +184,16 @@ void SingleInstance::readClient(QLocalSocket* client) {
     client->setProperty("buffer", QByteArray());
     client->write("ok\n");
     client->flush();
+    QList<QByteArray> lines = body.split('\n');
+    const QByteArray verb = lines.takeFirst();
     QStringList urls;
-    bool activate = false;
-    for (const QByteArray& line : body.split('\n')) {
-        if (line == activateLine)
-            activate = true;
-        else if (!line.isEmpty())
+    for (const QByteArray& line : lines)
+        if (!line.isEmpty())
             urls << QString::fromUtf8(line);
-    }
-    if (activate || urls.isEmpty())
+    if (verb == activateLine || (urls.isEmpty() && (verb == openLine || verb == openFromLinkLine)))
         emit activated();
-    if (!urls.isEmpty())
-        emit opened(urls);
+    else if (verb == openLine || verb == openFromLinkLine)
+        emit opened(urls, verb == openFromLinkLine);
 }
 
 }  // namespace dz

@@ -22,6 +22,8 @@ class SingleInstance : public QObject {
   public:
     static constexpr const char* busName = "dev.dozuzavuvu";
     static constexpr const char* objectPath = "/dev/dozuzavuvu";
+    // The key in `Open`'s platform data that marks addresses from a link.
+    static constexpr const char* fromLinkKey = "dev.dozuzavuvu.from-link";
 
     enum class Role {
         primary,    // this process runs the program
@@ -34,8 +36,9 @@ class SingleInstance : public QObject {
     explicit SingleInstance(QObject* parent = nullptr, QString socketDirectory = {}, bool useBus = true);
     ~SingleInstance() override;
 
-    // Becomes the primary or forwards `urls` (none: activate) to it.
-    Role claim(const QStringList& urls);
+    // Becomes the primary or forwards `urls` (none: activate) to it, marked
+    // as coming from a link when `fromLink`.
+    Role claim(const QStringList& urls, bool fromLink = false);
     // Why `claim` failed, in one phrase.
     QString errorString() const { return error_; }
     // The local socket, once `claim` has chosen it.
@@ -49,8 +52,8 @@ class SingleInstance : public QObject {
   signals:
     // The user started the program again.
     void activated();
-    // Addresses to run, in order.
-    void opened(const QStringList& urls);
+    // Addresses to run, in order; `fromLink`: opened through a link.
+    void opened(const QStringList& urls, bool fromLink);
 
   private:
     Role claimBus(const QStringList& urls);
@@ -62,6 +65,7 @@ class SingleInstance : public QObject {
     bool useBus_;
     QString socketPath_;
     QString error_;
+    bool fromLink_ = false;
     QLocalServer* server_ = nullptr;
 };
 

@@ -27,10 +27,16 @@ class AutomationCommands {
     static constexpr size_t longestAddress = 64 * 1024;  // bytes
     static constexpr size_t addressesPerRequest = 16;
 
+    // Who sent the addresses: the user (the command line, the session bus),
+    // or a link opened through the desktop file's handler, which any web
+    // page can do. A link never presses keys: its pastes wait for the
+    // user's own Ctrl+V.
+    enum class Origin { user, link };
+
     // The addresses of one start of the program, or one request from a later
     // start, in order: the first 16; the rest are refused with one beep.
-    void open(const std::vector<std::string>& urls);
-    void handle(std::string_view url);
+    void open(const std::vector<std::string>& urls, Origin origin);
+    void handle(std::string_view url, Origin origin = Origin::user);
 
   private:
     AppSettings& settings_;

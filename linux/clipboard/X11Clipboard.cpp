@@ -432,9 +432,9 @@ void X11Clipboard::takeOwnership(std::vector<ClipboardSnapshot::Entry> items,
     owns_ = true;
 }
 
-void X11Clipboard::finished(uint64_t pasteID) {
+void X11Clipboard::finished(uint64_t pasteID, bool delivered) {
     if (pasteID && openPastes_.erase(pasteID) && callbacks_.pasteFinished)
-        callbacks_.pasteFinished(pasteID);
+        callbacks_.pasteFinished(pasteID, delivered);
 }
 
 void X11Clipboard::forgetAnswers() {
@@ -545,7 +545,7 @@ void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vect
         }
         std::vector<xcb_atom_t> list(pairs->size() / 4);
         std::memcpy(list.data(), pairs->data(), pairs->size());
-        bool incremental = false;
+        bool incremental = false, data = false;
         for (size_t i = 0; i + 1 < list.size(); i += 2) {
             auto served = list[i] == multiple_ || !list[i + 1]
                               ? Served::refused
@@ -553,19 +553,23 @@ void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vect
             if (served == Served::refused)
                 list[i + 1] = XCB_ATOM_NONE;
             incremental = incremental || served == Served::incremental;
+            data = data || (served == Served::done && isDataTarget(list[i]));
         }
         xcb_change_property(conn_->get(), XCB_PROP_MODE_REPLACE, e.requestor, e.property, atomPair_, 32,
                             uint32_t(list.size()), list.data());
         notify(e, e.property);
         if (!incremental)
-            finished(pasteID);
+            finished(pasteID, data);
         return;
     }
     auto served = serveInto(e.requestor, property, e.target, content, pasteID);
     notify(e, served == Served::refused ? xcb_atom_t(XCB_ATOM_NONE) : property);
-    bool dataTarget = e.target != targets_ && e.target != timestamp_ && e.target != saveTargets_;
-    if (served == Served::done && dataTarget)
-        finished(pasteID);
+    if (served == Served::done && isDataTarget(e.target))
+        finished(pasteID, true);
+}
+
+bool X11Clipboard::isDataTarget(xcb_atom_t target) const {
+    return target != targets_ && target != timestamp_ && target != saveTargets_;
 }
 
 X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
@@ -645,7 +649,7 @@ void X11Clipboard::onPropertyNotify(const xcb_property_notify_event_t& e) {
     Transfer& t = **it;
     auto* c = conn_->get();
     if (t.finished) {
-        finished(t.pasteID);
+        finished(t.pasteID, true);
         transfers_.erase(it);
         if (std::none_of(transfers_.begin(), transfers_.end(),
                          [&](const auto& o) { return o->requestor == e.window; })) {

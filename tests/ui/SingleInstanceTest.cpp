@@ -21,19 +21,19 @@ TEST(SingleInstanceTest, ASecondProcessHandsItsAddressesToTheFirstInOrder) {
     QTemporaryDir dir;
     SingleInstance first(nullptr, dir.path(), false);
     ASSERT_EQ(first.claim({}), SingleInstance::Role::primary);
-    std::vector<QStringList> opened;
+    std::vector<std::pair<QStringList, bool>> opened;
     int activations = 0;
     QObject::connect(&first, &SingleInstance::opened,
-                     [&](const QStringList& urls) { opened.push_back(urls); });
+                     [&](const QStringList& urls, bool fromLink) { opened.emplace_back(urls, fromLink); });
     QObject::connect(&first, &SingleInstance::activated, [&] { ++activations; });
 
     // Each later process blocks until the first has taken its request, so
     // they run on their own threads while this one serves.
-    auto later = [&](QStringList urls) {
+    auto later = [&](QStringList urls, bool fromLink = false) {
         SingleInstance::Role role = SingleInstance::Role::failed;
         std::thread process([&] {
             SingleInstance second(nullptr, dir.path(), false);
-            role = second.claim(urls);
+            role = second.claim(urls, fromLink);
         });
         QElapsedTimer clock;
         clock.start();
@@ -46,8 +46,13 @@ TEST(SingleInstanceTest, ASecondProcessHandsItsAddressesToTheFirstInOrder) {
     EXPECT_EQ(later({"dozuzavuvu://toggle", "dozuzavuvu://format?set=Links"}),
               SingleInstance::Role::forwarded);
     EXPECT_EQ(later({}), SingleInstance::Role::forwarded);
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], (QStringList{"dozuzavuvu://toggle", "dozuzavuvu://format?set=Links"}));
+    // The mark of a link travels beside the addresses, never inside them.
+    EXPECT_EQ(later({"dozuzavuvu://paste", "activate"}, true), SingleInstance::Role::forwarded);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0].first, (QStringList{"dozuzavuvu://toggle", "dozuzavuvu://format?set=Links"}));
+    EXPECT_FALSE(opened[0].second);
+    EXPECT_EQ(opened[1].first, (QStringList{"dozuzavuvu://paste", "activate"}));
+    EXPECT_TRUE(opened[1].second);
     EXPECT_EQ(activations, 1);
 }
 

@@ -113,11 +113,21 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("URL"),
                                  QStringLiteral("dozuzavuvu:// addresses to run, in order"),
                                  QStringLiteral("[URL...]"));
+    // The desktop file's handler passes it: a web page can open our addresses
+    // too, and must not make the program press keys.
+    const QCommandLineOption fromLinkOption(
+        QStringLiteral("from-link"),
+        QStringLiteral("The addresses come from a link: pastes wait for your own Ctrl+V."));
+    parser.addOption(fromLinkOption);
     parser.process(app);
     const QStringList urls = parser.positionalArguments();
+    const bool fromLink = parser.isSet(fromLinkOption);
+    auto origin = [](bool link) {
+        return link ? AutomationCommands::Origin::link : AutomationCommands::Origin::user;
+    };
 
     SingleInstance instance;
-    switch (instance.claim(urls)) {
+    switch (instance.claim(urls, fromLink)) {
         case SingleInstance::Role::forwarded:
             return 0;
         case SingleInstance::Role::failed:
@@ -193,13 +203,14 @@ int main(int argc, char** argv) {
             window().show();
     };
     QObject::connect(&instance, &SingleInstance::activated, &app, reopen);
-    QObject::connect(&instance, &SingleInstance::opened, &app, [&controller](const QStringList& opened) {
-        controller.commands().open(addresses(opened));
-    });
+    QObject::connect(&instance, &SingleInstance::opened, &app,
+                     [&controller, origin](const QStringList& opened, bool link) {
+                         controller.commands().open(addresses(opened), origin(link));
+                     });
     auto settingsRequested = controller.settingsRequested.subscribe([&window] { window().show(); });
 
     startUp(settings, controller, hooks);
-    controller.commands().open(addresses(urls));
+    controller.commands().open(addresses(urls), origin(fromLink));
 
     quitOnSignals();
     // Settings are saved on every change; only the clipboard needs handing on.

@@ -45,13 +45,13 @@ TEST(AutomationCommandsTest, LongAddressesAndLongRequestsAreCutShortWithABeep) {
     std::vector<std::string> urls;
     for (int minutes = 1; minutes <= 18; ++minutes)
         urls.push_back("dozuzavuvu://pause?minutes=" + std::to_string(minutes));
-    h.controller->commands().open(urls);
+    h.controller->commands().open(urls, AutomationCommands::Origin::user);
     EXPECT_DOUBLE_EQ(*h.controller->pausedUntil.value(), h.fakes.scheduler.now() + 16 * 60);
     EXPECT_EQ(h.fakes.system.beeps, 2);
 
     // Exactly 16 is no reason to beep.
     urls.resize(AutomationCommands::addressesPerRequest);
-    h.controller->commands().open(urls);
+    h.controller->commands().open(urls, AutomationCommands::Origin::user);
     EXPECT_EQ(h.fakes.system.beeps, 2);
 }
 
