@@ -169,6 +169,10 @@ void PasteSwitcher::putBack() {
 }
 
 PasteSwitcher::PendingRestore& PasteSwitcher::restoreLater(Written previous) {
+    // A one-shot over another: `previous` is the first one's rendition, which
+    // would otherwise stay for good.
+    if (restore_)
+        previous = restore_->previous;
     cancelPutBack();
     restore_ = std::make_unique<PendingRestore>();
     restore_->previous = previous;

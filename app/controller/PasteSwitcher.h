@@ -64,6 +64,8 @@ class PasteSwitcher {
     // neither a clipboard manager's nor this program's. `previous` goes back
     // 0.3 s after it (the rest of that paste), or after 10 s without one.
     void putBackAfterNextPaste(Written previous);
+    // When one-shots follow each other, either put-back restores what was
+    // there before the first.
     void cancelPutBack();
     bool isPutBackPending() const { return restore_ != nullptr; }
 
@@ -84,7 +86,8 @@ class PasteSwitcher {
     void applyDestination(const Clipboard::PasteRequest& request, int64_t changeCount,
                           std::optional<std::string> url, const Clipboard::PasteReply& reply);
     void putBack();
-    // Starts a pending put-back in place of any other.
+    // Starts a pending put-back in place of any other, keeping what that
+    // one would have restored.
     PendingRestore& restoreLater(Written previous);
 
     AppSettings& settings_;
