@@ -54,10 +54,11 @@ void AppController::start() {
             else
                 pastes_.willPaste(request, std::move(reply));
         });
-    platform_.clipboard.setPasteFinishedHandler([this, alive](const Clipboard::PasteRequest& request) {
-        if (!alive.expired())
-            pastes_.pasteFinished(request);
-    });
+    platform_.clipboard.setPasteFinishedHandler(
+        [this, alive](const Clipboard::PasteRequest& request, bool delivered) {
+            if (!alive.expired())
+                pastes_.pasteFinished(request, delivered);
+        });
 
     // Each subscription drops repeated equal values.
     auto lastShortcuts = std::make_shared<std::optional<SettingsData::Shortcuts>>();

@@ -486,9 +486,9 @@ bool X11Clipboard::takeOwnership(std::vector<ClipboardSnapshot::Entry> items, st
     return true;
 }
 
-void X11Clipboard::finished(uint64_t pasteID) {
+void X11Clipboard::finished(uint64_t pasteID, bool delivered) {
     if (pasteID && openPastes_.erase(pasteID) && callbacks_.pasteFinished)
-        callbacks_.pasteFinished(pasteID);
+        callbacks_.pasteFinished(pasteID, delivered);
 }
 
 void X11Clipboard::forgetAnswers() {
@@ -604,7 +604,7 @@ void X11Clipboard::serve(const xcb_selection_request_event_t& e, const Content& 
         std::vector<xcb_atom_t> wanted(served);
         for (size_t i = 0; i < served; ++i) wanted[i] = list[2 * i];
         const auto names = conn_->atomNames(wanted);
-        bool incremental = false;
+        bool incremental = false, data = false;
         for (size_t i = 0; i < list.size() / 2; ++i) {
             xcb_atom_t target = list[2 * i], &into = list[2 * i + 1];
             auto result = i >= served || target == multiple_ || !into
@@ -613,19 +613,23 @@ void X11Clipboard::serve(const xcb_selection_request_event_t& e, const Content& 
             if (result == Served::refused)
                 into = XCB_ATOM_NONE;
             incremental = incremental || result == Served::incremental;
+            data = data || (result == Served::done && isDataTarget(target));
         }
         xcb_change_property(conn_->get(), XCB_PROP_MODE_REPLACE, e.requestor, e.property, atomPair_, 32,
                             uint32_t(list.size()), list.data());
         notify(e, e.property);
         if (!incremental)
-            finished(pasteID);
+            finished(pasteID, data);
         return;
     }
     auto served = serveInto(e.requestor, property, e.target, conn_->atomName(e.target), content, pasteID);
     notify(e, served == Served::refused ? xcb_atom_t(XCB_ATOM_NONE) : property);
-    bool dataTarget = e.target != targets_ && e.target != timestamp_ && e.target != saveTargets_;
-    if (served == Served::done && dataTarget)
-        finished(pasteID);
+    if (served == Served::done && isDataTarget(e.target))
+        finished(pasteID, true);
+}
+
+bool X11Clipboard::isDataTarget(xcb_atom_t target) const {
+    return target != targets_ && target != timestamp_ && target != saveTargets_;
 }
 
 X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
@@ -692,7 +696,7 @@ void X11Clipboard::onPropertyNotify(const xcb_property_notify_event_t& e) {
     Transfer& t = *it->second;
     auto* c = conn_->get();
     if (t.finished) {
-        finished(t.pasteID);
+        finished(t.pasteID, true);
         transfers_.erase(it);
         auto next = transfers_.lower_bound({e.window, 0});
         if (next == transfers_.end() || next->first.requestor != e.window) {

@@ -72,9 +72,10 @@ class X11Clipboard {
         std::function<void(Change)> changed;
         // Without it every requester gets the clipboard's content.
         std::function<void(const Request&, Answer)> pasteRequest;
-        // A paste's data has reached its requester, or never will (its kept
-        // answer ran out or the content changed first).
-        std::function<void(uint64_t id)> pasteFinished;
+        // A paste's data has reached its requester (`delivered`), or never
+        // will (it read only TARGETS, its kept answer ran out or the content
+        // changed first).
+        std::function<void(uint64_t id, bool delivered)> pasteFinished;
         std::function<void()> connectionLost;
     };
 
@@ -152,7 +153,8 @@ class X11Clipboard {
     enum class Served { refused, done, incremental };
     Served serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target, const std::string& name,
                      const Content& content, uint64_t pasteID);
-    void finished(uint64_t pasteID);
+    void finished(uint64_t pasteID, bool delivered = false);
+    bool isDataTarget(xcb_atom_t target) const;
     void notify(const xcb_selection_request_event_t& e, xcb_atom_t property);
     void answer(RequestKey key, uint64_t generation,
                 std::optional<std::vector<ClipboardSnapshot::Entry>> items);

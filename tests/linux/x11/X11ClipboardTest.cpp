@@ -421,7 +421,7 @@ TEST(X11ClipboardServiceTest, ChangesWritesAndPastesThroughTheMainThread) {
         else
             reply(std::nullopt);
     });
-    service->setPasteFinishedHandler([&](const Clipboard::PasteRequest& r) { done.push_back(r); });
+    service->setPasteFinishedHandler([&](const Clipboard::PasteRequest& r, bool) { done.push_back(r); });
     service->publish({{std::string(pt::string), "clean"}, {std::string(pt::markerType), ""}});
     EXPECT_GT(service->changeCount(), before);
     int64_t afterWrite = service->changeCount();

@@ -5,6 +5,8 @@
 #   one-shot      a paste shortcut pastes Markdown once, then the clipboard is put back
 #   alt-bypass    a copy after an Alt tap is kept as it is; only that one
 #   url-scheme    dozuzavuvu:// addresses opened through xdg-open reach the program
+#   link-paste    a paste address opened through xdg-open presses no keys: the user's own
+#                 Ctrl+V gets that rendition once, then the clipboard is put back
 #   restart       settings changed in the running program are there after a restart
 #   reopen        without a tray host, starting the program again opens its window
 #   busy-render   the tray and a second start answer while a large copy renders,
@@ -27,10 +29,11 @@ html='<p>Tide pools are <b>busy</b>&nbsp;places. See the <a href="https://exampl
 plain='Tide pools are busy places. See the tide tables.'
 markdown='Tide pools are **busy** places. See the [tide tables](https://example.org/tides).'
 
-# A rich copy from another application, which serves it until someone else copies.
+# A rich copy from another application, which serves it until someone else
+# copies; arguments add targets (TARGET=TEXT).
 copy() {
   : >"$dz_work/owner.out"
-  "$tool" own "text/html=$html" >"$dz_work/owner.out" 2>&1 &
+  "$tool" own "text/html=$html" "$@" >"$dz_work/owner.out" 2>&1 &
   dz_pids+=($!)
   dz_until 10 grep -qx owned "$dz_work/owner.out" || dz_fail "the test application could not copy"
 }
@@ -97,23 +100,45 @@ case_tray() {
   dz_wait_program
 }
 
+# A focused window that pastes on each Ctrl+V it receives.
+start_receiver() {
+  "$tool" window receiver Receiver --paste >"$dz_work/receiver.out" 2>&1 &
+  dz_pids+=($!)
+  dz_until 10 grep -qx focused "$dz_work/receiver.out" || dz_fail "the receiving window did not get the keyboard"
+}
+pastes() { grep -c '^pasted ' "$dz_work/receiver.out"; }
+paste_count() { [ "$(pastes)" -ge "$1" ]; }
+expect_paste() {  # expect_paste N TEXT WHAT
+  dz_until 10 paste_count "$1" || dz_fail "$3: nothing was pasted"
+  local got
+  got=$(grep '^pasted ' "$dz_work/receiver.out" | sed -n "$1p")
+  [ "$got" = "pasted $2" ] || dz_fail "$3: pasted '${got#pasted }', not '$2'"
+}
+
+# Makes the desktop file, as installed but starting PROGRAM, the handler of
+# dozuzavuvu: addresses for xdg-open.
+install_handler() {
+  need command -v xdg-open
+  need command -v update-desktop-database
+  export HOME=$dz_work/home XDG_DATA_HOME=$dz_work/home/.local/share
+  local applications=$XDG_DATA_HOME/applications
+  mkdir -p "$applications"
+  sed "s|^Exec=dozuzavuvu |Exec=$program |" "$dz_here/../../../ui/data/dev.dozuzavuvu.desktop" \
+    >"$applications/dev.dozuzavuvu.desktop"
+  grep -qxF "Exec=$program --from-link %u" "$applications/dev.dozuzavuvu.desktop" ||
+    dz_fail "the desktop file does not mark its addresses as coming from a link"
+  update-desktop-database "$applications" || dz_fail "update-desktop-database failed"
+  xdg-mime default dev.dozuzavuvu.desktop x-scheme-handler/dozuzavuvu || dz_fail "xdg-mime default failed"
+  [ "$(xdg-mime query default x-scheme-handler/dozuzavuvu)" = dev.dozuzavuvu.desktop ] ||
+    dz_fail "the desktop file is not the scheme's handler"
+}
+
 case_one_shot() {
   dz_write_settings '{}'  # the default shortcuts: Ctrl+Alt+V original, Ctrl+Alt+M Markdown
   dz_start_program "$program"
   copy
   expect_clipboard "$plain" "a rich copy"
-
-  "$tool" window receiver Receiver --paste >"$dz_work/receiver.out" 2>&1 &
-  dz_pids+=($!)
-  dz_until 10 grep -qx focused "$dz_work/receiver.out" || dz_fail "the receiving window did not get the keyboard"
-  pastes() { grep -c '^pasted ' "$dz_work/receiver.out"; }
-  paste_count() { [ "$(pastes)" -ge "$1" ]; }
-  expect_paste() {  # expect_paste N TEXT WHAT
-    dz_until 10 paste_count "$1" || dz_fail "$3: nothing was pasted"
-    local got
-    got=$(grep '^pasted ' "$dz_work/receiver.out" | sed -n "$1p")
-    [ "$got" = "pasted $2" ] || dz_fail "$3: pasted '${got#pasted }', not '$2'"
-  }
+  start_receiver
 
   xdotool key ctrl+v
   expect_paste 1 "$plain" "an ordinary paste"
@@ -164,18 +189,7 @@ case_alt_bypass() {
 }
 
 case_url_scheme() {
-  need command -v xdg-open
-  need command -v update-desktop-database
-  export HOME=$dz_work/home XDG_DATA_HOME=$dz_work/home/.local/share
-  local applications=$XDG_DATA_HOME/applications
-  mkdir -p "$applications"
-  sed "s|^Exec=.*|Exec=$program %u|" "$dz_here/../../../ui/data/dev.dozuzavuvu.desktop" \
-    >"$applications/dev.dozuzavuvu.desktop"
-  update-desktop-database "$applications" || dz_fail "update-desktop-database failed"
-  xdg-mime default dev.dozuzavuvu.desktop x-scheme-handler/dozuzavuvu || dz_fail "xdg-mime default failed"
-  [ "$(xdg-mime query default x-scheme-handler/dozuzavuvu)" = dev.dozuzavuvu.desktop ] ||
-    dz_fail "the desktop file is not the scheme's handler"
-
+  install_handler
   dz_write_settings '{}'
   dz_start_program "$program"
   xdg-open 'dozuzavuvu://toggle' || dz_fail "xdg-open failed on dozuzavuvu://toggle"
@@ -183,6 +197,38 @@ case_url_scheme() {
   xdg-open 'dozuzavuvu://format?set=Markdown' || dz_fail "xdg-open failed on a format address"
   expect_setting defaultFormat '"markdown"' "dozuzavuvu://format?set=Markdown through xdg-open"
   kill -0 "$dz_program_pid" || dz_fail "the running program ended"
+}
+
+case_link_paste() {
+  # A web page can open these addresses too; it must not get the clipboard
+  # typed into itself.
+  install_handler
+  dz_start_notices
+  local original='Tide pools are busy places: https://example.org/tides?utm_source=news&fbclid=abc'
+  local cleaned='Tide pools are busy places: https://example.org/tides'
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  copy "UTF8_STRING=$original"
+  expect_clipboard "$cleaned" "a copy with a tracking link"
+  start_receiver
+
+  # xdg-open returns once the program has taken the address.
+  xdg-open 'dozuzavuvu://paste-original' || dz_fail "xdg-open failed on dozuzavuvu://paste-original"
+  sleep 1  # time enough for any keys to arrive
+  [ "$(pastes)" -eq 0 ] || dz_fail "the address from a link pressed keys: $(cat "$dz_work/receiver.out")"
+  dz_until 10 dz_noticed "Press Ctrl+V to paste with its formatting." ||
+    dz_fail "no notice asked for a paste: $(cat "$dz_notices_log" 2>/dev/null)"
+
+  # The user's own paste gets the original, once.
+  xdotool key ctrl+v
+  expect_paste 1 "$original" "the paste after the link"
+  expect_clipboard "$cleaned" "after the paste the link asked for"
+  xdotool key ctrl+v
+  expect_paste 2 "$cleaned" "the next paste"
+
+  # The same address from the user's own command line still pastes at once.
+  "$program" 'dozuzavuvu://paste-original' || dz_fail "the second start did not forward"
+  expect_paste 3 "$original" "dozuzavuvu://paste-original from the command line"
 }
 
 case_reopen() {
@@ -256,6 +302,7 @@ case "$case_name" in
   one-shot) case_one_shot ;;
   alt-bypass) case_alt_bypass ;;
   url-scheme) case_url_scheme ;;
+  link-paste) case_link_paste ;;
   restart) case_restart ;;
   reopen) case_reopen ;;
   busy-render) case_busy_render ;;
