@@ -2,6 +2,7 @@
 // The controller's scheduler on Qt's event loop: timers are QTimers on the
 // main thread, and `post` queues work onto it from any thread.
 
+#include <chrono>
 #include <unordered_map>
 
 #include <QObject>
@@ -14,8 +15,13 @@ namespace dz {
 
 class QtScheduler : public QObject, public Scheduler {
   public:
-    // Lives on the thread that creates it (the main thread).
-    explicit QtScheduler(QObject* parent = nullptr);
+    // A QTimer counts in int milliseconds (at most about 24.8 days), so
+    // longer waits are taken in steps of this many seconds.
+    static constexpr double defaultLongestStep = 86'400;
+
+    // Lives on the thread that creates it (the main thread). `longestStep`
+    // is only for tests.
+    explicit QtScheduler(QObject* parent = nullptr, double longestStep = defaultLongestStep);
     ~QtScheduler() override;
 
     TimePoint now() const override;
@@ -27,10 +33,23 @@ class QtScheduler : public QObject, public Scheduler {
     size_t pendingTimers() const { return timers_.size(); }
 
   private:
-    TaskID start(double seconds, bool repeat, std::function<void()> task);
+    using Clock = std::chrono::steady_clock;
+    struct Timer {
+        QTimer* timer = nullptr;
+        // Only for waits longer than one step: when the task is due, its
+        // period (0: once), and whether the armed step ends at that time.
+        Clock::time_point due;
+        Clock::duration period{};
+        bool stepped = false;
+        bool lastStep = true;
+    };
 
+    TaskID start(double seconds, bool repeat, std::function<void()> task);
+    void arm(Timer& timer);
+
+    double longestStep_;
     TaskID nextID_ = 1;
-    std::unordered_map<TaskID, QTimer*> timers_;
+    std::unordered_map<TaskID, Timer> timers_;
 };
 
 }  // namespace dz

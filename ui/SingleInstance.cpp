@@ -1,10 +1,17 @@
 #include "ui/SingleInstance.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QVariantMap>
@@ -21,7 +28,10 @@ class ApplicationAdaptor : public QDBusAbstractAdaptor {
 
   public slots:
     void Activate(const QVariantMap&) { emit owner_->activated(); }
-    void Open(const QStringList& uris, const QVariantMap&) { emit owner_->opened(uris); }
+    void Open(const QStringList& uris, const QVariantMap& platformData) {
+        emit owner_->opened(uris,
+                            platformData.value(QString::fromLatin1(SingleInstance::fromLinkKey)).toBool());
+    }
     void ActivateAction(const QString&, const QVariantList&, const QVariantMap&) { emit owner_->activated(); }
 
   private:
@@ -31,8 +41,12 @@ class ApplicationAdaptor : public QDBusAbstractAdaptor {
 namespace {
 
 constexpr int forwardTimeoutMs = 3000;
-// One request per connection: "activate" or one address per line.
+constexpr char noAnswer[] = "another instance is running but did not answer";
+// One request per connection, ended by an empty line: "activate", or "open"
+// (from a link: "open from-link") and then one address per line.
 constexpr char activateLine[] = "activate";
+constexpr char openLine[] = "open";
+constexpr char openFromLinkLine[] = "open from-link";
 
 }  // namespace
 
@@ -44,7 +58,8 @@ SingleInstance::~SingleInstance() {
         server_->close();
 }
 
-SingleInstance::Role SingleInstance::claim(const QStringList& urls) {
+SingleInstance::Role SingleInstance::claim(const QStringList& urls, bool fromLink) {
+    fromLink_ = fromLink;
     if (useBus_ && QDBusConnection::sessionBus().isConnected())
         return claimBus(urls);
     return claimSocket(urls);
@@ -66,32 +81,62 @@ SingleInstance::Role SingleInstance::claimBus(const QStringList& urls) {
         QDBusMessage::createMethodCall(QString::fromLatin1(busName), QString::fromLatin1(objectPath),
                                        QStringLiteral("org.freedesktop.Application"),
                                        open ? QStringLiteral("Open") : QStringLiteral("Activate"));
-    if (open)
-        call << urls << QVariantMap();
-    else
+    if (open) {
+        QVariantMap platformData;
+        if (fromLink_)
+            platformData.insert(QString::fromLatin1(fromLinkKey), true);
+        call << urls << platformData;
+    } else
         call << QVariantMap();
     const QDBusMessage answer = bus.call(call, QDBus::Block, forwardTimeoutMs);
-    return answer.type() == QDBusMessage::ReplyMessage ? Role::forwarded : Role::failed;
+    if (answer.type() == QDBusMessage::ReplyMessage)
+        return Role::forwarded;
+    error_ = QString::fromLatin1(noAnswer);
+    return Role::failed;
 }
 
-QString SingleInstance::socketPath() const {
-    QString dir = socketDirectory_;
-    if (dir.isEmpty())
-        dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return QDir(dir).filePath(QStringLiteral("dozuzavuvu.socket"));
+QString SingleInstance::privateFolder(const QString& parent, QString* error) {
+    const QString folder = QDir(parent).filePath(QStringLiteral("dozuzavuvu-%1").arg(geteuid()));
+    const QByteArray path = QFile::encodeName(folder);
+    auto refuse = [&](const QString& why) {
+        if (error)
+            *error = QStringLiteral("the socket folder %1 %2").arg(folder, why);
+        return QString();
+    };
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return refuse(QStringLiteral("cannot be made: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    // Not followed if it is a link: the folder itself must be ours.
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0)
+        return refuse(QStringLiteral("cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (!S_ISDIR(info.st_mode))
+        return refuse(QStringLiteral("is not a folder"));
+    if (info.st_uid != geteuid())
+        return refuse(QStringLiteral("belongs to another user"));
+    if ((info.st_mode & 077) != 0)
+        return refuse(QStringLiteral("is open to other users"));
+    return folder;
 }
 
 SingleInstance::Role SingleInstance::claimSocket(const QStringList& urls) {
+    QString folder = socketDirectory_;
+    if (folder.isEmpty()) {
+        folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        if (!QDir::isAbsolutePath(folder))
+            folder = privateFolder(QDir::tempPath(), &error_);
+        if (folder.isEmpty())
+            return Role::failed;
+    }
+    socketPath_ = QDir(folder).filePath(QStringLiteral("dozuzavuvu.socket"));
     if (forwardOverSocket(urls))
         return Role::forwarded;
     // Nobody answered: a socket file left by a crash is stale.
-    QLocalServer::removeServer(socketPath());
+    QLocalServer::removeServer(socketPath_);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(socketPath())) {
+    if (!server_->listen(socketPath_)) {
         // Lost a race with another starting process: hand over to it.
+        error_ = QStringLiteral("cannot listen on %1: %2").arg(socketPath_, server_->errorString());
         delete server_;
         server_ = nullptr;
         return forwardOverSocket(urls) ? Role::forwarded : Role::failed;
@@ -107,12 +152,13 @@ SingleInstance::Role SingleInstance::claimSocket(const QStringList& urls) {
 
 bool SingleInstance::forwardOverSocket(const QStringList& urls) {
     QLocalSocket socket;
-    socket.connectToServer(socketPath());
+    socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(forwardTimeoutMs))
         return false;
-    QByteArray request;
-    if (urls.isEmpty())
-        request = QByteArray(activateLine) + '\n';
+    QByteArray request = QByteArray(urls.isEmpty() ? activateLine
+                                    : fromLink_    ? openFromLinkLine
+                                                   : openLine) +
+                         '\n';
     for (const QString& url : urls) request += url.toUtf8().replace('\n', "%0A") + '\n';
     request += '\n';  // end of request
     socket.write(request);
@@ -138,18 +184,16 @@ void SingleInstance::readClient(QLocalSocket* client) {
     client->setProperty("buffer", QByteArray());
     client->write("ok\n");
     client->flush();
+    QList<QByteArray> lines = body.split('\n');
+    const QByteArray verb = lines.takeFirst();
     QStringList urls;
-    bool activate = false;
-    for (const QByteArray& line : body.split('\n')) {
-        if (line == activateLine)
-            activate = true;
-        else if (!line.isEmpty())
+    for (const QByteArray& line : lines)
+        if (!line.isEmpty())
             urls << QString::fromUtf8(line);
-    }
-    if (activate || urls.isEmpty())
+    if (verb == activateLine || (urls.isEmpty() && (verb == openLine || verb == openFromLinkLine)))
         emit activated();
-    if (!urls.isEmpty())
-        emit opened(urls);
+    else if (verb == openLine || verb == openFromLinkLine)
+        emit opened(urls, verb == openFromLinkLine);
 }
 
 }  // namespace dz

@@ -42,9 +42,9 @@ void AppController::start() {
     started_ = true;
     std::weak_ptr<int> alive = alive_;
 
-    monitor_.start([this, alive](const ClipboardChange& change) {
+    monitor_.start([this, alive](const ClipboardChange& change, const Clipboard::Rendition& items) {
         if (!alive.expired())
-            copies_.handle(change);
+            copies_.handle(change, items);
     });
 
     platform_.clipboard.setPasteHandler(
@@ -54,10 +54,11 @@ void AppController::start() {
             else
                 pastes_.willPaste(request, std::move(reply));
         });
-    platform_.clipboard.setPasteFinishedHandler([this, alive](const Clipboard::PasteRequest& request) {
-        if (!alive.expired())
-            pastes_.pasteFinished(request);
-    });
+    platform_.clipboard.setPasteFinishedHandler(
+        [this, alive](const Clipboard::PasteRequest& request, bool delivered) {
+            if (!alive.expired())
+                pastes_.pasteFinished(request, delivered);
+        });
 
     // Each subscription drops repeated equal values.
     auto lastShortcuts = std::make_shared<std::optional<SettingsData::Shortcuts>>();
@@ -121,7 +122,7 @@ AppController::Simulation AppController::simulate(const ClipboardSnapshot& snaps
         }
     }
     if (target.format != OutputFormat::original) {
-        std::optional<RenderedClip> rendered = copies_.makeCleaner(target).render(snapshot);
+        std::optional<RenderedClip> rendered = copies_.render(snapshot, target);
         simulation.output = rendered ? rendered->string : std::string();
     }
     return simulation;

@@ -53,7 +53,18 @@ std::optional<double> decimalNumber(std::string_view text) {
 
 }  // namespace
 
-void AutomationCommands::handle(std::string_view url) {
+void AutomationCommands::open(const std::vector<std::string>& urls, Origin origin) {
+    for (size_t i = 0; i < urls.size() && i < addressesPerRequest; ++i) handle(urls[i], origin);
+    if (urls.size() > addressesPerRequest)
+        system_.beep();
+}
+
+void AutomationCommands::handle(std::string_view url, Origin origin) {
+    // Not even read: parsing a huge address would hold up the program.
+    if (url.size() > longestAddress) {
+        system_.beep();
+        return;
+    }
     std::optional<URLComponents> parsed = URLComponents::parse(url);
     if (!parsed) {
         // Not an address at all; only ours gets a sound.
@@ -83,11 +94,19 @@ void AutomationCommands::handle(std::string_view url) {
     } else if (command == "clean") {
         actions_.convert(copies_.defaultTarget(), false);
     } else if (command == "paste") {
-        actions_.cleanAndPaste();
-    } else if (command == "paste-original") {
-        actions_.perform(ShortcutAction::pasteOriginal);
-    } else if (command == "paste-markdown") {
-        actions_.perform(ShortcutAction::pasteMarkdown);
+        if (origin == Origin::link)
+            actions_.offerOnce([](const ClipState& state) {
+                return Written{OutputFormat::plain, state.base.reflow};
+            });
+        else
+            actions_.cleanAndPaste();
+    } else if (command == "paste-original" || command == "paste-markdown") {
+        const ShortcutAction action =
+            command == "paste-original" ? ShortcutAction::pasteOriginal : ShortcutAction::pasteMarkdown;
+        if (origin == Origin::link)
+            actions_.offerOnce(actions_.oneShotTarget(action));
+        else
+            actions_.perform(action);
     } else if (command == "markdown") {
         actions_.convert(
             Written{OutputFormat::markdown, copies_.clip() ? copies_.clip()->base.reflow : false}, true);

@@ -1,9 +1,13 @@
 #pragma once
 // The automation addresses ("dozuzavuvu://toggle", "dozuzavuvu://pause?minutes=15"
 // …) that reach the program through its desktop file or its command line.
-// An address is untrusted text: anything unknown or malformed only beeps.
+// An address is untrusted text: anything unknown, malformed or too long only
+// beeps.
 
+#include <cstddef>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/support/Signal.h"
 
@@ -20,7 +24,19 @@ class AutomationCommands {
     AutomationCommands(AppSettings& settings, SystemServices& system, CopyHandler& copies,
                        ShortcutActions& actions, Signal& settingsRequested);
 
-    void handle(std::string_view url);
+    static constexpr size_t longestAddress = 64 * 1024;  // bytes
+    static constexpr size_t addressesPerRequest = 16;
+
+    // Who sent the addresses: the user (the command line, the session bus),
+    // or a link opened through the desktop file's handler, which any web
+    // page can do. A link never presses keys: its pastes wait for the
+    // user's own Ctrl+V.
+    enum class Origin { user, link };
+
+    // The addresses of one start of the program, or one request from a later
+    // start, in order: the first 16; the rest are refused with one beep.
+    void open(const std::vector<std::string>& urls, Origin origin);
+    void handle(std::string_view url, Origin origin = Origin::user);
 
   private:
     AppSettings& settings_;

@@ -81,10 +81,9 @@ void ClipboardMonitor::check(const Clipboard::Contents& contents) {
     if (!onChange_)
         return;
     ClipboardChange change = source(contents);
-    change.items = contents.items;
     change.changeCount = contents.changeCount;
     change.bypassRequested = optionTap_.consumeBypass(scheduler_.now(), bypassWindow);
-    onChange_(change);
+    onChange_(change, contents.items);
 }
 
 }  // namespace dz

@@ -18,9 +18,9 @@ class KeyEventSource;
 class Scheduler;
 class Workspace;
 
+// One foreign change; its items come beside it, as the backend holds them.
 struct ClipboardChange {
-    Clipboard::Rendition items;  // the copy as the backend read it
-    int64_t changeCount = 0;     // the clipboard's counter with these items
+    int64_t changeCount = 0;  // the clipboard's counter with the change's items
     std::optional<std::string> sourceBundleID;
     std::optional<std::string> sourceName;
     std::optional<int32_t> sourcePID;
@@ -31,7 +31,8 @@ struct ClipboardChange {
 class ClipboardMonitor {
   public:
     static constexpr double bypassWindow = 3;  // seconds an Alt tap stays armed
-    using ChangeHandler = std::function<void(const ClipboardChange&)>;
+    // The change and the copy as the backend read it (valid during the call).
+    using ChangeHandler = std::function<void(const ClipboardChange&, const Clipboard::Rendition& items)>;
 
     // Whatever is on the clipboard now is never reported.
     ClipboardMonitor(Clipboard& clipboard, Workspace& workspace, KeyEventSource& keys, Scheduler& scheduler);

@@ -1,15 +1,19 @@
 #include "app/controller/CopyHandler.h"
 
+#include <atomic>
+#include <mutex>
 #include <utility>
 
 #include "app/controller/BrowserURLProvider.h"
 #include "app/platform/Scheduler.h"
 #include "app/platform/SpellChecker.h"
+#include "app/platform/Worker.h"
 #include "app/platform/Workspace.h"
 #include "app/rules/AppRule.h"
 #include "app/rules/KnownApps.h"
 #include "app/rules/RuleFormat.h"
 #include "app/settings/AppSettings.h"
+#include "app/support/Guarded.h"
 #include "core/links/URLComponents.h"
 #include "core/text/Unicode.h"
 
@@ -31,7 +35,8 @@ void CopyHandler::publishLastCopy(const SourceInfo& source, const CleanOutcome& 
     links_.lastCopy.publish(LastCopy{source, outcome, std::move(detail), platform_.scheduler.now()});
 }
 
-void CopyHandler::handle(const ClipboardChange& change) {
+void CopyHandler::handle(const ClipboardChange& change, const Clipboard::Rendition& items) {
+    cancelRender();
     if (links_.copyArrived)
         links_.copyArrived();
     const int64_t changeCount = change.changeCount;
@@ -44,14 +49,15 @@ void CopyHandler::handle(const ClipboardChange& change) {
         return;
     }
 
-    ClipboardSnapshot::Capture capture = ClipboardSnapshot::capture(change.items, false);
+    ClipboardSnapshot::Capture capture = ClipboardSnapshot::capture(items, false);
     if (!capture.isSnapshot()) {
         clip_.reset();
         SkipReason reason = *capture.skipReason();
         publishLastCopy(source, CleanOutcome::skipped(reason), std::string(skipreason::rawValue(reason)));
         return;
     }
-    const ClipboardSnapshot& snapshot = *capture.snapshot();
+    // Moved along, never copied: a copy may be 30 MiB.
+    ClipboardSnapshot snapshot = std::move(*capture.snapshot());
     source.pageURL = snapshot.sourcePageURL();
 
     std::optional<SkipReason> kept;
@@ -63,7 +69,7 @@ void CopyHandler::handle(const ClipboardChange& change) {
         kept = SkipReason::paused;
     if (kept) {
         // Remembered all the same, so shortcuts and paste rules can still convert it.
-        clip_ = ClipState::pinnedOriginal(snapshot, source, changeCount);
+        clip_ = ClipState::pinnedOriginal(std::move(snapshot), source, changeCount);
         publishLastCopy(source, CleanOutcome::skipped(*kept), std::string(skipreason::rawValue(*kept)));
         return;
     }
@@ -81,11 +87,11 @@ void CopyHandler::handle(const ClipboardChange& change) {
                 if (platform_.clipboard.changeCount() != changeCount)
                     return;
                 source.pageURL = std::move(url);
-                applyCopy(snapshot, std::move(source), changeCount);
+                applyCopy(std::move(snapshot), std::move(source), changeCount);
             });
         return;
     }
-    applyCopy(snapshot, std::move(source), changeCount);
+    applyCopy(std::move(snapshot), std::move(source), changeCount);
 }
 
 Resolution CopyHandler::resolveCopy(const SourceInfo& source) const {
@@ -123,17 +129,65 @@ Resolution CopyHandler::resolveCopy(const SourceInfo& source) const {
     return resolution;
 }
 
-void CopyHandler::applyCopy(const ClipboardSnapshot& snapshot, SourceInfo source, int64_t changeCount) {
+void CopyHandler::applyCopy(ClipboardSnapshot snapshot, SourceInfo source, int64_t changeCount) {
     Resolution resolution = resolveCopy(source);
-    ClipState state;
-    state.snapshot = snapshot;
-    state.source = std::move(source);
-    state.base = resolution.written;
-    state.baseFromDefault = resolution.baseFromDefault;
-    state.pinned = resolution.pinned;
-    state.written = Written::original();
-    state.changeCount = changeCount;
+    auto state = std::make_shared<ClipState>();
+    state->snapshot = std::move(snapshot);
+    state->source = std::move(source);
+    state->base = resolution.written;
+    state->baseFromDefault = resolution.baseFromDefault;
+    state->pinned = resolution.pinned;
+    state->written = Written::original();
+    state->changeCount = changeCount;
+    const Written target = resolution.written;
+    if (target.format == OutputFormat::original) {
+        finishCopy(std::move(*state), resolution);
+        return;
+    }
 
+    // A large copy takes seconds to render: that happens away from the main
+    // thread, and until it is done the clip is the copy as copied.
+    clip_ = ClipState::pinnedOriginal(state->snapshot, state->source, changeCount);
+    cancelRender();
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    renderCancelled_ = cancelled;
+    auto script = std::make_shared<ScriptOutcome>();
+    auto cleaner = std::make_shared<PasteboardCleaner>(makeCleaner(target, script));
+    auto rendered = std::make_shared<std::optional<RenderedClip>>();
+    platform_.worker.run(
+        [state, cleaner, rendered, cancelled] {
+            if (!*cancelled)
+                *rendered = cleaner->render(state->snapshot);
+        },
+        guarded(alive_, [this, state, resolution, target, script, rendered, cancelled] {
+            if (*cancelled)
+                return;  // a newer copy came first
+            renderCancelled_.reset();
+            report(*script);
+            // The clipboard changed meanwhile (a newer copy, or the user
+            // converted this one): this result is dropped.
+            if (platform_.clipboard.changeCount() != state->changeCount)
+                return;
+            if (!*rendered) {
+                clip_ = std::move(*state);
+                publishLastCopy(clip_->source, CleanOutcome::skipped(SkipReason::noText),
+                                std::string(skipreason::rawValue(SkipReason::noText)));
+                return;
+            }
+            state->cache.emplace(target, std::move(**rendered));
+            rendered->reset();
+            finishCopy(std::move(*state), resolution);
+        }));
+}
+
+void CopyHandler::cancelRender() {
+    if (!renderCancelled_)
+        return;
+    *renderCancelled_ = true;
+    renderCancelled_.reset();
+}
+
+void CopyHandler::finishCopy(ClipState state, const Resolution& resolution) {
     CleanOutcome outcome = write(state, resolution.written);
 
     // Serving other renditions to pasting applications needs the program to
@@ -146,7 +200,9 @@ void CopyHandler::applyCopy(const ClipboardSnapshot& snapshot, SourceInfo source
         monitor_.noteOwnWrite(state.changeCount);
     }
 
-    clip_ = state;
+    size_t copied = 0;
+    for (const auto& entry : state.snapshot.entries()) copied += entry.data.size();
+    clip_ = std::move(state);
     std::string detail;
     switch (outcome.kind()) {
         case CleanOutcome::Kind::cleaned:
@@ -162,15 +218,46 @@ void CopyHandler::applyCopy(const ClipboardSnapshot& snapshot, SourceInfo source
             break;
     }
     publishLastCopy(clip_->source, outcome, std::move(detail));
+    // Rendering a large copy leaves tens of megabytes freed but still held
+    // by the allocator; the previous clip has just been freed too.
+    if (copied > largeCopyBytes)
+        platform_.worker.releaseMemory();
 }
 
 const RenderedClip* CopyHandler::rendition(ClipState& state, const Written& target) {
     if (auto it = state.cache.find(target); it != state.cache.end())
         return &it->second;
-    std::optional<RenderedClip> rendered = makeCleaner(target).render(state.snapshot);
+    std::optional<RenderedClip> rendered = render(state.snapshot, target);
     if (!rendered)
         return nullptr;
     return &state.cache.emplace(target, std::move(*rendered)).first->second;
+}
+
+void CopyHandler::prepare(const Written& target, std::function<void()> ready) {
+    if (!clip_ || target.format == OutputFormat::original || clip_->cache.count(target)) {
+        ready();
+        return;
+    }
+    auto snapshot = std::make_shared<const ClipboardSnapshot>(clip_->snapshot);
+    auto script = std::make_shared<ScriptOutcome>();
+    auto cleaner = std::make_shared<PasteboardCleaner>(makeCleaner(target, script));
+    auto rendered = std::make_shared<std::optional<RenderedClip>>();
+    const int64_t changeCount = clip_->changeCount;
+    platform_.worker.run(
+        [snapshot, cleaner, rendered] { *rendered = cleaner->render(*snapshot); },
+        guarded(alive_, [this, target, script, rendered, changeCount, ready = std::move(ready)] {
+            report(*script);
+            if (clip_ && clip_->changeCount == changeCount && *rendered)
+                clip_->cache.emplace(target, std::move(**rendered));
+            ready();
+        }));
+}
+
+std::optional<RenderedClip> CopyHandler::render(const ClipboardSnapshot& snapshot, const Written& target) {
+    auto script = std::make_shared<ScriptOutcome>();
+    std::optional<RenderedClip> rendered = makeCleaner(target, script).render(snapshot);
+    report(*script);
+    return rendered;
 }
 
 CleanOutcome CopyHandler::write(ClipState& state, const Written& target) {
@@ -233,24 +320,32 @@ void CopyHandler::setScriptError(std::optional<std::string> message) {
     links_.scriptError.publish(std::move(message));
 }
 
-PasteboardCleaner CopyHandler::makeCleaner(const Written& target) {
+void CopyHandler::report(const ScriptOutcome& outcome) {
+    if (outcome.ran)
+        setScriptError(outcome.error);
+}
+
+PasteboardCleaner CopyHandler::makeCleaner(const Written& target,
+                                           const std::shared_ptr<ScriptOutcome>& outcome) {
     const SettingsData& data = settings_.data();
     SpellChecker& spelling = platform_.spelling;
-    PasteboardCleaner::WordPredicate isWord = [&spelling](std::string_view word) {
+    // Renders run on the worker as well as on the main thread; the
+    // dictionary and the script engine serve one of them at a time.
+    PasteboardCleaner::WordPredicate isWord = [engine = engine_, &spelling](std::string_view word) {
+        std::lock_guard lock(engine->lock);
         return spelling.isWord(word);
     };
     PasteboardCleaner::Transform transform;
     if (data.scriptEnabled && !unicode::isBlank(data.script)) {
-        std::weak_ptr<int> alive = alive_;
-        transform = [this, alive, script = data.script](std::string_view input) -> std::string {
-            if (alive.expired())
-                return std::string(input);
-            JavaScriptTransformer::Result result = javaScript_.run(script, input, scriptTimeout);
+        transform = [engine = engine_, outcome, script = data.script](std::string_view input) -> std::string {
+            std::lock_guard lock(engine->lock);
+            JavaScriptTransformer::Result result = engine->javaScript.run(script, input, scriptTimeout);
+            outcome->ran = true;
             if (auto* output = std::get_if<std::string>(&result)) {
-                setScriptError(std::nullopt);
+                outcome->error.reset();
                 return *output;
             }
-            setScriptError(std::get<JavaScriptTransformer::Failure>(result).message);
+            outcome->error = std::get<JavaScriptTransformer::Failure>(result).message;
             return std::string(input);
         };
     }

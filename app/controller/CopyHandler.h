@@ -3,9 +3,12 @@
 // the controller remembers, writes its base rendition, and is the only part
 // that writes the clipboard. The other parts switch formats through `write`.
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +30,14 @@ class BrowserURLProvider;
 class CopyHandler {
   public:
     static constexpr double scriptTimeout = 1.5;
+    // Copies larger than this give their memory back once handled.
+    static constexpr size_t largeCopyBytes = 1'048'576;
+
+    // What a render's user script reported: the main thread publishes it.
+    struct ScriptOutcome {
+        bool ran = false;
+        std::optional<std::string> error;
+    };
 
     // What copy handling reads of, and reports to, the rest of the controller.
     struct Links {
@@ -48,9 +59,11 @@ class CopyHandler {
     CopyHandler& operator=(const CopyHandler&) = delete;
 
     // One clipboard change reported by the monitor.
-    void handle(const ClipboardChange& change);
+    void handle(const ClipboardChange& change, const Clipboard::Rendition& items);
     Resolution resolveCopy(const SourceInfo& source) const;
-    void applyCopy(const ClipboardSnapshot& snapshot, SourceInfo source, int64_t changeCount);
+    // Renders the copy's base on the worker, then writes it, unless a newer
+    // change came meanwhile.
+    void applyCopy(ClipboardSnapshot snapshot, SourceInfo source, int64_t changeCount);
     // The only way the controller puts a rendition or the original on the clipboard.
     CleanOutcome write(ClipState& state, const Written& target);
     // The clip for what is on the clipboard now (a pending change handled
@@ -60,7 +73,15 @@ class CopyHandler {
     const RenderedClip* rendition(ClipState& state, const Written& target);
     // The default format without reflow; a stored `original` counts as plain.
     Written defaultTarget() const;
-    PasteboardCleaner makeCleaner(const Written& target);
+    // A cleaner for this target; its user script reports into `outcome`.
+    PasteboardCleaner makeCleaner(const Written& target, const std::shared_ptr<ScriptOutcome>& outcome);
+    // Calls `ready` on the main thread once the clip's rendition of `target`
+    // is in its cache, rendering it on the worker when it is not (at once
+    // when it is, or for the original). A clip replaced meanwhile is left
+    // alone; `ready` runs all the same and must look again.
+    void prepare(const Written& target, std::function<void()> ready);
+    // Renders on the main thread and publishes what the script reported.
+    std::optional<RenderedClip> render(const ClipboardSnapshot& snapshot, const Written& target);
     bool isPDFSource(const SourceInfo& source) const;
     bool needsBrowserURL(std::optional<std::string_view> bundleID, RuleDirection direction) const;
     void publishLastCopy(const SourceInfo& source, const CleanOutcome& outcome, std::string detail);
@@ -70,6 +91,14 @@ class CopyHandler {
     std::optional<ClipState>& clip() { return clip_; }
 
   private:
+    // Shared with renders on the worker, which may outlive the handler.
+    struct Engine {
+        std::mutex lock;
+        JavaScriptTransformer javaScript;
+    };
+    void finishCopy(ClipState state, const Resolution& resolution);
+    void cancelRender();
+    void report(const ScriptOutcome& outcome);
     void setScriptError(std::optional<std::string> message);
 
     AppSettings& settings_;
@@ -77,8 +106,9 @@ class CopyHandler {
     ClipboardMonitor& monitor_;
     BrowserURLProvider& browserURLs_;
     Links links_;
-    JavaScriptTransformer javaScript_;
+    std::shared_ptr<Engine> engine_ = std::make_shared<Engine>();
     std::optional<ClipState> clip_;
+    std::shared_ptr<std::atomic<bool>> renderCancelled_;  // of the render in progress
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 

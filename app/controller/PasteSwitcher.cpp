@@ -73,7 +73,16 @@ void PasteSwitcher::applyDestination(const Clipboard::PasteRequest& request, int
         reply(std::nullopt);
         return;
     }
-    reply(renditionFor(*target));
+    // Rendering a large copy for this requester must not stop the main
+    // loop; the backend serves the common contents if this comes too late.
+    copies_.prepare(*target, guarded(alive_, [this, target = *target, changeCount, reply] {
+        if (!copies_.clip() || copies_.clip()->changeCount != changeCount ||
+            platform_.clipboard.changeCount() != changeCount) {
+            reply(std::nullopt);
+            return;
+        }
+        reply(renditionFor(target));
+    }));
 }
 
 void PasteSwitcher::willPaste(const Clipboard::PasteRequest& request, Clipboard::PasteReply reply) {
@@ -127,7 +136,17 @@ void PasteSwitcher::willPaste(const Clipboard::PasteRequest& request, Clipboard:
     applyDestination(request, changeCount, std::nullopt, reply);
 }
 
-void PasteSwitcher::pasteFinished(const Clipboard::PasteRequest& request) {
+void PasteSwitcher::pasteFinished(const Clipboard::PasteRequest& request, bool delivered) {
+    if (restore_ && restore_->afterNextPaste) {
+        // Looking at the types, a clipboard manager's copy and our own reads
+        // are not the paste; the first one after is.
+        if (!delivered || request.fromManager || request.requester.bundleID == Workspace::ownBundleID ||
+            restore_->dueTimer)
+            return;
+        restore_->dueTimer =
+            platform_.scheduler.after(nextPasteGrace, guarded(alive_, [this] { putBack(); }));
+        return;
+    }
     if (!restore_ || !restore_->paster)
         return;
     const Clipboard::Party& paster = *restore_->paster;
@@ -158,11 +177,28 @@ void PasteSwitcher::putBack() {
         copies_.write(*copies_.clip(), previous);
 }
 
-void PasteSwitcher::putBackLater(Written previous, std::optional<Clipboard::Party> paster) {
+PasteSwitcher::PendingRestore& PasteSwitcher::restoreLater(Written previous) {
+    // A one-shot over another: `previous` is the first one's rendition, which
+    // would otherwise stay for good.
+    if (restore_)
+        previous = restore_->previous;
     cancelPutBack();
     restore_ = std::make_unique<PendingRestore>();
     restore_->previous = previous;
-    restore_->paster = std::move(paster);
+    return *restore_;
+}
+
+void PasteSwitcher::putBackAfterNextPaste(Written previous) {
+    restoreLater(previous).afterNextPaste = true;
+    restore_->limitTimer = platform_.scheduler.after(nextPasteLimit, guarded(alive_, [this] {
+                                                         if (restore_)
+                                                             restore_->limitTimer = 0;
+                                                         putBack();
+                                                     }));
+}
+
+void PasteSwitcher::putBackLater(Written previous, std::optional<Clipboard::Party> paster) {
+    restoreLater(previous).paster = std::move(paster);
     restore_->dueTimer = platform_.scheduler.after(putBackDelay, guarded(alive_, [this] {
                                                        if (!restore_)
                                                            return;

@@ -29,6 +29,8 @@ class PasteSwitcher {
     static constexpr double putBackDelay = 0.6;           // one-shot paste: key press to put-back
     static constexpr double putBackLimit = 5;             // …at the latest, for a slow paster
     static constexpr double pastePageLookupLimit = 0.25;  // a paste waits this long for the address
+    static constexpr double nextPasteLimit = 10;          // one-shot without keys: its paste comes by then
+    static constexpr double nextPasteGrace = 0.3;         // …and reads its other types within this
 
     // `interceptorActive` is published here: whether requesters are served
     // renditions of their own.
@@ -48,8 +50,8 @@ class PasteSwitcher {
     // its page address, waited for at most 0.25 s) picks the rendition it
     // alone receives. Nothing is written to the clipboard.
     void willPaste(const Clipboard::PasteRequest& request, Clipboard::PasteReply reply);
-    // A requester has received its data.
-    void pasteFinished(const Clipboard::PasteRequest& request);
+    // A request is over; `delivered`: the requester received data.
+    void pasteFinished(const Clipboard::PasteRequest& request, bool delivered);
 
     // After a one-shot paste: `previous` goes back 0.6 s after the key press,
     // or, when the pasting application (`paster`, if known) has not fetched
@@ -57,6 +59,13 @@ class PasteSwitcher {
     // after the press), so that a slow application still gets what it asked
     // for.
     void putBackLater(Written previous, std::optional<Clipboard::Party> paster);
+    // After a one-shot without keys: what is written now is for the next
+    // paste only, the first request within 10 s that receives data and is
+    // neither a clipboard manager's nor this program's. `previous` goes back
+    // 0.3 s after it (the rest of that paste), or after 10 s without one.
+    void putBackAfterNextPaste(Written previous);
+    // When one-shots follow each other, either put-back restores what was
+    // there before the first.
     void cancelPutBack();
     bool isPutBackPending() const { return restore_ != nullptr; }
 
@@ -66,6 +75,7 @@ class PasteSwitcher {
         std::optional<Clipboard::Party> paster;
         bool fetched = false;
         bool waitingForFetch = false;
+        bool afterNextPaste = false;
         Scheduler::TaskID dueTimer = 0;
         Scheduler::TaskID limitTimer = 0;
     };
@@ -76,6 +86,9 @@ class PasteSwitcher {
     void applyDestination(const Clipboard::PasteRequest& request, int64_t changeCount,
                           std::optional<std::string> url, const Clipboard::PasteReply& reply);
     void putBack();
+    // Starts a pending put-back in place of any other, keeping what that
+    // one would have restored.
+    PendingRestore& restoreLater(Written previous);
 
     AppSettings& settings_;
     Platform platform_;

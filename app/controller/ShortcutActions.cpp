@@ -39,23 +39,44 @@ void ShortcutActions::registerHotKeys(const SettingsData::Shortcuts& shortcuts) 
     published_.failedShortcuts.publish(hotKeys_.setHotKeys(hotKeys));
 }
 
-void ShortcutActions::perform(ShortcutAction action) {
+std::string_view ShortcutActions::pasteItNotice(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::plain:
+            return "Press Ctrl+V to paste as plain text.";
+        case OutputFormat::plainWithLinks:
+            return "Press Ctrl+V to paste with its links.";
+        case OutputFormat::markdown:
+            return "Press Ctrl+V to paste as Markdown.";
+        case OutputFormat::original:
+            break;
+    }
+    return "Press Ctrl+V to paste with its formatting.";
+}
+
+ShortcutActions::TargetFor ShortcutActions::oneShotTarget(ShortcutAction action) {
     switch (action) {
         case ShortcutAction::pasteOriginal:
-            pasteOnce([](const ClipState&) { return Written::original(); });
-            return;
+            return [](const ClipState&) { return Written::original(); };
         case ShortcutAction::pasteMarkdown:
-            pasteOnce([](const ClipState& state) {
-                return Written{OutputFormat::markdown, state.base.reflow};
-            });
-            return;
+            return [](const ClipState& state) { return Written{OutputFormat::markdown, state.base.reflow}; };
         case ShortcutAction::pastePDFFixed:
-            pasteOnce([this](const ClipState& state) {
+            return [this](const ClipState& state) {
                 OutputFormat format = state.base.format == OutputFormat::original
                                           ? copies_.defaultTarget().format
                                           : state.base.format;
                 return Written{format, true};
-            });
+            };
+        default:
+            return nullptr;
+    }
+}
+
+void ShortcutActions::perform(ShortcutAction action) {
+    switch (action) {
+        case ShortcutAction::pasteOriginal:
+        case ShortcutAction::pasteMarkdown:
+        case ShortcutAction::pastePDFFixed:
+            pasteOnce(oneShotTarget(action));
             return;
         case ShortcutAction::cleanAndPaste:
             cleanAndPaste();
@@ -88,7 +109,7 @@ bool ShortcutActions::ensureCanPressKeys() {
     return false;
 }
 
-void ShortcutActions::pasteOnce(const std::function<Written(const ClipState&)>& target) {
+void ShortcutActions::pasteOnce(const TargetFor& target) {
     if (!ensureCanPressKeys())
         return;
     std::optional<ClipState> state = copies_.currentState();
@@ -107,6 +128,24 @@ void ShortcutActions::pasteOnce(const std::function<Written(const ClipState&)>& 
     if (front && platform_.clipboard.canIdentifyRequesters())
         paster = Clipboard::Party{front->bundleID, front->pid};
     pastes_.putBackLater(previous, std::move(paster));
+}
+
+void ShortcutActions::offerOnce(const TargetFor& target) {
+    std::optional<ClipState> state = copies_.currentState();
+    if (!state) {
+        platform_.system.beep();
+        return;
+    }
+    const Written previous = state->written;
+    const Written wanted = target(*state);
+    CleanOutcome outcome = copies_.write(*state, wanted);
+    copies_.clip() = std::move(state);
+    if (outcome == CleanOutcome::skipped(SkipReason::noText)) {
+        platform_.system.beep();
+        return;
+    }
+    pastes_.putBackAfterNextPaste(previous);
+    platform_.system.notify(std::string(pasteItNotice(wanted.format)));
 }
 
 void ShortcutActions::cleanAndPaste() {

@@ -39,6 +39,11 @@ class ShortcutActions {
 
     // The notice shown instead of pressing keys where that is impossible.
     static constexpr std::string_view cannotPressKeysNotice = "Dozuzavuvu can't press keys on this desktop.";
+    // What a one-shot without keys tells the user to do, per rendition.
+    static std::string_view pasteItNotice(OutputFormat format);
+
+    // The rendition a one-shot paste writes, from the clip it applies to.
+    using TargetFor = std::function<Written(const ClipState&)>;
 
     // What the actions publish: the pause, refused shortcuts, and a notice
     // that the tray should look again.
@@ -56,7 +61,14 @@ class ShortcutActions {
 
     void registerHotKeys(const SettingsData::Shortcuts& shortcuts);
     void perform(ShortcutAction action);
-    void pasteOnce(const std::function<Written(const ClipState&)>& target);
+    void pasteOnce(const TargetFor& target);
+    // A one-shot paste without keys, for requests that may not press them:
+    // the rendition is written for the next paste only, and a notice asks
+    // the user to paste.
+    void offerOnce(const TargetFor& target);
+    // The rendition each one-shot action writes (`pasteOriginal`,
+    // `pasteMarkdown`, `pastePDFFixed`); nothing for other actions.
+    TargetFor oneShotTarget(ShortcutAction action);
     void cleanAndPaste();
     void copyAndClean();
     void waitForPasteboardChange(int64_t from, int attempts, std::function<void(bool)> completion);

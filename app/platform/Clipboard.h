@@ -27,6 +27,9 @@ class Clipboard {
     struct PasteRequest {
         uint64_t id = 0;  // unique per request, for `PasteFinishedHandler`
         Party requester;
+        // A clipboard manager keeping the contents (on X11: its first request
+        // asked for SAVE_TARGETS), not a paste.
+        bool fromManager = false;
         bool operator==(const PasteRequest&) const = default;
     };
 
@@ -52,7 +55,7 @@ class Clipboard {
     using PasteReply = std::function<void(std::optional<Rendition>)>;
     using ChangeHandler = std::function<void(const Contents&)>;
     using PasteHandler = std::function<void(const PasteRequest&, PasteReply)>;
-    using PasteFinishedHandler = std::function<void(const PasteRequest&)>;
+    using PasteFinishedHandler = std::function<void(const PasteRequest&, bool delivered)>;
 
     Clipboard() = default;
     Clipboard(const Clipboard&) = delete;
@@ -90,8 +93,9 @@ class Clipboard {
     // come by then. Without a handler every requester gets the common contents.
     virtual void setPasteHandler(PasteHandler handler) = 0;
 
-    // Called on the main thread when the data of a paste request have been
-    // transferred to the requester (or the transfer failed for good).
+    // Called on the main thread once a paste request is over: `delivered`
+    // when the data of a type reached the requester, false when it only
+    // looked at which types there are or the transfer failed for good.
     virtual void setPasteFinishedHandler(PasteFinishedHandler handler) = 0;
 };
 

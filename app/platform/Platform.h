@@ -13,6 +13,7 @@ class PageAddressLookup;
 class Scheduler;
 class SpellChecker;
 class SystemServices;
+class Worker;
 class Workspace;
 
 struct Platform {
@@ -25,6 +26,7 @@ struct Platform {
     SystemServices& system;
     SpellChecker& spelling;
     Scheduler& scheduler;
+    Worker& worker;
 };
 
 }  // namespace dz

@@ -61,7 +61,10 @@ class Observable {
         std::shared_ptr<Entry> entry_;
     };
 
-    explicit Observable(T initial = T()) : state_(std::make_shared<State>(State{std::move(initial), {}})) {}
+    // Built in place, so no temporary value is moved from (g++ took one for
+    // possibly uninitialised).
+    Observable() : state_(std::make_shared<State>()) {}
+    explicit Observable(T initial) : state_(std::make_shared<State>(State{std::move(initial), {}})) {}
     Observable(const Observable&) = delete;
     Observable& operator=(const Observable&) = delete;
 

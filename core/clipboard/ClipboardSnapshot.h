@@ -88,6 +88,7 @@ class ClipboardCapture {
     ClipboardCapture(SkipReason reason) : value_(reason) {}
     bool isSnapshot() const { return std::holds_alternative<ClipboardSnapshot>(value_); }
     const ClipboardSnapshot* snapshot() const { return std::get_if<ClipboardSnapshot>(&value_); }
+    ClipboardSnapshot* snapshot() { return std::get_if<ClipboardSnapshot>(&value_); }
     std::optional<SkipReason> skipReason() const {
         if (auto r = std::get_if<SkipReason>(&value_))
             return *r;

@@ -16,17 +16,15 @@ using Clock = std::chrono::steady_clock;
 struct X11Clipboard::Owned {
     std::vector<ClipboardSnapshot::Entry> items;
     std::vector<ReadOrigin> origins;
-    std::shared_ptr<const std::vector<MimeItem>> content;
+    Content content;
     xcb_timestamp_t time = 0;
 };
 
 // An INCR transfer we serve: the requester deletes the property, we write the
 // next chunk, until a zero-length chunk has been read.
 struct X11Clipboard::Transfer {
-    xcb_window_t requestor = 0;
-    xcb_atom_t property = 0;
     xcb_atom_t type = 0;
-    std::shared_ptr<const std::vector<MimeItem>> content;  // keeps `data` alive
+    Content content;  // keeps `data` alive
     std::string_view data;
     size_t offset = 0;
     bool finished = false;  // the zero-length chunk is written
@@ -143,9 +141,10 @@ X11Clipboard::Stats X11Clipboard::stats() const {
     return out;
 }
 
-void X11Clipboard::own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins) {
-    loop_.post([this, items = std::move(items), origins = std::move(origins)]() mutable {
-        takeOwnership(std::move(items), std::move(origins));
+void X11Clipboard::own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins,
+                       std::optional<uint64_t> basis) {
+    loop_.post([this, items = std::move(items), origins = std::move(origins), basis]() mutable {
+        takeOwnership(std::move(items), std::move(origins), basis);
     });
 }
 
@@ -168,12 +167,17 @@ void X11Clipboard::onEvent(xcb_generic_event_t* ev) {
             std::lock_guard lock(statsMutex_);
             ++stats_.ownerEvents;
         }
+        selectionTime_ = e->selection_timestamp;
         bool ours = e->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER && e->owner == window_;
         if (ours)
             return;  // counted where we wrote
         ++pendingChanges_;
         pendingOwner_ = e->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER ? e->owner : 0;
         pendingTime_ = e->timestamp;
+        if (pendingOwner_) {
+            ++pendingNewOwners_;
+            lastRead_.reset();
+        }
         captureCancelled_ = true;
         return;
     }
@@ -208,7 +212,7 @@ std::optional<Clock::time_point> X11Clipboard::nextDeadline() {
     if (pendingChanges_ > 0)
         consider(Clock::now());
     for (auto& [key, asking] : asking_) consider(asking->deadline);
-    for (auto& t : transfers_) consider(t->deadline);
+    for (auto& [key, t] : transfers_) consider(t->deadline);
     for (auto& [key, kept] : kept_)
         if (openPastes_.count(kept.id))
             consider(kept.until);
@@ -221,10 +225,10 @@ void X11Clipboard::onDeadline(Clock::time_point now) {
         if (asking->deadline <= now)
             late.push_back(key);
     for (auto key : late) answer(key, generation_, std::nullopt);
-    std::erase_if(transfers_, [&](const auto& t) {
-        if (t->deadline > now)
+    std::erase_if(transfers_, [&](const auto& entry) {
+        if (entry.second->deadline > now)
             return false;
-        finished(t->pasteID);
+        finished(entry.second->pasteID);
         return true;
     });
     std::erase_if(kept_, [&](const auto& entry) {
@@ -250,7 +254,7 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
             return e->requestor == window_ && e->selection == clipboard_ && e->target == target &&
                    (e->time == time || e->time == XCB_CURRENT_TIME);
         },
-        Clock::now() + timeout, [this] { return captureCancelled_; });
+        Clock::now() + timeout, [this] { return readCancelled(); });
     if (!notified)
         return std::nullopt;
     auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(notified.get());
@@ -290,7 +294,7 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
                 auto* e = reinterpret_cast<xcb_property_notify_event_t*>(ev);
                 return e->window == window_ && e->atom == prop && e->state == XCB_PROPERTY_NEW_VALUE;
             },
-            Clock::now() + limits_.dataIdleTimeout, [this] { return captureCancelled_; });
+            Clock::now() + limits_.dataIdleTimeout, [this] { return readCancelled(); });
         if (!changed) {
             xcb_delete_property(c, window_, prop);
             return std::nullopt;
@@ -319,6 +323,12 @@ std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, 
     return out;
 }
 
+// A newer change makes the copy being read stale; quitting makes it moot,
+// and quit must not wait for an owner that hangs or trickles its data.
+bool X11Clipboard::readCancelled() const {
+    return captureCancelled_ || loop_.stopping();
+}
+
 std::optional<std::string> X11Clipboard::readTarget(const std::string& target, xcb_timestamp_t time) {
     xcb_atom_t atom = conn_->atom(target);
     if (!atom)
@@ -340,21 +350,33 @@ std::optional<std::string> X11Clipboard::readTarget(const std::string& target, x
 }
 
 void X11Clipboard::captureIfChanged() {
-    while (pendingChanges_ > 0) {
+    while (pendingChanges_ > 0 && !loop_.stopping()) {
         if (owned_) {
             // Another owner's notice read after our own write: the server
             // clears our ownership before it announces a newer owner, so this
             // change predates the write, which replaced it. Reading now would
             // ask ourselves.
             pendingChanges_ = 0;
+            pendingNewOwners_ = 0;
             return;
+        }
+        // The owner of the copy last reported went away: the copy stays on
+        // the clipboard, served by us, and nothing changed for the main
+        // thread, whose work on that copy still applies.
+        if (pendingNewOwners_ == 0 && lastRead_) {
+            ReadResult read = std::move(*lastRead_);
+            lastRead_.reset();
+            if (takeOwnership(std::move(read.items), std::move(read.origins), std::nullopt))
+                continue;
         }
         Change change;
         change.changes = pendingChanges_;
         change.owner = pendingOwner_;
         xcb_timestamp_t time = pendingTime_;
         pendingChanges_ = 0;
+        pendingNewOwners_ = 0;
         captureCancelled_ = false;
+        bool cut = false;  // a read was cut short by a newer change
         if (change.owner != 0) {
             change.ownerPID = conn_->clientPID(change.owner);
             if (auto reply = convert(targets_, time, limits_.targetsTimeout)) {
@@ -368,18 +390,35 @@ void X11Clipboard::captureIfChanged() {
                     change.readable = true;
                     change.content =
                         readTargets(names, [&](const std::string& target) -> std::optional<std::string> {
-                            if (captureCancelled_)
+                            if (readCancelled()) {
+                                cut = true;
                                 return std::nullopt;
-                            return readTarget(target, time);
+                            }
+                            auto bytes = readTarget(target, time);
+                            cut = cut || (!bytes && captureCancelled_);
+                            return bytes;
                         });
                 }
+            } else {
+                cut = captureCancelled_;
             }
         }
-        if (captureCancelled_) {
+        if (loop_.stopping())
+            return;  // a copy cut short by quitting is not reported
+        // Owners going away after the copy was read in full leave it whole:
+        // it is reported, and their departure is settled above.
+        if (captureCancelled_ && (cut || pendingNewOwners_ > 0 || change.owner == 0)) {
             // A newer change came while reading: report both with the newer content.
             pendingChanges_ += change.changes;
+            if (change.owner != 0)
+                ++pendingNewOwners_;
             continue;
         }
+        if (change.owner != 0 && change.readable)
+            lastRead_ = change.content;
+        else
+            lastRead_.reset();
+        change.serial = ++reported_;
         if (callbacks_.changed)
             callbacks_.changed(std::move(change));
     }
@@ -405,36 +444,51 @@ std::optional<xcb_timestamp_t> X11Clipboard::serverTime() {
     return reinterpret_cast<xcb_property_notify_event_t*>(ev.get())->time;
 }
 
-void X11Clipboard::takeOwnership(std::vector<ClipboardSnapshot::Entry> items,
-                                 std::vector<ReadOrigin> origins) {
+bool X11Clipboard::takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins,
+                                 std::optional<uint64_t> basis) {
+    // Content made from an older copy never replaces a newer one: the newer
+    // one is either on its way to the main thread or still to be read.
+    auto superseded = [&] { return (basis && *basis != reported_) || pendingNewOwners_ > 0; };
+    if (superseded())
+        return false;
+    auto content = toTargets(items, origins);
+    if (content.empty())
+        return false;  // a clipboard offering nothing but TARGETS is a lost copy
+    // The round trip also brings in every owner notice sent before it.
     auto time = serverTime();
-    if (!time)
-        return;
+    if (!time || superseded())
+        return false;
+    // Taken as of the last change announced, so that the server refuses the
+    // write if another owner has taken the clipboard since.
+    xcb_timestamp_t at = selectionTime_ ? selectionTime_ : *time;
     auto owned = std::make_unique<Owned>();
-    owned->content = std::make_shared<const std::vector<MimeItem>>(toTargets(items, origins));
+    owned->content = std::make_shared<const std::vector<MimeItem>>(std::move(content));
     owned->items = std::move(items);
     owned->origins = std::move(origins);
-    owned->time = *time;
+    owned->time = at;
     auto* c = conn_->get();
-    xcb_set_selection_owner(c, window_, clipboard_, *time);
+    xcb_set_selection_owner(c, window_, clipboard_, at);
     XcbReply<xcb_get_selection_owner_reply_t> confirm(
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard_), nullptr));
     ++generation_;
     forgetAnswers();
-    // Changes not yet read are older than this write, which replaces them.
-    pendingChanges_ = 0;
     if (!confirm || confirm->owner != window_) {
+        // A newer owner: its notice follows, and its copy is read.
         owned_.reset();
         owns_ = false;
-        return;
+        return false;
     }
+    // Only owners going away can be pending here; this write settles them.
+    pendingChanges_ = 0;
     owned_ = std::move(owned);
     owns_ = true;
+    lastRead_.reset();
+    return true;
 }
 
-void X11Clipboard::finished(uint64_t pasteID) {
+void X11Clipboard::finished(uint64_t pasteID, bool delivered) {
     if (pasteID && openPastes_.erase(pasteID) && callbacks_.pasteFinished)
-        callbacks_.pasteFinished(pasteID);
+        callbacks_.pasteFinished(pasteID, delivered);
 }
 
 void X11Clipboard::forgetAnswers() {
@@ -446,7 +500,7 @@ void X11Clipboard::forgetAnswers() {
     for (auto& [key, a] : asking) {
         for (auto& r : a->requests) {
             if (owned_)
-                serve(r, *owned_->content);
+                serve(r, owned_->content);
             else
                 notify(r, XCB_ATOM_NONE);
         }
@@ -473,19 +527,19 @@ void X11Clipboard::onSelectionRequest(const xcb_selection_request_event_t& e) {
         return;
     }
     if (!callbacks_.pasteRequest || shuttingDown_ || e.target == timestamp_) {
-        serve(e, *owned_->content);
+        serve(e, owned_->content);
         return;
     }
     auto pid = conn_->clientPID(e.requestor);
     if (!pid || *pid == ownPID_) {
-        serve(e, *owned_->content);
+        serve(e, owned_->content);
         return;
     }
     RequestKey key{e.requestor, *pid};
     auto now = Clock::now();
     if (auto it = kept_.find(key); it != kept_.end()) {
         if (it->second.until > now) {
-            serve(e, *it->second.content, it->second.id);
+            serve(e, it->second.content, it->second.id);
             return;
         }
         finished(it->second.id);
@@ -523,15 +577,14 @@ void X11Clipboard::answer(RequestKey key, uint64_t generation,
         return;  // answered late, or the content changed meanwhile (already served)
     auto asking = std::move(it->second);
     asking_.erase(it);
-    std::shared_ptr<const std::vector<MimeItem>> content = owned_->content;
+    Content content = owned_->content;
     if (items)
         content = std::make_shared<const std::vector<MimeItem>>(toTargets(*items, owned_->origins));
     kept_[key] = {content, Clock::now() + limits_.answerKept, asking->id};
-    for (auto& r : asking->requests) serve(r, *content, asking->id);
+    for (auto& r : asking->requests) serve(r, content, asking->id);
 }
 
-void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content,
-                         uint64_t pasteID) {
+void X11Clipboard::serve(const xcb_selection_request_event_t& e, const Content& content, uint64_t pasteID) {
     xcb_atom_t property = e.property ? e.property : e.target;  // obsolete requesters name no property
     if (e.target == multiple_) {
         if (!e.property) {
@@ -545,36 +598,48 @@ void X11Clipboard::serve(const xcb_selection_request_event_t& e, const std::vect
         }
         std::vector<xcb_atom_t> list(pairs->size() / 4);
         std::memcpy(list.data(), pairs->data(), pairs->size());
-        bool incremental = false;
-        for (size_t i = 0; i + 1 < list.size(); i += 2) {
-            auto served = list[i] == multiple_ || !list[i + 1]
+        // Real requesters ask for a few targets at once; pairs past the cap
+        // are refused, so that no request holds the thread up.
+        const size_t served = std::min(list.size() / 2, limits_.maxMultiplePairs);
+        std::vector<xcb_atom_t> wanted(served);
+        for (size_t i = 0; i < served; ++i) wanted[i] = list[2 * i];
+        const auto names = conn_->atomNames(wanted);
+        bool incremental = false, data = false;
+        for (size_t i = 0; i < list.size() / 2; ++i) {
+            xcb_atom_t target = list[2 * i], &into = list[2 * i + 1];
+            auto result = i >= served || target == multiple_ || !into
                               ? Served::refused
-                              : serveInto(e.requestor, list[i + 1], list[i], content, pasteID);
-            if (served == Served::refused)
-                list[i + 1] = XCB_ATOM_NONE;
-            incremental = incremental || served == Served::incremental;
+                              : serveInto(e.requestor, into, target, names[i], content, pasteID);
+            if (result == Served::refused)
+                into = XCB_ATOM_NONE;
+            incremental = incremental || result == Served::incremental;
+            data = data || (result == Served::done && isDataTarget(target));
         }
         xcb_change_property(conn_->get(), XCB_PROP_MODE_REPLACE, e.requestor, e.property, atomPair_, 32,
                             uint32_t(list.size()), list.data());
         notify(e, e.property);
         if (!incremental)
-            finished(pasteID);
+            finished(pasteID, data);
         return;
     }
-    auto served = serveInto(e.requestor, property, e.target, content, pasteID);
+    auto served = serveInto(e.requestor, property, e.target, conn_->atomName(e.target), content, pasteID);
     notify(e, served == Served::refused ? xcb_atom_t(XCB_ATOM_NONE) : property);
-    bool dataTarget = e.target != targets_ && e.target != timestamp_ && e.target != saveTargets_;
-    if (served == Served::done && dataTarget)
-        finished(pasteID);
+    if (served == Served::done && isDataTarget(e.target))
+        finished(pasteID, true);
+}
+
+bool X11Clipboard::isDataTarget(xcb_atom_t target) const {
+    return target != targets_ && target != timestamp_ && target != saveTargets_;
 }
 
 X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
-                                             const std::vector<MimeItem>& content, uint64_t pasteID) {
+                                             const std::string& name, const Content& content,
+                                             uint64_t pasteID) {
     auto* c = conn_->get();
     if (target == targets_) {
         std::vector<xcb_atom_t> list{targets_, timestamp_, saveTargets_, multiple_};
         std::vector<std::string> names;
-        for (const auto& item : content) names.push_back(item.target);
+        for (const auto& item : *content) names.push_back(item.target);
         for (auto a : conn_->atoms(names))
             if (a)
                 list.push_back(a);
@@ -592,42 +657,29 @@ X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t 
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, null_, 32, 0, nullptr);
         return Served::done;
     }
-    std::string name = conn_->atomName(target);
     auto found =
-        std::find_if(content.begin(), content.end(), [&](const MimeItem& m) { return m.target == name; });
-    if (found == content.end())
+        std::find_if(content->begin(), content->end(), [&](const MimeItem& m) { return m.target == name; });
+    if (name.empty() || found == content->end())
         return Served::refused;
     xcb_atom_t type = target;
     if (name == mime::text)
         type = utf8String_;
     std::string_view data = found->data;
     if (data.size() > incrThreshold_) {
-        // Find the shared content this item lives in, so the transfer can outlive a change.
-        std::shared_ptr<const std::vector<MimeItem>> holder;
-        if (owned_ && owned_->content.get() == &content)
-            holder = owned_->content;
-        for (auto& [key, kept] : kept_)
-            if (kept.content.get() == &content)
-                holder = kept.content;
-        if (!holder)
-            holder = std::make_shared<const std::vector<MimeItem>>(content);
-        auto it =
-            std::find_if(holder->begin(), holder->end(), [&](const MimeItem& m) { return m.target == name; });
         auto t = std::make_unique<Transfer>();
-        t->requestor = requestor;
-        t->property = property;
         t->type = type;
-        t->content = holder;
-        t->data = it->data;
+        t->content = content;  // the transfer can outlive a change of content
+        t->data = data;
         t->deadline = Clock::now() + limits_.servingIdleTimeout;
         t->pasteID = pasteID;
-        uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_change_window_attributes(c, requestor, XCB_CW_EVENT_MASK, &mask);
+        if (auto other = transfers_.lower_bound({requestor, 0});
+            other == transfers_.end() || other->first.requestor != requestor) {
+            uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+            xcb_change_window_attributes(c, requestor, XCB_CW_EVENT_MASK, &mask);
+        }
         uint32_t size = uint32_t(std::min<size_t>(data.size(), UINT32_MAX));
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, incr_, 32, 1, &size);
-        std::erase_if(transfers_,
-                      [&](const auto& o) { return o->requestor == requestor && o->property == property; });
-        transfers_.push_back(std::move(t));
+        transfers_[{requestor, property}] = std::move(t);
         return Served::incremental;
     }
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, type, 8, uint32_t(data.size()),
@@ -638,24 +690,23 @@ X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t 
 void X11Clipboard::onPropertyNotify(const xcb_property_notify_event_t& e) {
     if (e.state != XCB_PROPERTY_DELETE)
         return;
-    auto it = std::find_if(transfers_.begin(), transfers_.end(),
-                           [&](const auto& t) { return t->requestor == e.window && t->property == e.atom; });
+    auto it = transfers_.find({e.window, e.atom});
     if (it == transfers_.end())
         return;
-    Transfer& t = **it;
+    Transfer& t = *it->second;
     auto* c = conn_->get();
     if (t.finished) {
-        finished(t.pasteID);
+        finished(t.pasteID, true);
         transfers_.erase(it);
-        if (std::none_of(transfers_.begin(), transfers_.end(),
-                         [&](const auto& o) { return o->requestor == e.window; })) {
+        auto next = transfers_.lower_bound({e.window, 0});
+        if (next == transfers_.end() || next->first.requestor != e.window) {
             uint32_t none = 0;
             xcb_change_window_attributes(c, e.window, XCB_CW_EVENT_MASK, &none);
         }
         return;
     }
     size_t n = std::min(chunkBytes_, t.data.size() - t.offset);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, t.requestor, t.property, t.type, 8, uint32_t(n),
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.window, e.atom, t.type, 8, uint32_t(n),
                         t.data.data() + t.offset);
     t.offset += n;
     if (n == 0)
@@ -672,7 +723,27 @@ void X11Clipboard::handOver() {
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboardManager_), nullptr));
     if (!manager || manager->owner == XCB_WINDOW_NONE)
         return;
+    // The manager saves the targets listed, in order: the text first, so that
+    // it is kept even when a large copy runs out of time.
+    const auto& content = *owned_->content;
+    std::vector<std::string> order;
+    size_t bytes = 0;
+    for (auto text : {mime::utf8String, mime::textUTF8, mime::textPlain, mime::string, mime::text})
+        for (const auto& item : content)
+            if (item.target == text)
+                order.push_back(item.target);
+    for (const auto& item : content) {
+        if (!isTextTarget(item.target))
+            order.push_back(item.target);
+        bytes += item.data.size();
+    }
+    std::vector<xcb_atom_t> targets = conn_->atoms(order);
+    std::erase(targets, xcb_atom_t(XCB_ATOM_NONE));
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, property_, XCB_ATOM_ATOM, 32,
+                        uint32_t(targets.size()), targets.data());
     xcb_convert_selection(c, window_, clipboardManager_, saveTargets_, property_, owned_->time);
+    auto limit = limits_.handOverTimeout + std::chrono::duration_cast<Duration>(limits_.handOverPerTenMB *
+                                                                                (double(bytes) / 10'000'000));
     loop_.waitFor(
         [&](xcb_generic_event_t* ev) {
             if (eventType(ev) != XCB_SELECTION_NOTIFY)
@@ -680,7 +751,7 @@ void X11Clipboard::handOver() {
             auto* e = reinterpret_cast<xcb_selection_notify_event_t*>(ev);
             return e->requestor == window_ && e->selection == clipboardManager_;
         },
-        Clock::now() + limits_.handOverTimeout);
+        Clock::now() + std::min(limit, limits_.handOverMaximum));
     xcb_flush(c);
 }
 

@@ -29,9 +29,16 @@ struct ClipboardLimits {
     size_t maxItemBytes = 31'457'280;
     Duration answerTimeout = std::chrono::milliseconds(700);
     Duration answerKept = std::chrono::seconds(2);
+    // The hand-over to a clipboard manager at quit waits `handOverTimeout`
+    // plus `handOverPerTenMB` per 10 MB handed over, at most `handOverMaximum`.
     Duration handOverTimeout = std::chrono::seconds(1);
+    Duration handOverPerTenMB = std::chrono::seconds(1);
+    Duration handOverMaximum = std::chrono::seconds(5);
     Duration servingIdleTimeout = std::chrono::seconds(5);  // an INCR requester that stops reading
-    size_t chunkBytes = 0;                                  // 0: chosen from the server's request size
+    // Pairs served per MULTIPLE request; the rest are refused. Each costs the
+    // server a search of the requester's properties.
+    size_t maxMultiplePairs = 256;
+    size_t chunkBytes = 0;  // 0: chosen from the server's request size
 };
 
 class X11Clipboard {
@@ -42,6 +49,7 @@ class X11Clipboard {
 
     // One or more owner changes, with what the new owner offers.
     struct Change {
+        uint64_t serial = 0;     // numbers the reports, for `own`'s basis
         uint64_t changes = 1;    // owner events this report covers
         xcb_window_t owner = 0;  // 0 when the owner went away
         std::optional<int32_t> ownerPID;
@@ -59,12 +67,15 @@ class X11Clipboard {
     using Answer = std::function<void(std::optional<std::vector<ClipboardSnapshot::Entry>>)>;
 
     struct Callbacks {
+        // Not called when the owner of a copy read in full goes away: the
+        // copy stays, and we own and serve it from then on.
         std::function<void(Change)> changed;
         // Without it every requester gets the clipboard's content.
         std::function<void(const Request&, Answer)> pasteRequest;
-        // A paste's data has reached its requester, or never will (its kept
-        // answer ran out or the content changed first).
-        std::function<void(uint64_t id)> pasteFinished;
+        // A paste's data has reached its requester (`delivered`), or never
+        // will (it read only TARGETS, its kept answer ran out or the content
+        // changed first).
+        std::function<void(uint64_t id, bool delivered)> pasteFinished;
         std::function<void()> connectionLost;
     };
 
@@ -79,10 +90,17 @@ class X11Clipboard {
                                                 const char* display = nullptr, Limits limits = {});
     ~X11Clipboard();
 
-    // Takes the clipboard with this content. Thread-safe, returns at once.
-    void own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins = {});
-    // Waits (at most the hand-over limit) for a clipboard manager to take our
-    // content when one runs, then stops. Call once before destruction.
+    // Takes the clipboard with this content, unless nothing of it can be
+    // served (an empty clipboard is never owned), or unless the content was
+    // made from the report `basis` and a newer copy has appeared since: that
+    // copy is the current one, and it is read and reported instead.
+    // Thread-safe, returns at once.
+    void own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins = {},
+             std::optional<uint64_t> basis = std::nullopt);
+    // Abandons a copy being read, waits (at most the hand-over limit, which
+    // grows with the content's size) for a clipboard manager to take our
+    // content when one runs, its text first, then stops. Call once before
+    // destruction.
     void shutdown(bool handOver = true);
 
     bool ownsClipboard() const { return owns_; }
@@ -94,13 +112,19 @@ class X11Clipboard {
     struct Owned;
     struct Transfer;
     struct Asking;
+    using Content = std::shared_ptr<const std::vector<MimeItem>>;
     struct RequestKey {
         xcb_window_t window;
         int32_t pid;
         auto operator<=>(const RequestKey&) const = default;
     };
+    struct TransferKey {
+        xcb_window_t requestor;
+        xcb_atom_t property;
+        auto operator<=>(const TransferKey&) const = default;
+    };
     struct Kept {
-        std::shared_ptr<const std::vector<MimeItem>> content;
+        Content content;
         std::chrono::steady_clock::time_point until;
         uint64_t id = 0;
     };
@@ -119,16 +143,18 @@ class X11Clipboard {
 
     std::optional<ReadReply> convert(xcb_atom_t target, xcb_timestamp_t time, Duration timeout);
     std::optional<std::string> readTarget(const std::string& target, xcb_timestamp_t time);
+    bool readCancelled() const;
 
-    void takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins);
+    bool takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins,
+                       std::optional<uint64_t> basis);
     std::optional<xcb_timestamp_t> serverTime();
     void onSelectionRequest(const xcb_selection_request_event_t& e);
-    void serve(const xcb_selection_request_event_t& e, const std::vector<MimeItem>& content,
-               uint64_t pasteID = 0);
+    void serve(const xcb_selection_request_event_t& e, const Content& content, uint64_t pasteID = 0);
     enum class Served { refused, done, incremental };
-    Served serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target,
-                     const std::vector<MimeItem>& content, uint64_t pasteID);
-    void finished(uint64_t pasteID);
+    Served serveInto(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t target, const std::string& name,
+                     const Content& content, uint64_t pasteID);
+    void finished(uint64_t pasteID, bool delivered = false);
+    bool isDataTarget(xcb_atom_t target) const;
     void notify(const xcb_selection_request_event_t& e, xcb_atom_t property);
     void answer(RequestKey key, uint64_t generation,
                 std::optional<std::vector<ClipboardSnapshot::Entry>> items);
@@ -156,13 +182,19 @@ class X11Clipboard {
     std::unique_ptr<Owned> owned_;
     uint64_t generation_ = 0;
     uint64_t pendingChanges_ = 0;
+    uint64_t pendingNewOwners_ = 0;  // of `pendingChanges_`, those not owners going away
     xcb_window_t pendingOwner_ = 0;
     xcb_timestamp_t pendingTime_ = 0;
+    xcb_timestamp_t selectionTime_ = 0;  // the clipboard's last change as the server announced it
+    uint64_t reported_ = 0;
     bool captureCancelled_ = false;
+    // The last copy reported, while its owner still holds the clipboard: when
+    // that owner goes away we keep serving it.
+    std::optional<ReadResult> lastRead_;
     bool shuttingDown_ = false;
     std::map<RequestKey, Kept> kept_;
     std::map<RequestKey, std::unique_ptr<Asking>> asking_;
-    std::vector<std::unique_ptr<Transfer>> transfers_;
+    std::map<TransferKey, std::unique_ptr<Transfer>> transfers_;
     uint64_t nextPasteID_ = 1;
     std::set<uint64_t> openPastes_;
 

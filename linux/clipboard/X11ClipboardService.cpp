@@ -40,7 +40,8 @@ std::unique_ptr<X11ClipboardService> X11ClipboardService::create(Scheduler& sche
     };
     callbacks.pasteRequest = [self, alive, party, &scheduler](const X11Clipboard::Request& r,
                                                               X11Clipboard::Answer answer) {
-        PasteRequest request{r.id, party(r.pid).value_or(Party{})};
+        // A clipboard manager asks for SAVE_TARGETS before it reads.
+        PasteRequest request{r.id, party(r.pid).value_or(Party{}), r.target == "SAVE_TARGETS"};
         scheduler.post([self, alive, request, answer = std::move(answer)] {
             if (!alive->alive || !self->pasteHandler_) {
                 answer(std::nullopt);
@@ -51,8 +52,8 @@ std::unique_ptr<X11ClipboardService> X11ClipboardService::create(Scheduler& sche
                 request, [answer](std::optional<Rendition> rendition) { answer(std::move(rendition)); });
         });
     };
-    callbacks.pasteFinished = [self, alive, &scheduler](uint64_t id) {
-        scheduler.post([self, alive, id] {
+    callbacks.pasteFinished = [self, alive, &scheduler](uint64_t id, bool delivered) {
+        scheduler.post([self, alive, id, delivered] {
             if (!alive->alive)
                 return;
             auto it = self->requests_.find(id);
@@ -61,7 +62,7 @@ std::unique_ptr<X11ClipboardService> X11ClipboardService::create(Scheduler& sche
             auto request = it->second;
             self->requests_.erase(it);
             if (self->finishedHandler_)
-                self->finishedHandler_(request);
+                self->finishedHandler_(request, delivered);
         });
     };
     service->clipboard_ = X11Clipboard::create(std::move(callbacks), error, display, limits);
@@ -88,6 +89,9 @@ void X11ClipboardService::applyChange(X11Clipboard::Change change, std::optional
     // Each owner event is one change of the counter; the contents move at
     // least as far as the desktop did.
     contents_.changeCount += static_cast<int64_t>(std::max<uint64_t>(change.changes, 1));
+    lastReport_ = change.serial;
+    // A publish not yet sent was made from an older copy: this one wins.
+    ownershipPending_ = false;
     contents_.items = std::move(change.content.items);
     contents_.owner = std::move(owner);
     origins_ = std::move(change.content.origins);
@@ -112,7 +116,7 @@ void X11ClipboardService::publish(Rendition items) {
 
 void X11ClipboardService::takeOwnership() {
     ownershipPending_ = false;
-    clipboard_->own(contents_.items, origins_);
+    clipboard_->own(contents_.items, origins_, lastReport_);
 }
 
 }  // namespace dz::x11

@@ -41,6 +41,8 @@ class EventLoop {
     // Thread-safe. Tasks run in order on the loop thread, at the top level.
     void post(std::function<void()> task);
     bool onLoopThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+    // Whether stop() has been called: long waits check it to end early.
+    bool stopping() const { return stopping_; }
 
     // On the loop thread: waits for the first event that `match` accepts, or
     // until `deadline`, handing every other event to the handler. Posted

@@ -2,6 +2,7 @@
 
 #include <xcb/res.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace dz::x11 {
@@ -49,6 +50,8 @@ std::vector<xcb_atom_t> XcbConnection::atoms(const std::vector<std::string>& nam
     {
         std::lock_guard lock(mutex_);
         for (size_t i = 0; i < names.size(); ++i) {
+            if (names[i].size() > maxAtomNameBytes)
+                continue;
             if (auto it = atoms_.find(names[i]); it != atoms_.end())
                 out[i] = it->second;
             else
@@ -61,10 +64,28 @@ std::vector<xcb_atom_t> XcbConnection::atoms(const std::vector<std::string>& nam
             continue;
         out[i] = reply->atom;
         std::lock_guard lock(mutex_);
-        atoms_[names[i]] = reply->atom;
-        names_[reply->atom] = names[i];
+        remember(names[i], reply->atom);
     }
     return out;
+}
+
+size_t XcbConnection::cachedAtoms() {
+    std::lock_guard lock(mutex_);
+    return names_.size();
+}
+
+void XcbConnection::remember(const std::string& name, xcb_atom_t atom) {
+    if (names_.count(atom))
+        return;
+    if (cached_.size() >= atomCacheSize) {
+        auto oldest = names_.find(cached_.front());
+        atoms_.erase(oldest->second);
+        names_.erase(oldest);
+        cached_.pop_front();
+    }
+    names_[atom] = name;
+    atoms_[name] = atom;
+    cached_.push_back(atom);
 }
 
 std::string XcbConnection::atomName(xcb_atom_t atom) {
@@ -73,7 +94,7 @@ std::string XcbConnection::atomName(xcb_atom_t atom) {
 
 std::vector<std::string> XcbConnection::atomNames(const std::vector<xcb_atom_t>& list) {
     std::vector<std::string> out(list.size());
-    std::vector<std::pair<size_t, xcb_get_atom_name_cookie_t>> pending;
+    std::vector<size_t> missing;
     {
         std::lock_guard lock(mutex_);
         for (size_t i = 0; i < list.size(); ++i) {
@@ -82,18 +103,27 @@ std::vector<std::string> XcbConnection::atomNames(const std::vector<xcb_atom_t>&
             if (auto it = names_.find(list[i]); it != names_.end())
                 out[i] = it->second;
             else
-                pending.push_back({i, xcb_get_atom_name(conn_, list[i])});
+                missing.push_back(i);
         }
     }
-    for (auto& [i, cookie] : pending) {
-        XcbReply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(conn_, cookie, nullptr));
-        if (!reply)
-            continue;
-        out[i].assign(xcb_get_atom_name_name(reply.get()),
-                      size_t(xcb_get_atom_name_name_length(reply.get())));
-        std::lock_guard lock(mutex_);
-        names_[list[i]] = out[i];
-        atoms_[out[i]] = list[i];
+    // Asked for a few at a time, so that the replies to a list of long names
+    // never pile up in memory together.
+    constexpr size_t batch = 64;
+    for (size_t from = 0; from < missing.size(); from += batch) {
+        const size_t to = std::min(missing.size(), from + batch);
+        std::vector<xcb_get_atom_name_cookie_t> cookies;
+        for (size_t k = from; k < to; ++k) cookies.push_back(xcb_get_atom_name(conn_, list[missing[k]]));
+        for (size_t k = from; k < to; ++k) {
+            XcbReply<xcb_get_atom_name_reply_t> reply(
+                xcb_get_atom_name_reply(conn_, cookies[k - from], nullptr));
+            if (!reply || size_t(xcb_get_atom_name_name_length(reply.get())) > maxAtomNameBytes)
+                continue;
+            std::string& name = out[missing[k]];
+            name.assign(xcb_get_atom_name_name(reply.get()),
+                        size_t(xcb_get_atom_name_name_length(reply.get())));
+            std::lock_guard lock(mutex_);
+            remember(name, list[missing[k]]);
+        }
     }
     return out;
 }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -38,7 +39,15 @@ class XcbConnection {
     // The largest request the server takes, in bytes.
     size_t maximumRequestBytes() const;
 
-    // Interned on first use and cached; thread-safe.
+    // Atoms and their names are cached, at most `atomCacheSize` of them, the
+    // oldest evicted first. Names longer than `maxAtomNameBytes` are refused
+    // (no atom, an empty name) and never cached: no real target comes near,
+    // and any client can make up atoms. Thread-safe.
+    static constexpr size_t atomCacheSize = 4096;
+    static constexpr size_t maxAtomNameBytes = 256;
+    size_t cachedAtoms();
+
+    // Interned on first use.
     xcb_atom_t atom(std::string_view name);
     // Several at once: one round trip for all the missing ones.
     std::vector<xcb_atom_t> atoms(const std::vector<std::string>& names);
@@ -61,11 +70,14 @@ class XcbConnection {
   private:
     XcbConnection(xcb_connection_t* conn, xcb_screen_t* screen) : conn_(conn), screen_(screen) {}
 
+    void remember(const std::string& name, xcb_atom_t atom);  // with `mutex_` held
+
     xcb_connection_t* conn_;
     xcb_screen_t* screen_;
     std::mutex mutex_;
     std::unordered_map<std::string, xcb_atom_t> atoms_;
     std::unordered_map<xcb_atom_t, std::string> names_;
+    std::deque<xcb_atom_t> cached_;  // oldest first
 };
 
 }  // namespace dz::x11

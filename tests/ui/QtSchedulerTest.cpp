@@ -44,6 +44,35 @@ TEST(QtSchedulerTest, DelayedRepeatingAndCancelledTasksOnTheEventLoop) {
     EXPECT_EQ(scheduler.pendingTimers(), 0u);
 }
 
+// Waits longer than a QTimer can hold are taken in steps; here a step is
+// 50 ms, so that the steps show in a test.
+TEST(QtSchedulerTest, WaitsLongerThanAStepRunOnTimeAndCanBeCancelledBetweenSteps) {
+    QtScheduler scheduler(nullptr, 0.05);
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> once, repeated;
+    scheduler.after(0.3, [&] { once.push_back(clock.elapsed()); });
+    Scheduler::TaskID repeating = 0;
+    repeating = scheduler.every(0.2, [&] {
+        repeated.push_back(clock.elapsed());
+        if (repeated.size() == 2)
+            scheduler.cancel(repeating);
+    });
+    bool cancelledRan = false;
+    const auto cancelled = scheduler.after(0.25, [&] { cancelledRan = true; });
+    scheduler.after(0.12, [&] { scheduler.cancel(cancelled); });
+
+    ASSERT_TRUE(runUntil([&] { return !once.empty() && repeated.size() == 2; }));
+    ASSERT_TRUE(runUntil([&] { return clock.elapsed() > 600; }));
+    ASSERT_EQ(once.size(), 1u);
+    EXPECT_GE(once[0], 300);
+    ASSERT_EQ(repeated.size(), 2u);
+    EXPECT_GE(repeated[0], 200);
+    EXPECT_GE(repeated[1], 400);
+    EXPECT_FALSE(cancelledRan);
+    EXPECT_EQ(scheduler.pendingTimers(), 0u);
+}
+
 TEST(QtSchedulerTest, PostedWorkRunsOnTheMainThreadInOrder) {
     QtScheduler scheduler;
     std::vector<int> order;

@@ -324,10 +324,13 @@ class Runner {
             return keyStep(value);
         if (key == "press")
             return pressStep(value);
-        if (key == "url") {
-            controller_->commands().handle(expectString(value, "url"));
+        if (key == "url" || key == "link") {
+            controller_->commands().open(
+                {expectString(value, key.c_str())},
+                key == "link" ? AutomationCommands::Origin::link : AutomationCommands::Origin::user);
             return;
         }
+
         if (key == "menu")
             return menuStep(value);
         if (key == "click") {
@@ -441,15 +444,25 @@ class Runner {
             throw Malformed("paste must be an object");
         std::optional<std::string> into = frontmost();
         std::optional<std::optional<std::string>> url;
+        auto reading = fake::FakeClipboard::Reading::data;
         for (const auto& [field, v] : paste.items()) {
-            if (field == "into")
+            if (field == "into") {
                 into =
                     v.is_null() ? std::nullopt : std::optional<std::string>(expectString(v, "paste: into"));
-            else if (field == "url")
+            } else if (field == "url") {
                 url = v.is_null() ? std::optional<std::string>()
                                   : std::optional<std::string>(expectString(v, "paste: url"));
-            else
+            } else if (field == "reads") {
+                const std::string& reads = expectString(v, "paste: reads");
+                if (reads == "types")
+                    reading = fake::FakeClipboard::Reading::types;
+                else if (reads == "save")
+                    reading = fake::FakeClipboard::Reading::save;
+                else if (reads != "data")
+                    throw Malformed("paste: reads is \"data\", \"types\" or \"save\"");
+            } else {
                 throw Malformed("paste: unknown field \"" + field + "\"");
+            }
         }
         std::optional<fake::FakePageAddressLookup::Answer> previous;
         if (url && into) {
@@ -459,13 +472,19 @@ class Runner {
             answers[*into] = {*url, 0};
         }
         Clipboard::Party requester = into ? *party(*into) : Clipboard::Party{};
-        fakes_.clipboard.paste(requester, [this, into](const fake::FakeClipboard::Served& served) {
-            ojson e = event("pasted");
-            e["into"] = optionalText(into);
-            e["text"] = optionalText(plainText(served.items));
-            e["types"] = typesJSON(served.items);
-            print(e);
-        });
+        fakes_.clipboard.paste(
+            requester,
+            [this, into, reading](const fake::FakeClipboard::Served& served) {
+                ojson e = event("pasted");
+                e["into"] = optionalText(into);
+                // Types only: the text is not read.
+                e["text"] = reading == fake::FakeClipboard::Reading::types
+                                ? ojson(nullptr)
+                                : optionalText(plainText(served.items));
+                e["types"] = typesJSON(served.items);
+                print(e);
+            },
+            reading);
         fakes_.scheduler.runDue();
         if (url && into) {
             if (previous)

@@ -1,6 +1,7 @@
 // dozuzavuvu [URL...]: the desktop program. Builds the object graph once and
 // runs Qt's event loop; a second start hands its addresses to the first.
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -25,6 +26,7 @@
 #include "app/tryit/TryItBinding.h"
 #include "app/tryit/TryItTab.h"
 #include "linux/HunspellDictionary.h"
+#include "linux/ThreadWorker.h"
 #include "linux/X11Desktop.h"
 #include "linux/workspace/AppIdentity.h"
 #include "ui/MenuBarIconArt.h"
@@ -80,6 +82,13 @@ void quitOnSignals() {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
+std::vector<std::string> addresses(const QStringList& urls) {
+    std::vector<std::string> out;
+    out.reserve(size_t(urls.size()));
+    for (const QString& url : urls) out.push_back(url.toStdString());
+    return out;
+}
+
 int fail(const std::string& message) {
     std::fprintf(stderr, "dozuzavuvu: %s\n", message.c_str());
     return 1;
@@ -106,15 +115,25 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("URL"),
                                  QStringLiteral("dozuzavuvu:// addresses to run, in order"),
                                  QStringLiteral("[URL...]"));
+    // The desktop file's handler passes it: a web page can open our addresses
+    // too, and must not make the program press keys.
+    const QCommandLineOption fromLinkOption(
+        QStringLiteral("from-link"),
+        QStringLiteral("The addresses come from a link: pastes wait for your own Ctrl+V."));
+    parser.addOption(fromLinkOption);
     parser.process(app);
     const QStringList urls = parser.positionalArguments();
+    const bool fromLink = parser.isSet(fromLinkOption);
+    auto origin = [](bool link) {
+        return link ? AutomationCommands::Origin::link : AutomationCommands::Origin::user;
+    };
 
     SingleInstance instance;
-    switch (instance.claim(urls)) {
+    switch (instance.claim(urls, fromLink)) {
         case SingleInstance::Role::forwarded:
             return 0;
         case SingleInstance::Role::failed:
-            return fail("another instance is running but did not answer");
+            return fail(instance.errorString().toStdString());
         case SingleInstance::Role::primary:
             break;
     }
@@ -136,15 +155,13 @@ int main(int argc, char** argv) {
     if (!desktop->status.message.empty())
         std::fprintf(stderr, "dozuzavuvu: %s\n", desktop->status.message.c_str());
     DictionarySpelling spelling;
-    const Platform platform{*desktop->clipboard,
-                            *desktop->workspace,
-                            *desktop->keyboard,
-                            *desktop->keyboard,
-                            *desktop->keyboard,
-                            *desktop->pageAddresses,
-                            *desktop->system,
-                            spelling,
-                            scheduler};
+    // After the services its jobs use, so that it stops first.
+    ThreadWorker worker(scheduler);
+    const Platform platform{*desktop->clipboard, *desktop->workspace,
+                            *desktop->keyboard,  *desktop->keyboard,
+                            *desktop->keyboard,  *desktop->pageAddresses,
+                            *desktop->system,    spelling,
+                            scheduler,           worker};
 
     // The program.
     AppController controller(settings, platform);
@@ -186,16 +203,24 @@ int main(int argc, char** argv) {
             window().show();
     };
     QObject::connect(&instance, &SingleInstance::activated, &app, reopen);
-    QObject::connect(&instance, &SingleInstance::opened, &app, [&controller](const QStringList& opened) {
-        for (const QString& url : opened) controller.commands().handle(url.toStdString());
-    });
+    QObject::connect(&instance, &SingleInstance::opened, &app,
+                     [&controller, origin](const QStringList& opened, bool link) {
+                         controller.commands().open(addresses(opened), origin(link));
+                     });
     auto settingsRequested = controller.settingsRequested.subscribe([&window] { window().show(); });
 
     startUp(settings, controller, hooks);
-    for (const QString& url : urls) controller.commands().handle(url.toStdString());
+    controller.commands().open(addresses(urls), origin(fromLink));
 
     quitOnSignals();
     // Settings are saved on every change; only the clipboard needs handing on.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&desktop] { desktop->shutdown(); });
-    return app.exec();
+    const int exitStatus = app.exec();
+    // A render still running would hold up the exit for seconds; nothing of
+    // it is worth waiting for, and the objects it reads go away with us.
+    if (!worker.waitIdle(std::chrono::milliseconds(200))) {
+        std::fflush(nullptr);
+        std::_Exit(exitStatus);
+    }
+    return exitStatus;
 }

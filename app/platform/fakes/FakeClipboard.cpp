@@ -41,14 +41,15 @@ std::optional<std::string> FakeClipboard::item(std::string_view type) const {
     return std::nullopt;
 }
 
-void FakeClipboard::paste(Party requester, std::function<void(const Served&)> received) {
-    PasteRequest request{nextRequest_++, identifiesRequesters ? requester : Party{}};
-    auto finish = [this, request, received](std::optional<Rendition> rendition) {
+void FakeClipboard::paste(Party requester, std::function<void(const Served&)> received, Reading reading) {
+    PasteRequest request{nextRequest_++, identifiesRequesters ? requester : Party{},
+                         reading == Reading::save};
+    auto finish = [this, request, received, reading](std::optional<Rendition> rendition) {
         Served served{request, rendition ? *rendition : contents_.items, rendition.has_value()};
         if (received)
             received(served);
         if (finishedHandler_)
-            finishedHandler_(request);
+            finishedHandler_(request, reading != Reading::types);
     };
     if (!ownedByProgram_ || !pasteHandler_) {
         finish(std::nullopt);

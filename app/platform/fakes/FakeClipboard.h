@@ -43,9 +43,14 @@ class FakeClipboard final : public Clipboard {
     // Another application copies these items; the change handler runs at once.
     // A null owner is an application the backend cannot identify.
     void copy(const std::vector<std::pair<std::string, std::string>>& items, std::optional<Party> owner);
+    // What a request reads: data, as a paste does; only which types there
+    // are, as an application deciding whether it could paste; or everything,
+    // as a clipboard manager keeping the contents.
+    enum class Reading { data, types, save };
+
     // An application pastes. `received` gets what it was given once the
     // controller replies (at once, or later from the scheduler).
-    void paste(Party requester, std::function<void(const Served&)> received);
+    void paste(Party requester, std::function<void(const Served&)> received, Reading reading = Reading::data);
     // Whether the program itself owns the contents now.
     bool ownedByProgram() const { return ownedByProgram_; }
     // The bytes of the first item of this type, if any.

@@ -6,6 +6,7 @@
 #include "app/platform/fakes/FakeInput.h"
 #include "app/platform/fakes/FakeServices.h"
 #include "app/platform/fakes/FakeWorkspace.h"
+#include "app/platform/fakes/InlineWorker.h"
 #include "app/platform/fakes/VirtualScheduler.h"
 
 namespace dz::fake {
@@ -20,10 +21,11 @@ struct FakePlatform {
     FakePageAddressLookup pageAddresses{scheduler};
     FakeSystemServices system;
     FakeSpellChecker spelling;
+    InlineWorker worker;
 
     Platform platform() {
-        return Platform{clipboard,     workspace, keys,     hotKeys,  keystrokes,
-                        pageAddresses, system,    spelling, scheduler};
+        return Platform{clipboard,     workspace, keys,     hotKeys,   keystrokes,
+                        pageAddresses, system,    spelling, scheduler, worker};
     }
 };
 

@@ -10,12 +10,16 @@ namespace {
 struct MonitorHarness {
     fake::FakePlatform fakes;
     std::vector<ClipboardChange> reported;
+    std::vector<Clipboard::Rendition> items;
     std::unique_ptr<ClipboardMonitor> monitor;
 
     void start() {
         monitor =
             std::make_unique<ClipboardMonitor>(fakes.clipboard, fakes.workspace, fakes.keys, fakes.scheduler);
-        monitor->start([this](const ClipboardChange& change) { reported.push_back(change); });
+        monitor->start([this](const ClipboardChange& change, const Clipboard::Rendition& copied) {
+            reported.push_back(change);
+            items.push_back(copied);
+        });
     }
 };
 
@@ -30,7 +34,7 @@ TEST(ClipboardMonitorTest, ReportsForeignCopiesWithTheirItemsButNeitherTheStartC
     h.fakes.workspace.frontmost = "org.gnome.TextEditor";
     h.fakes.clipboard.copy({{"public.html", "<p>a</p>"}, {"public.utf8-plain-text", "a"}}, std::nullopt);
     ASSERT_EQ(h.reported.size(), 1u);
-    EXPECT_EQ(h.reported[0].items, h.fakes.clipboard.contents().items);
+    EXPECT_EQ(h.items[0], h.fakes.clipboard.contents().items);
     EXPECT_EQ(h.reported[0].changeCount, h.fakes.clipboard.changeCount());
     EXPECT_EQ(h.reported[0].sourcePID, 100) << "without an owner the frontmost application copied";
 

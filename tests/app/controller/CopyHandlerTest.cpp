@@ -47,5 +47,35 @@ TEST(CopyHandlerTest, TheSameTargetTwiceWritesNothingAndAnUnchangedCopyIsTakenOv
     EXPECT_EQ(h.clipboardText(), "already plain");
 }
 
+TEST(CopyHandlerTest, RendersAwayFromTheMainThreadAndANewerCopyWinsOverARenderInProgress) {
+    ControllerHarness h;
+    h.fakes.worker.holdJobs = true;
+    h.copyHTML("<p>first <b>copy</b></p>", "first copy");
+    EXPECT_EQ(h.fakes.worker.heldCount(), 1u);
+    EXPECT_EQ(h.fakes.clipboard.writes(), 0) << "nothing is written before the render is done";
+    EXPECT_TRUE(h.controller->clip()->written.isOriginal()) << "meanwhile the clip is the copy as copied";
+    EXPECT_EQ(h.paste("org.gnome.TextEditor"), "first copy") << "the copier still serves it";
+
+    h.copyHTML("<p>second <b>copy</b></p>", "second copy");
+    h.fakes.worker.finishHeld();
+    EXPECT_EQ(h.fakes.clipboard.writes(), 1) << "the first render's result is dropped";
+    EXPECT_EQ(h.clipboardText(), "second copy");
+    EXPECT_EQ(h.controller->lastCopy.value()->detail, "Plain Text");
+
+    // A render that finishes after the user converted the copy is dropped too.
+    h.copyHTML("<p>third <b>copy</b></p>", "third copy");
+    h.controller->actions().convert(Written{OutputFormat::markdown, false}, true);
+    h.fakes.worker.finishHeld();
+    EXPECT_EQ(h.clipboardText(), "third **copy**");
+}
+
+TEST(CopyHandlerTest, ALargeCopyGivesItsMemoryBackOnceHandled) {
+    ControllerHarness h;
+    h.copy({{std::string(pasteboardtype::string), "small"}});
+    EXPECT_EQ(h.fakes.worker.releases, 0);
+    h.copyHTML("<p>" + std::string(CopyHandler::largeCopyBytes, 'x') + "</p>", "x");
+    EXPECT_EQ(h.fakes.worker.releases, 1);
+}
+
 }  // namespace
 }  // namespace dz::test

@@ -48,5 +48,26 @@ TEST(PasteSwitcherTest, OneShotPutBackWaitsForASlowPasterAndANewCopyCancelsIt) {
     EXPECT_EQ(h.clipboardText(), "fresh");
 }
 
+TEST(PasteSwitcherTest, ARequestersOwnRenditionIsRenderedOnTheWorkerAndAnsweredWhenReady) {
+    ControllerHarness h;
+    h.edit([](SettingsData& d) {
+        d.rules.push_back(AppRule::forApp(RuleDirection::destination, "md.obsidian.Obsidian", "Obsidian"));
+        d.rules.back().format = RuleFormat::markdown;
+    });
+    h.copyHTML(richHTML, "Hello world and a link");
+    h.fakes.worker.holdJobs = true;
+    std::optional<std::string> got;
+    h.fakes.clipboard.paste({"md.obsidian.Obsidian", 300}, [&](const fake::FakeClipboard::Served& served) {
+        got = served.items.at(0).data;
+    });
+    EXPECT_FALSE(got) << "answered before its rendition was ready";
+    h.fakes.worker.finishHeld();
+    EXPECT_EQ(got, "Hello **world** and [a link](https://example.com/)");
+    // From the cache from now on, without the worker.
+    const int jobs = h.fakes.worker.jobs;
+    EXPECT_EQ(h.paste("md.obsidian.Obsidian"), "Hello **world** and [a link](https://example.com/)");
+    EXPECT_EQ(h.fakes.worker.jobs, jobs);
+}
+
 }  // namespace
 }  // namespace dz::test

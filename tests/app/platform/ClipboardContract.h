@@ -5,6 +5,8 @@
 //   Clipboard& clipboard();
 //   void copy(const Clipboard::Rendition& items);  // another application copies
 //   std::string paste(int requester);  // requester 0 or 1 pastes; its plain text
+//   void probe();  // requester 0 reads only which types there are
+//   void save();  // a clipboard manager asks to keep the contents
 //   std::string requesterID(int requester);
 //   bool runUntil(const std::function<bool()>& done);  // turns the main loop
 //   void settle();  // turns the main loop until nothing more is due
@@ -123,8 +125,11 @@ TYPED_TEST_P(ClipboardContract, EachRequesterGetsItsOwnReplyAndEachPasteFinishes
             else
                 reply(std::nullopt);
         });
-    this->clipboard().setPasteFinishedHandler(
-        [&](const Clipboard::PasteRequest& request) { finished.push_back(request); });
+    std::vector<bool> delivered;
+    this->clipboard().setPasteFinishedHandler([&](const Clipboard::PasteRequest& request, bool data) {
+        finished.push_back(request);
+        delivered.push_back(data);
+    });
     ASSERT_TRUE(this->clipboard().canIdentifyRequesters());
 
     this->clipboard().publish(this->plain("for everyone"));
@@ -139,6 +144,35 @@ TYPED_TEST_P(ClipboardContract, EachRequesterGetsItsOwnReplyAndEachPasteFinishes
     ASSERT_EQ(finished.size(), 2u);
     EXPECT_EQ(finished[0].id, asked[0].id);
     EXPECT_EQ(finished[1].id, asked[1].id);
+    EXPECT_EQ(delivered, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(asked[0].fromManager);
+}
+
+// A one-shot without keys waits for a paste: an application that only looks
+// at the types, or a clipboard manager, is not one.
+TYPED_TEST_P(ClipboardContract, ProbesAndClipboardManagersAreToldApartFromPastes) {
+    std::vector<Clipboard::PasteRequest> asked;
+    std::vector<std::pair<uint64_t, bool>> finished;
+    this->clipboard().setPasteHandler(
+        [&](const Clipboard::PasteRequest& request, Clipboard::PasteReply reply) {
+            asked.push_back(request);
+            reply(std::nullopt);
+        });
+    this->clipboard().setPasteFinishedHandler([&](const Clipboard::PasteRequest& request, bool delivered) {
+        finished.emplace_back(request.id, delivered);
+    });
+    this->clipboard().publish(this->plain("ours"));
+    this->harness.settle();
+
+    this->harness.probe();
+    ASSERT_TRUE(this->harness.runUntil([&] { return !finished.empty(); }));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(finished[0], std::make_pair(asked[0].id, false)) << "only the types were read";
+    EXPECT_FALSE(asked[0].fromManager);
+
+    this->harness.save();
+    ASSERT_TRUE(this->harness.runUntil([&] { return asked.size() == 2; }));
+    EXPECT_TRUE(asked[1].fromManager);
 }
 
 TYPED_TEST_P(ClipboardContract, ALaterReplyIsServedAndAForeignCopyEndsOurOwnership) {
@@ -167,6 +201,7 @@ TYPED_TEST_P(ClipboardContract, ALaterReplyIsServedAndAForeignCopyEndsOurOwnersh
 REGISTER_TYPED_TEST_SUITE_P(ClipboardContract, AForeignCopyIsAnnouncedWithItsItemsOwnerAndANewCounter,
                             APublishShowsAtOnceAndIsNotReportedAsAForeignChange,
                             EachRequesterGetsItsOwnReplyAndEachPasteFinishes,
+                            ProbesAndClipboardManagersAreToldApartFromPastes,
                             ALaterReplyIsServedAndAForeignCopyEndsOurOwnership);
 
 // Cases only a real desktop can show.

@@ -29,6 +29,14 @@ class FakeClipboardHarness {
         });
         return text.value_or("<no answer>");
     }
+    void probe() {
+        fakes_.clipboard.paste(Clipboard::Party{requesterID(0), 50}, nullptr,
+                               fake::FakeClipboard::Reading::types);
+    }
+    void save() {
+        fakes_.clipboard.paste(Clipboard::Party{"org.example.Keeper", 60}, nullptr,
+                               fake::FakeClipboard::Reading::save);
+    }
     bool runUntil(const std::function<bool()>& done) {
         for (int turn = 0; turn < 100; ++turn) {
             if (done())

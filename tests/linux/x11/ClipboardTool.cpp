@@ -1,24 +1,40 @@
 // A small X clipboard client for the X11 tests, since xclip offers a single
 // target. Modes:
-//   own [--hang] [--lie] [--reown-after MS] TARGET=TEXT | TARGET=@FILE ...
+//   own [--hang] [--lie] [--trickle MS] [--reown-after MS] TARGET=TEXT | TARGET=@FILE ...
 //       owns CLIPBOARD with these targets (no INCR); prints "owned" once the
 //       server confirms; --hang never answers; --lie answers every target
-//       with the first one's type and data. Exits on losing ownership.
+//       with the first one's type and data; --trickle answers data targets
+//       in INCR parts of one byte, MS apart, without end, and prints
+//       "trickling" when the first part is asked for. Exits on losing
+//       ownership.
 //   read TARGET [--times N] [--interval MS]
 //       reads TARGET N times from one window and prints each result on its
 //       own line ("<refused>" when refused).
+//   multiple N TARGET
+//       asks for TARGET N times in one MULTIPLE request, each into its own
+//       property; prints "answered MS served K", K the pairs not refused, or
+//       "<refused>".
 //   window INSTANCE CLASS [--paste]
 //       maps a normal top-level window with this WM_CLASS and its process id,
 //       prints "mapped", and stays until killed. With --paste it asks the
 //       window manager to activate it, prints "focused" once it has the
 //       keyboard, and on each Ctrl+V reads the clipboard's UTF8_STRING and
 //       prints "pasted TEXT" (newlines as \n, "<refused>" when refused).
-//   manager
-//       owns CLIPBOARD_MANAGER; on SAVE_TARGETS copies the clipboard's text
-//       targets and prints "saved UTF8_STRING=TEXT".
+//   burst N GAP_MS PREFIX
+//       N windows take CLIPBOARD in turn, GAP_MS apart, window i offering
+//       UTF8_STRING=PREFIXi; prints "done" after the last has taken it, and
+//       exits once the last has lost it.
+//   manager [--sizes | --hang]
+//       owns CLIPBOARD_MANAGER; on SAVE_TARGETS copies the targets listed in
+//       the request's property, or else all the clipboard's targets, in
+//       order (INCR included), and prints "saved UTF8_STRING=TEXT", or with
+//       --sizes "saved TARGET:BYTES ..." for every target saved; with
+//       --hang it never answers.
+#include <poll.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -104,7 +120,7 @@ struct Item {
 
 // Serves `items` on `selection` until ownership is lost.
 int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool lie, int reownAfterMs,
-          xcb_atom_t extraSelection = 0,
+          int trickleMs = 0, xcb_atom_t extraSelection = 0,
           const std::function<void(const xcb_selection_request_event_t&)>& extra = {}) {
     xcb_timestamp_t time = serverTime();
     xcb_set_selection_owner(c, win, selection, time);
@@ -114,7 +130,13 @@ int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool 
     free(owner);
     std::printf("owned\n");
     std::fflush(stdout);
-    xcb_atom_t targets = atom("TARGETS");
+    xcb_atom_t targets = atom("TARGETS"), incr = atom("INCR");
+    struct Trickle {
+        xcb_window_t requestor;
+        xcb_atom_t property, type;
+    };
+    std::vector<Trickle> trickles;
+    bool trickling = false;
     auto reownAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(reownAfterMs);
     bool reowned = reownAfterMs <= 0;
     for (;;) {
@@ -147,10 +169,33 @@ int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool 
             free(ev);
             return 0;
         }
+        if (type == XCB_PROPERTY_NOTIFY) {
+            auto* e = reinterpret_cast<xcb_property_notify_event_t*>(ev);
+            for (const auto& t : trickles) {
+                if (e->state != XCB_PROPERTY_DELETE || e->window != t.requestor || e->atom != t.property)
+                    continue;
+                if (!trickling) {
+                    trickling = true;
+                    std::printf("trickling\n");
+                    std::fflush(stdout);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, t.requestor, t.property, t.type, 8, 1, "x");
+                xcb_flush(c);
+            }
+        }
         if (type == XCB_SELECTION_REQUEST) {
             auto e = *reinterpret_cast<xcb_selection_request_event_t*>(ev);
             if (extraSelection && e.selection == extraSelection && extra) {
                 extra(e);
+            } else if (trickleMs > 0 && e.target != targets) {
+                xcb_atom_t prop = e.property ? e.property : e.target;
+                uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+                xcb_change_window_attributes(c, e.requestor, XCB_CW_EVENT_MASK, &mask);
+                uint32_t size = 1u << 30;
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, incr, 32, 1, &size);
+                notify(e, prop);
+                trickles.push_back({e.requestor, prop, e.target});
             } else if (!hang) {
                 xcb_atom_t prop = e.property ? e.property : e.target;
                 if (e.target == targets) {
@@ -179,6 +224,65 @@ int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool 
         }
         free(ev);
     }
+}
+
+// Copies in quick succession, as a user pressing Ctrl+C repeatedly in
+// different windows of one application makes them.
+int burst(xcb_atom_t selection, int count, int gapMs, const std::string& prefix) {
+    std::vector<xcb_window_t> windows(size_t(std::max(count, 1)));
+    for (auto& w : windows) {
+        w = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, w, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                          XCB_COPY_FROM_PARENT, 0, nullptr);
+    }
+    xcb_atom_t targets = atom("TARGETS"), utf8 = atom("UTF8_STRING");
+    bool lastLost = false;
+    auto serveFor = [&](std::chrono::steady_clock::time_point until) {
+        for (;;) {
+            while (auto* ev = xcb_poll_for_event(c)) {
+                int type = ev->response_type & 0x7F;
+                if (type == XCB_SELECTION_CLEAR &&
+                    reinterpret_cast<xcb_selection_clear_event_t*>(ev)->owner == windows.back()) {
+                    lastLost = true;
+                } else if (type == XCB_SELECTION_REQUEST) {
+                    auto e = *reinterpret_cast<xcb_selection_request_event_t*>(ev);
+                    auto at = std::find(windows.begin(), windows.end(), e.owner);
+                    xcb_atom_t prop = e.property ? e.property : e.target;
+                    if (at != windows.end() && e.target == targets) {
+                        xcb_atom_t list[] = {targets, utf8};
+                        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, XCB_ATOM_ATOM, 32, 2,
+                                            list);
+                        notify(e, prop);
+                    } else if (at != windows.end() && e.target == utf8) {
+                        std::string text = prefix + std::to_string(at - windows.begin());
+                        xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, utf8, 8,
+                                            uint32_t(text.size()), text.data());
+                        notify(e, prop);
+                    } else {
+                        notify(e, XCB_ATOM_NONE);
+                    }
+                }
+                free(ev);
+            }
+            if (xcb_connection_has_error(c))
+                return false;
+            if (lastLost || std::chrono::steady_clock::now() >= until)
+                return true;
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    };
+    for (auto w : windows) {
+        xcb_set_selection_owner(c, w, selection, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        if (!serveFor(std::chrono::steady_clock::now() + std::chrono::milliseconds(gapMs)))
+            return 3;
+    }
+    std::printf("done\n");
+    std::fflush(stdout);
+    while (!lastLost)
+        if (!serveFor(std::chrono::steady_clock::now() + std::chrono::seconds(1)))
+            return 3;
+    return 0;
 }
 
 bool waitNotify(xcb_atom_t selection, xcb_atom_t* property, int timeoutMs = 3000) {
@@ -212,6 +316,37 @@ std::optional<std::string> readOnce(xcb_atom_t selection, xcb_atom_t target, xcb
     if (!waitNotify(selection, &got) || got == XCB_ATOM_NONE)
         return std::nullopt;
     return getProperty(win, got, type);
+}
+
+// Like readOnce, following an INCR transfer to its end.
+std::optional<std::string> readWhole(xcb_atom_t selection, xcb_atom_t target) {
+    static const xcb_atom_t incr = atom("INCR");
+    xcb_atom_t type = 0;
+    auto first = readOnce(selection, target, &type);
+    if (!first || type != incr)
+        return first;
+    xcb_atom_t prop = atom("DZ_TOOL_READ");  // deleted by readOnce, which asks for the first part
+    std::string data;
+    for (;;) {
+        xcb_generic_event_t* ev = xcb_poll_for_event(c);
+        if (!ev) {
+            pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+            if (xcb_connection_has_error(c) || poll(&fd, 1, 5000) <= 0)
+                return std::nullopt;  // the owner stopped sending
+            continue;
+        }
+        auto* e = reinterpret_cast<xcb_property_notify_event_t*>(ev);
+        bool part = (ev->response_type & 0x7F) == XCB_PROPERTY_NOTIFY && e->atom == prop &&
+                    e->state == XCB_PROPERTY_NEW_VALUE;
+        free(ev);
+        if (!part)
+            continue;
+        std::string chunk = getProperty(win, prop);  // deleting it asks for the next part
+        xcb_flush(c);
+        if (chunk.empty())
+            return data;
+        data += chunk;
+    }
 }
 
 uint8_t keycodeOf(uint32_t keysym) {
@@ -262,7 +397,7 @@ int main(int argc, char** argv) {
 
     if (mode == "own") {
         bool hang = false, lie = false;
-        int reown = 0;
+        int reown = 0, trickle = 0;
         std::vector<Item> items;
         for (int i = 2; i < argc; ++i) {
             std::string a = argv[i];
@@ -272,6 +407,8 @@ int main(int argc, char** argv) {
                 lie = true;
             else if (a == "--reown-after" && i + 1 < argc)
                 reown = std::atoi(argv[++i]);
+            else if (a == "--trickle" && i + 1 < argc)
+                trickle = std::atoi(argv[++i]);
             else if (auto eq = a.find('='); eq != std::string::npos) {
                 std::string value = a.substr(eq + 1);
                 if (!value.empty() && value[0] == '@') {
@@ -283,7 +420,7 @@ int main(int argc, char** argv) {
                 items.push_back({a.substr(0, eq), value});
             }
         }
-        return serve(clipboard, items, hang, lie, reown);
+        return serve(clipboard, items, hang, lie, reown, trickle);
     }
     if (mode == "read" && argc >= 3) {
         xcb_atom_t target = atom(argv[2]);
@@ -301,6 +438,44 @@ int main(int argc, char** argv) {
             std::printf("%s\n", data ? data->c_str() : "<refused>");
             std::fflush(stdout);
         }
+        return 0;
+    }
+    if (mode == "multiple" && argc >= 4) {
+        const size_t count = size_t(std::atoi(argv[2]));
+        std::vector<xcb_intern_atom_cookie_t> cookies;
+        for (size_t i = 0; i < count; ++i) {
+            std::string name = "DZ_TOOL_P" + std::to_string(i);
+            cookies.push_back(xcb_intern_atom(c, 0, uint16_t(name.size()), name.data()));
+        }
+        std::vector<xcb_atom_t> pairs;
+        const xcb_atom_t target = atom(argv[3]);
+        for (auto cookie : cookies) {
+            auto* r = xcb_intern_atom_reply(c, cookie, nullptr);
+            pairs.push_back(target);
+            pairs.push_back(r ? r->atom : 0);
+            free(r);
+        }
+        xcb_atom_t request = atom("DZ_TOOL_MULTIPLE");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, request, atom("ATOM_PAIR"), 32,
+                            uint32_t(pairs.size()), pairs.data());
+        auto start = std::chrono::steady_clock::now();
+        xcb_convert_selection(c, win, clipboard, atom("MULTIPLE"), request, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        xcb_atom_t got = 0;
+        if (!waitNotify(clipboard, &got, 60000) || got == XCB_ATOM_NONE) {
+            std::printf("<refused>\n");
+            return 0;
+        }
+        auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        std::string answered = getProperty(win, got);
+        size_t served = 0;
+        for (size_t i = 1; i * 4 + 4 <= answered.size(); i += 2) {
+            xcb_atom_t property;
+            std::memcpy(&property, answered.data() + i * 4, 4);
+            served += property != XCB_ATOM_NONE;
+        }
+        std::printf("answered %lld served %zu\n", static_cast<long long>(ms.count()), served);
         return 0;
     }
     if (mode == "window" && argc >= 4) {
@@ -349,9 +524,13 @@ int main(int argc, char** argv) {
             free(ev);
         }
     }
+    if (mode == "burst" && argc >= 5)
+        return burst(clipboard, std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     if (mode == "manager") {
         xcb_atom_t manager = atom("CLIPBOARD_MANAGER"), saveTargets = atom("SAVE_TARGETS"),
                    targets = atom("TARGETS");
+        const std::string option = argc >= 3 ? argv[2] : "";
+        const bool sizes = option == "--sizes";
         std::vector<Item> saved;
         bool done = false;
         auto onSave = [&](const xcb_selection_request_event_t& e) {
@@ -359,7 +538,13 @@ int main(int argc, char** argv) {
                 notify(e, XCB_ATOM_NONE);
                 return;
             }
-            auto list = readOnce(clipboard, targets);
+            if (option == "--hang")
+                return;
+            std::optional<std::string> list;
+            if (e.property)
+                list = getProperty(e.requestor, e.property);
+            if (!list || list->empty())
+                list = readOnce(clipboard, targets);
             if (list) {
                 std::vector<xcb_atom_t> atoms(list->size() / 4);
                 std::memcpy(atoms.data(), list->data(), atoms.size() * 4);
@@ -368,7 +553,7 @@ int main(int argc, char** argv) {
                     if (name == "TARGETS" || name == "TIMESTAMP" || name == "MULTIPLE" ||
                         name == "SAVE_TARGETS")
                         continue;
-                    auto data = readOnce(clipboard, a);
+                    auto data = readWhole(clipboard, a);
                     if (data)
                         saved.push_back({name, *data});
                 }
@@ -378,13 +563,15 @@ int main(int argc, char** argv) {
             notify(e, prop);
             std::printf("saved");
             for (const auto& s : saved)
-                if (s.target == "UTF8_STRING")
+                if (sizes)
+                    std::printf(" %s:%zu", s.target.c_str(), s.data.size());
+                else if (s.target == "UTF8_STRING")
                     std::printf(" %s=%s", s.target.c_str(), s.data.c_str());
             std::printf("\n");
             std::fflush(stdout);
             done = true;
         };
-        int rc = serve(manager, {}, false, false, 0, manager, onSave);
+        int rc = serve(manager, {}, false, false, 0, 0, manager, onSave);
         (void)done;
         return rc;
     }

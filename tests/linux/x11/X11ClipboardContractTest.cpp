@@ -64,10 +64,13 @@ class X11ClipboardHarness {
 
     std::string requesterID(int requester) { return requester == 0 ? "xclip" : "xsel"; }
     std::string paste(int requester) {
-        std::vector<std::string> command =
-            requester == 0
-                ? std::vector<std::string>{"xclip", "-o", "-selection", "clipboard", "-t", "UTF8_STRING"}
-                : std::vector<std::string>{"xsel", "-b", "-o"};
+        return run(requester == 0 ? std::vector<std::string>{"xclip", "-o", "-selection", "clipboard", "-t",
+                                                             "UTF8_STRING"}
+                                  : std::vector<std::string>{"xsel", "-b", "-o"});
+    }
+    void probe() { run({"xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"}); }
+    void save() { run({DZ_CLIPBOARD_TOOL, "read", "SAVE_TARGETS"}); }
+    std::string run(const std::vector<std::string>& command) {
         std::atomic<bool> done{false};
         std::string text;
         std::thread reader([&] {

@@ -5,8 +5,12 @@
 #   one-shot      a paste shortcut pastes Markdown once, then the clipboard is put back
 #   alt-bypass    a copy after an Alt tap is kept as it is; only that one
 #   url-scheme    dozuzavuvu:// addresses opened through xdg-open reach the program
+#   link-paste    a paste address opened through xdg-open presses no keys: the user's own
+#                 Ctrl+V gets that rendition once, then the clipboard is put back
 #   restart       settings changed in the running program are there after a restart
 #   reopen        without a tray host, starting the program again opens its window
+#   busy-render   the tray and a second start answer while a large copy renders,
+#                 and quitting then does not wait for the render
 set -u
 case_name=$1 program=$2 tool=$3
 source "$(dirname "$0")/lib.sh"
@@ -25,10 +29,11 @@ html='<p>Tide pools are <b>busy</b>&nbsp;places. See the <a href="https://exampl
 plain='Tide pools are busy places. See the tide tables.'
 markdown='Tide pools are **busy** places. See the [tide tables](https://example.org/tides).'
 
-# A rich copy from another application, which serves it until someone else copies.
+# A rich copy from another application, which serves it until someone else
+# copies; arguments add targets (TARGET=TEXT).
 copy() {
   : >"$dz_work/owner.out"
-  "$tool" own "text/html=$html" >"$dz_work/owner.out" 2>&1 &
+  "$tool" own "text/html=$html" "$@" >"$dz_work/owner.out" 2>&1 &
   dz_pids+=($!)
   dz_until 10 grep -qx owned "$dz_work/owner.out" || dz_fail "the test application could not copy"
 }
@@ -95,23 +100,45 @@ case_tray() {
   dz_wait_program
 }
 
+# A focused window that pastes on each Ctrl+V it receives.
+start_receiver() {
+  "$tool" window receiver Receiver --paste >"$dz_work/receiver.out" 2>&1 &
+  dz_pids+=($!)
+  dz_until 10 grep -qx focused "$dz_work/receiver.out" || dz_fail "the receiving window did not get the keyboard"
+}
+pastes() { grep -c '^pasted ' "$dz_work/receiver.out"; }
+paste_count() { [ "$(pastes)" -ge "$1" ]; }
+expect_paste() {  # expect_paste N TEXT WHAT
+  dz_until 10 paste_count "$1" || dz_fail "$3: nothing was pasted"
+  local got
+  got=$(grep '^pasted ' "$dz_work/receiver.out" | sed -n "$1p")
+  [ "$got" = "pasted $2" ] || dz_fail "$3: pasted '${got#pasted }', not '$2'"
+}
+
+# Makes the desktop file, as installed but starting PROGRAM, the handler of
+# dozuzavuvu: addresses for xdg-open.
+install_handler() {
+  need command -v xdg-open
+  need command -v update-desktop-database
+  export HOME=$dz_work/home XDG_DATA_HOME=$dz_work/home/.local/share
+  local applications=$XDG_DATA_HOME/applications
+  mkdir -p "$applications"
+  sed "s|^Exec=dozuzavuvu |Exec=$program |" "$dz_here/../../../ui/data/dev.dozuzavuvu.desktop" \
+    >"$applications/dev.dozuzavuvu.desktop"
+  grep -qxF "Exec=$program --from-link %u" "$applications/dev.dozuzavuvu.desktop" ||
+    dz_fail "the desktop file does not mark its addresses as coming from a link"
+  update-desktop-database "$applications" || dz_fail "update-desktop-database failed"
+  xdg-mime default dev.dozuzavuvu.desktop x-scheme-handler/dozuzavuvu || dz_fail "xdg-mime default failed"
+  [ "$(xdg-mime query default x-scheme-handler/dozuzavuvu)" = dev.dozuzavuvu.desktop ] ||
+    dz_fail "the desktop file is not the scheme's handler"
+}
+
 case_one_shot() {
   dz_write_settings '{}'  # the default shortcuts: Ctrl+Alt+V original, Ctrl+Alt+M Markdown
   dz_start_program "$program"
   copy
   expect_clipboard "$plain" "a rich copy"
-
-  "$tool" window receiver Receiver --paste >"$dz_work/receiver.out" 2>&1 &
-  dz_pids+=($!)
-  dz_until 10 grep -qx focused "$dz_work/receiver.out" || dz_fail "the receiving window did not get the keyboard"
-  pastes() { grep -c '^pasted ' "$dz_work/receiver.out"; }
-  paste_count() { [ "$(pastes)" -ge "$1" ]; }
-  expect_paste() {  # expect_paste N TEXT WHAT
-    dz_until 10 paste_count "$1" || dz_fail "$3: nothing was pasted"
-    local got
-    got=$(grep '^pasted ' "$dz_work/receiver.out" | sed -n "$1p")
-    [ "$got" = "pasted $2" ] || dz_fail "$3: pasted '${got#pasted }', not '$2'"
-  }
+  start_receiver
 
   xdotool key ctrl+v
   expect_paste 1 "$plain" "an ordinary paste"
@@ -162,18 +189,7 @@ case_alt_bypass() {
 }
 
 case_url_scheme() {
-  need command -v xdg-open
-  need command -v update-desktop-database
-  export HOME=$dz_work/home XDG_DATA_HOME=$dz_work/home/.local/share
-  local applications=$XDG_DATA_HOME/applications
-  mkdir -p "$applications"
-  sed "s|^Exec=.*|Exec=$program %u|" "$dz_here/../../../ui/data/dev.dozuzavuvu.desktop" \
-    >"$applications/dev.dozuzavuvu.desktop"
-  update-desktop-database "$applications" || dz_fail "update-desktop-database failed"
-  xdg-mime default dev.dozuzavuvu.desktop x-scheme-handler/dozuzavuvu || dz_fail "xdg-mime default failed"
-  [ "$(xdg-mime query default x-scheme-handler/dozuzavuvu)" = dev.dozuzavuvu.desktop ] ||
-    dz_fail "the desktop file is not the scheme's handler"
-
+  install_handler
   dz_write_settings '{}'
   dz_start_program "$program"
   xdg-open 'dozuzavuvu://toggle' || dz_fail "xdg-open failed on dozuzavuvu://toggle"
@@ -181,6 +197,38 @@ case_url_scheme() {
   xdg-open 'dozuzavuvu://format?set=Markdown' || dz_fail "xdg-open failed on a format address"
   expect_setting defaultFormat '"markdown"' "dozuzavuvu://format?set=Markdown through xdg-open"
   kill -0 "$dz_program_pid" || dz_fail "the running program ended"
+}
+
+case_link_paste() {
+  # A web page can open these addresses too; it must not get the clipboard
+  # typed into itself.
+  install_handler
+  dz_start_notices
+  local original='Tide pools are busy places: https://example.org/tides?utm_source=news&fbclid=abc'
+  local cleaned='Tide pools are busy places: https://example.org/tides'
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  copy "UTF8_STRING=$original"
+  expect_clipboard "$cleaned" "a copy with a tracking link"
+  start_receiver
+
+  # xdg-open returns once the program has taken the address.
+  xdg-open 'dozuzavuvu://paste-original' || dz_fail "xdg-open failed on dozuzavuvu://paste-original"
+  sleep 1  # time enough for any keys to arrive
+  [ "$(pastes)" -eq 0 ] || dz_fail "the address from a link pressed keys: $(cat "$dz_work/receiver.out")"
+  dz_until 10 dz_noticed "Press Ctrl+V to paste with its formatting." ||
+    dz_fail "no notice asked for a paste: $(cat "$dz_notices_log" 2>/dev/null)"
+
+  # The user's own paste gets the original, once.
+  xdotool key ctrl+v
+  expect_paste 1 "$original" "the paste after the link"
+  expect_clipboard "$cleaned" "after the paste the link asked for"
+  xdotool key ctrl+v
+  expect_paste 2 "$cleaned" "the next paste"
+
+  # The same address from the user's own command line still pastes at once.
+  "$program" 'dozuzavuvu://paste-original' || dz_fail "the second start did not forward"
+  expect_paste 3 "$original" "dozuzavuvu://paste-original from the command line"
 }
 
 case_reopen() {
@@ -215,13 +263,49 @@ case_restart() {
   dz_setting_is defaultFormat '"markdown"' || dz_fail "the format was lost: $(dz_setting defaultFormat)"
 }
 
+# Milliseconds a command takes.
+millis() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null || return 1
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+
+case_busy_render() {
+  need command -v xclip
+  dz_start_tray
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  dz_wait_tray 1
+  # A list of 20 MB takes seconds to render, longer under the sanitizers.
+  "$dz_python" -c 'import sys; sys.stdout.write("<ul>" + "<li>item</li>" * 1700000 + "</ul>")' >"$dz_work/big.html"
+  xclip -selection clipboard -t text/html -i "$dz_work/big.html" &
+  dz_pids+=($!)
+  local tray open
+  sleep 1  # the copy is read
+  tray=$(millis dz_tray menu) || dz_fail "the tray menu did not answer during the render"
+  open=$(millis "$program" 'dozuzavuvu://disable') || dz_fail "a second start was not answered during the render"
+  echo "during the render: tray menu ${tray} ms, second start ${open} ms"
+  # Only a render still running makes the figures above mean anything.
+  [ "$("$tool" read UTF8_STRING | head -c 4)" != item ] || dz_fail "the render ended before the checks"
+  [ "$tray" -lt 3000 ] || dz_fail "the tray menu took ${tray} ms during the render"
+  [ "$open" -lt 3000 ] || dz_fail "the second start took ${open} ms during the render"
+  expect_setting autoClean false "dozuzavuvu://disable during the render"
+  local start=$(date +%s%N)
+  dz_stop_program
+  echo "quit took $((($(date +%s%N) - start) / 1000000)) ms"
+}
+
 case "$case_name" in
   tray) case_tray ;;
   one-shot) case_one_shot ;;
   alt-bypass) case_alt_bypass ;;
   url-scheme) case_url_scheme ;;
+  link-paste) case_link_paste ;;
   restart) case_restart ;;
   reopen) case_reopen ;;
+  busy-render) case_busy_render ;;
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "ok: $case_name"

@@ -68,6 +68,16 @@ dz_start_tray() {
 
 dz_tray() { "$dz_python" "$dz_here/fake-tray.py" "$@"; }
 
+# The stand-in notification service; each notice's text becomes a line of
+# dz_notices_log.
+dz_notices_log=$dz_work/notices.log
+dz_start_notices() {
+  "$dz_python" "$dz_here/fake-notices.py" "$dz_notices_log" >"$dz_work/notices.out" 2>&1 &
+  dz_pids+=($!)
+  dz_until 10 dz_bus_name_owned org.freedesktop.Notifications || dz_fail "the fake notification service did not start"
+}
+dz_noticed() { grep -qxF -- "$1" "$dz_notices_log"; }
+
 dz_registrations() { grep -c '^registered' "$dz_tray_log" 2>/dev/null || true; }
 dz_registered() { [ "$(dz_registrations)" -ge "$1" ]; }
 
