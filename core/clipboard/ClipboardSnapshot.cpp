@@ -80,14 +80,24 @@ ClipboardSnapshot::ClipboardSnapshot(const std::optional<std::string>& plain,
                                      const std::optional<std::string>& html,
                                      const std::optional<std::string>& rtf,
                                      const std::optional<std::string>& url) {
+    std::vector<Entry> entries;
     if (plain)
-        entries_.push_back({std::string(pt::string), *plain});
+        entries.push_back({std::string(pt::string), *plain});
     if (rtf)
-        entries_.push_back({std::string(pt::rtf), *rtf});
+        entries.push_back({std::string(pt::rtf), *rtf});
     if (html)
-        entries_.push_back({std::string(pt::html), *html});
+        entries.push_back({std::string(pt::html), *html});
     if (url)
-        entries_.push_back({std::string(pt::url), *url});
+        entries.push_back({std::string(pt::url), *url});
+    entries_ = std::make_shared<const std::vector<Entry>>(std::move(entries));
+}
+
+ClipboardSnapshot::ClipboardSnapshot(std::vector<Entry> entries)
+    : entries_(std::make_shared<const std::vector<Entry>>(std::move(entries))) {}
+
+const std::vector<ClipboardSnapshot::Entry>& ClipboardSnapshot::entries() const {
+    static const std::vector<Entry> none;
+    return entries_ ? *entries_ : none;
 }
 
 ClipboardSnapshot::Capture ClipboardSnapshot::capture(const Pasteboard& pasteboard, bool ignoreMarker) {
@@ -139,8 +149,13 @@ ClipboardSnapshot::Capture ClipboardSnapshot::capture(const std::vector<std::str
         entries.push_back({std::string(type), std::move(*bytes)});
     }
     ClipboardSnapshot snapshot(std::move(entries));
-    if (auto text = snapshot.plainText(); text && !text->empty())
-        return snapshot;
+    // Checked without decoding a copy of what may be 30 MiB of UTF-8.
+    if (auto bytes = snapshot.data(pt::string); bytes && !bytes->empty()) {
+        if (unicode::isValidUTF8(*bytes))
+            return snapshot;
+        if (auto text = decodePlainText(*bytes); text && !text->empty())
+            return snapshot;
+    }
     if (snapshot.hasRich())
         return snapshot;
     return SkipReason::noText;
@@ -148,13 +163,13 @@ ClipboardSnapshot::Capture ClipboardSnapshot::capture(const std::vector<std::str
 
 std::vector<std::string> ClipboardSnapshot::types() const {
     std::vector<std::string> out;
-    out.reserve(entries_.size());
-    for (const auto& e : entries_) out.push_back(e.type);
+    out.reserve(entries().size());
+    for (const auto& e : entries()) out.push_back(e.type);
     return out;
 }
 
 std::optional<std::string_view> ClipboardSnapshot::data(std::string_view type) const {
-    for (const auto& e : entries_)
+    for (const auto& e : entries())
         if (e.type == type)
             return std::string_view(e.data);
     return std::nullopt;
@@ -217,7 +232,8 @@ std::optional<AttributedText> ClipboardSnapshot::attributedString(AttributedText
 }
 
 bool ClipboardSnapshot::hasRich() const {
-    return std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) {
+    const auto& all = entries();
+    return std::any_of(all.begin(), all.end(), [](const Entry& e) {
         return std::find(pt::richTypes.begin(), pt::richTypes.end(), std::string_view(e.type)) !=
                pt::richTypes.end();
     });
@@ -237,9 +253,9 @@ std::optional<std::string> ClipboardSnapshot::sourcePageURL() const {
 
 std::vector<ClipboardSnapshot::Entry> ClipboardSnapshot::restored() const {
     std::vector<Entry> items;
-    items.reserve(entries_.size() + 1);
+    items.reserve(entries().size() + 1);
     items.push_back({std::string(pt::originalMarkerType), std::string()});
-    items.insert(items.end(), entries_.begin(), entries_.end());
+    items.insert(items.end(), entries().begin(), entries().end());
     return items;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,7 +36,7 @@ class ClipboardSnapshot {
     static const std::array<std::string_view, 9> capturedTypes;
 
     ClipboardSnapshot() = default;
-    explicit ClipboardSnapshot(std::vector<Entry> entries) : entries_(std::move(entries)) {}
+    explicit ClipboardSnapshot(std::vector<Entry> entries);
     // For simulations: entries for the values given, no capture rules applied.
     ClipboardSnapshot(const std::optional<std::string>& plain, const std::optional<std::string>& html,
                       const std::optional<std::string>& rtf, const std::optional<std::string>& url);
@@ -45,7 +46,7 @@ class ClipboardSnapshot {
     // clipboard's order.
     static Capture capture(const std::vector<Entry>& items, bool ignoreMarker);
 
-    const std::vector<Entry>& entries() const { return entries_; }
+    const std::vector<Entry>& entries() const;
     std::vector<std::string> types() const;
     std::optional<std::string_view> data(std::string_view type) const;
     bool has(std::string_view type) const { return data(type).has_value(); }
@@ -72,13 +73,15 @@ class ClipboardSnapshot {
     // HTML bytes: UTF-8; else UTF-16 after a byte-order mark; else Latin-1.
     static std::string decodeHTML(std::string_view bytes);
 
-    bool operator==(const ClipboardSnapshot&) const = default;
+    bool operator==(const ClipboardSnapshot& other) const { return entries() == other.entries(); }
 
   private:
     using Reader = std::function<std::optional<std::string>(const std::string& type)>;
     static Capture capture(const std::vector<std::string>& types, const Reader& read, bool ignoreMarker);
 
-    std::vector<Entry> entries_;
+    // Shared, never changed: a copy may be 30 MiB, and the controller keeps
+    // the snapshot in several places and hands it to the render thread.
+    std::shared_ptr<const std::vector<Entry>> entries_;
 };
 
 // Either a snapshot or the reason the copy is left alone.

@@ -25,8 +25,13 @@ void FakeClipboard::publish(Rendition items) {
 
 void FakeClipboard::copy(const std::vector<std::pair<std::string, std::string>>& items,
                          std::optional<Party> owner) {
-    contents_.items.clear();
-    for (const auto& [type, bytes] : items) contents_.items.push_back({type, bytes});
+    Rendition copied;
+    for (const auto& [type, bytes] : items) copied.push_back({type, bytes});
+    copyItems(std::move(copied), std::move(owner));
+}
+
+void FakeClipboard::copyItems(Rendition items, std::optional<Party> owner) {
+    contents_.items = std::move(items);
     contents_.owner = std::move(owner);
     ++contents_.changeCount;
     ownedByProgram_ = false;

@@ -43,6 +43,10 @@ class FakeClipboard final : public Clipboard {
     // Another application copies these items; the change handler runs at once.
     // A null owner is an application the backend cannot identify.
     void copy(const std::vector<std::pair<std::string, std::string>>& items, std::optional<Party> owner);
+    // The same with the items moved in, as a backend hands over what its
+    // own thread has read.
+    void copyItems(Rendition items, std::optional<Party> owner);
+
     // What a request reads: data, as a paste does; only which types there
     // are, as an application deciding whether it could paste; or everything,
     // as a clipboard manager keeping the contents.
