@@ -382,7 +382,8 @@ void X11Clipboard::captureIfChanged() {
             if (auto reply = convert(targets_, time, limits_.targetsTimeout)) {
                 if ((reply->type == XCB_ATOM_ATOM || reply->type == targets_) &&
                     reply->data.size() % 4 == 0) {
-                    std::vector<xcb_atom_t> atoms(reply->data.size() / 4);
+                    std::vector<xcb_atom_t> atoms(
+                        std::min(reply->data.size() / 4, limits_.maxOfferedTargets));
                     if (!atoms.empty())
                         std::memcpy(atoms.data(), reply->data.data(), atoms.size() * 4);
                     auto names = conn_->atomNames(atoms);

@@ -38,6 +38,9 @@ struct ClipboardLimits {
     // Pairs served per MULTIPLE request; the rest are refused. Each costs the
     // server a search of the requester's properties.
     size_t maxMultiplePairs = 256;
+    // Targets looked at per copy. Real owners offer a few dozen; a list of
+    // millions would cost the clipboard thread a name look-up each.
+    size_t maxOfferedTargets = 512;
     size_t chunkBytes = 0;  // 0: chosen from the server's request size
 };
 

@@ -1,12 +1,12 @@
 // A small X clipboard client for the X11 tests, since xclip offers a single
 // target. Modes:
-//   own [--hang] [--lie] [--trickle MS] [--reown-after MS] TARGET=TEXT | TARGET=@FILE ...
+//   own [--hang] [--lie] [--trickle MS] [--reown-after MS] [--pad N] TARGET=TEXT | TARGET=@FILE ...
 //       owns CLIPBOARD with these targets (no INCR); prints "owned" once the
 //       server confirms; --hang never answers; --lie answers every target
 //       with the first one's type and data; --trickle answers data targets
 //       in INCR parts of one byte, MS apart, without end, and prints
-//       "trickling" when the first part is asked for. Exits on losing
-//       ownership.
+//       "trickling" when the first part is asked for; --pad lists N
+//       predefined atoms before the targets. Exits on losing ownership.
 //   read TARGET [--times N] [--interval MS]
 //       reads TARGET N times from one window and prints each result on its
 //       own line ("<refused>" when refused).
@@ -118,6 +118,9 @@ struct Item {
     std::string data;
 };
 
+// Predefined atoms listed in TARGETS before the real ones (own --pad).
+size_t padTargets = 0;
+
 // Serves `items` on `selection` until ownership is lost.
 int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool lie, int reownAfterMs,
           int trickleMs = 0, xcb_atom_t extraSelection = 0,
@@ -200,6 +203,8 @@ int serve(xcb_atom_t selection, const std::vector<Item>& items, bool hang, bool 
                 xcb_atom_t prop = e.property ? e.property : e.target;
                 if (e.target == targets) {
                     std::vector<xcb_atom_t> list{targets};
+                    for (size_t i = 0; i < padTargets; ++i)
+                        list.push_back(xcb_atom_t(1 + i % XCB_ATOM_WM_TRANSIENT_FOR));
                     for (const auto& item : items) list.push_back(atom(item.target));
                     xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, prop, XCB_ATOM_ATOM, 32,
                                         uint32_t(list.size()), list.data());
@@ -409,6 +414,8 @@ int main(int argc, char** argv) {
                 reown = std::atoi(argv[++i]);
             else if (a == "--trickle" && i + 1 < argc)
                 trickle = std::atoi(argv[++i]);
+            else if (a == "--pad" && i + 1 < argc)
+                padTargets = size_t(std::atoi(argv[++i]));
             else if (auto eq = a.find('='); eq != std::string::npos) {
                 std::string value = a.substr(eq + 1);
                 if (!value.empty() && value[0] == '@') {

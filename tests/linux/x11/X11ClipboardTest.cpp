@@ -94,6 +94,20 @@ TEST_F(X11ClipboardTest, CapturesEveryUsefulTargetOfAMultiTargetOwner) {
     EXPECT_EQ(itemData(change->content, pt::png), "");
 }
 
+TEST_F(X11ClipboardTest, LooksAtTheFirstFiveHundredTwelveTargetsOnly) {
+    // Text listed before a long padding is read; HTML listed after it is not.
+    Child owner({tool, "own", "--pad", "600", "text/html=<b>late</b>"});
+    ASSERT_EQ(owner.line(), "owned");
+    auto change = changes.next();
+    ASSERT_TRUE(change);
+    EXPECT_FALSE(itemData(change->content, pt::html));
+    Child near({tool, "own", "--pad", "400", "text/html=<b>in time</b>"});
+    ASSERT_EQ(near.line(), "owned");
+    change = changes.next();
+    ASSERT_TRUE(change);
+    EXPECT_EQ(itemData(change->content, pt::html), "<b>in time</b>");
+}
+
 TEST_F(X11ClipboardTest, AnOwnerAnsweringEveryTargetWithHTMLGivesNoText) {
     Child owner({tool, "own", "--lie", "text/html=<i>x</i>", "UTF8_STRING=unused", "text/plain=unused"});
     ASSERT_EQ(owner.line(), "owned");
