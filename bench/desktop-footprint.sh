@@ -81,4 +81,34 @@ echo "took ${elapsed} s; not taken over within 5 s: $missed"
 sleep 2
 echo "resident after $copies copies: $(rss_kib "$pid") KiB"
 echo "CPU time so far: $(awk -v t="$(cpu_ticks "$pid")" -v hz="$hz" 'BEGIN {printf "%.2f", t / hz}') s"
+
+echo
+echo "== large pages: resident 10 s after each copy"
+echo "(aim: within 40 MB of idle plus the copy's own data, kept to convert it later)"
+base=$(rss_kib "$pid")
+echo "before: $base KiB"
+for mb in 5 30; do
+  page="$dz_work/page-$mb.html"
+  python3 - "$mb" >"$page" <<'PY'
+import sys
+limit = int(sys.argv[1]) * 1000 * 1000 - 64
+out, i = [], 0
+size = 0
+while True:
+    p = ('<p>Paragraph %d of a long page, with <a href="https://example.org/%d?utm_source=feed">a link</a>, '
+         '<b>bold</b> and <i>italic</i> words.</p>\n' % (i, i))
+    if size + len(p) > limit:
+        break
+    out.append(p)
+    size += len(p)
+    i += 1
+sys.stdout.write("".join(out))
+PY
+  # xclip serves from the background until the program takes the copy over.
+  timeout 120 xclip -quiet -selection clipboard -t text/html -i <"$page" >/dev/null 2>&1 &
+  sleep 10
+  kib=$(rss_kib "$pid")
+  echo "$mb MB page: $kib KiB, $(((kib - base) / 1024)) MiB over before"
+  wait
+done
 dz_stop_program
