@@ -309,6 +309,17 @@ std::optional<ClipState> CopyHandler::currentState() {
     return ClipState::pinnedOriginal(*capture.snapshot(), std::move(source), clipboard.changeCount());
 }
 
+ClipState* CopyHandler::currentClip() {
+    monitor_.checkPasteboard();
+    if (clip_ && clip_->changeCount == platform_.clipboard.changeCount())
+        return &*clip_;
+    std::optional<ClipState> state = currentState();
+    if (!state)
+        return nullptr;
+    clip_ = std::move(state);
+    return &*clip_;
+}
+
 Written CopyHandler::defaultTarget() const {
     OutputFormat format = settings_.data().defaultFormat;
     return Written{format == OutputFormat::original ? OutputFormat::plain : format, false};

@@ -69,6 +69,12 @@ class CopyHandler {
     // The clip for what is on the clipboard now (a pending change handled
     // first); a fresh pinned capture when the clip is stale. Not stored.
     std::optional<ClipState> currentState();
+    // The same kept as the clip, without copying it when it is current;
+    // null when the clipboard holds nothing to work on.
+    ClipState* currentClip();
+    // Drops the render of the newest copy while it is still running: the
+    // user has acted on the copy first.
+    void cancelRender();
     // The rendition of a target, from the clip's cache or rendered once into it.
     const RenderedClip* rendition(ClipState& state, const Written& target);
     // The default format without reflow; a stored `original` counts as plain.
@@ -97,7 +103,6 @@ class CopyHandler {
         JavaScriptTransformer javaScript;
     };
     void finishCopy(ClipState state, const Resolution& resolution);
-    void cancelRender();
     void report(const ScriptOutcome& outcome);
     void setScriptError(std::optional<std::string> message);
 

@@ -109,51 +109,69 @@ bool ShortcutActions::ensureCanPressKeys() {
     return false;
 }
 
+bool ShortcutActions::withRendition(const TargetFor& target,
+                                    std::function<void(ClipState&, const Written&)> then) {
+    copies_.cancelRender();
+    ClipState* clip = copies_.currentClip();
+    if (!clip)
+        return false;
+    const Written wanted = target(*clip);
+    const int64_t changeCount = clip->changeCount;
+    copies_.prepare(wanted, guarded(alive_, [this, wanted, changeCount, then = std::move(then)] {
+                        auto& current = copies_.clip();
+                        if (current && current->changeCount == changeCount)
+                            then(*current, wanted);
+                    }));
+    return true;
+}
+
+bool ShortcutActions::withRendition(const Written& target, std::function<void(ClipState&)> then) {
+    return withRendition([target](const ClipState&) { return target; },
+                         [then = std::move(then)](ClipState& clip, const Written&) { then(clip); });
+}
+
 void ShortcutActions::pasteOnce(const TargetFor& target) {
     if (!ensureCanPressKeys())
         return;
-    std::optional<ClipState> state = copies_.currentState();
-    if (!state) {
+    const bool any = withRendition(target, [this](ClipState& clip, const Written& wanted) {
+        const Written previous = clip.written;
+        copies_.write(clip, wanted);
+
+        std::optional<Workspace::RunningApplication> front = platform_.workspace.frontmostApplication();
+        keyboard_.pressPaste(front ? std::optional<std::string_view>(front->bundleID) : std::nullopt);
+
+        std::optional<Clipboard::Party> paster;
+        if (front && platform_.clipboard.canIdentifyRequesters())
+            paster = Clipboard::Party{front->bundleID, front->pid};
+        pastes_.putBackLater(previous, std::move(paster));
+    });
+    if (!any)
         platform_.system.beep();
-        return;
-    }
-    Written previous = state->written;
-    copies_.write(*state, target(*state));
-    copies_.clip() = std::move(state);
-
-    std::optional<Workspace::RunningApplication> front = platform_.workspace.frontmostApplication();
-    keyboard_.pressPaste(front ? std::optional<std::string_view>(front->bundleID) : std::nullopt);
-
-    std::optional<Clipboard::Party> paster;
-    if (front && platform_.clipboard.canIdentifyRequesters())
-        paster = Clipboard::Party{front->bundleID, front->pid};
-    pastes_.putBackLater(previous, std::move(paster));
 }
 
 void ShortcutActions::offerOnce(const TargetFor& target) {
-    std::optional<ClipState> state = copies_.currentState();
-    if (!state) {
+    const bool any = withRendition(target, [this](ClipState& clip, const Written& wanted) {
+        const Written previous = clip.written;
+        CleanOutcome outcome = copies_.write(clip, wanted);
+        if (outcome == CleanOutcome::skipped(SkipReason::noText)) {
+            platform_.system.beep();
+            return;
+        }
+        pastes_.putBackAfterNextPaste(previous);
+        platform_.system.notify(std::string(pasteItNotice(wanted.format)));
+    });
+    if (!any)
         platform_.system.beep();
-        return;
-    }
-    const Written previous = state->written;
-    const Written wanted = target(*state);
-    CleanOutcome outcome = copies_.write(*state, wanted);
-    copies_.clip() = std::move(state);
-    if (outcome == CleanOutcome::skipped(SkipReason::noText)) {
-        platform_.system.beep();
-        return;
-    }
-    pastes_.putBackAfterNextPaste(previous);
-    platform_.system.notify(std::string(pasteItNotice(wanted.format)));
 }
 
 void ShortcutActions::cleanAndPaste() {
     if (!ensureCanPressKeys())
         return;
-    convert(Written{OutputFormat::plain, copies_.clip() ? copies_.clip()->base.reflow : false}, true);
-    platform_.scheduler.after(cleanAndPasteDelay,
-                              guarded(alive_, [this] { keyboard_.pressPaste(frontmostID()); }));
+    convert(Written{OutputFormat::plain, copies_.clip() ? copies_.clip()->base.reflow : false}, true,
+            guarded(alive_, [this](CleanOutcome) {
+                platform_.scheduler.after(cleanAndPasteDelay,
+                                          guarded(alive_, [this] { keyboard_.pressPaste(frontmostID()); }));
+            }));
 }
 
 void ShortcutActions::copyAndClean() {
@@ -191,29 +209,32 @@ void ShortcutActions::waitForPasteboardChange(int64_t from, int attempts,
     completion(false);
 }
 
-CleanOutcome ShortcutActions::convert(const Written& target, bool pin) {
-    std::optional<ClipState> state = copies_.currentState();
-    if (!state) {
+void ShortcutActions::convert(const Written& target, bool pin, Converted done) {
+    const bool any = withRendition(target, [this, target, pin, done](ClipState& clip) {
+        if (!pin) {
+            clip.base = target;
+            clip.baseFromDefault = target == copies_.defaultTarget();
+        }
+        clip.pinned = pin;
+        CleanOutcome outcome = copies_.write(clip, target);
+        copies_.publishLastCopy(
+            clip.source, outcome,
+            outcome.kind() == CleanOutcome::Kind::cleaned ? target.title() : outcome.label());
+        if (done)
+            done(outcome);
+    });
+    if (!any) {
         platform_.system.beep();
-        return CleanOutcome::skipped(SkipReason::noText);
+        if (done)
+            done(CleanOutcome::skipped(SkipReason::noText));
     }
-    if (!pin) {
-        state->base = target;
-        state->baseFromDefault = target == copies_.defaultTarget();
-    }
-    state->pinned = pin;
-    CleanOutcome outcome = copies_.write(*state, target);
-    copies_.clip() = std::move(state);
-    copies_.publishLastCopy(copies_.clip()->source, outcome,
-                            outcome.kind() == CleanOutcome::Kind::cleaned ? target.title() : outcome.label());
-    return outcome;
 }
 
-CleanOutcome ShortcutActions::fixPDFLineBreaks() {
+void ShortcutActions::fixPDFLineBreaks(Converted done) {
     OutputFormat format = copies_.clip() ? copies_.clip()->written.format : copies_.defaultTarget().format;
     if (format == OutputFormat::original)
         format = copies_.defaultTarget().format;
-    return convert(Written{format, true}, true);
+    convert(Written{format, true}, true, std::move(done));
 }
 
 void ShortcutActions::pause(double minutes) {
@@ -260,7 +281,11 @@ void ShortcutActions::setDefaultFormat(OutputFormat format) {
     if (copies_.clip() && copies_.clip()->baseFromDefault && !copies_.clip()->pinned &&
         copies_.clip()->changeCount == platform_.clipboard.changeCount()) {
         copies_.clip()->base.format = format;
-        copies_.write(*copies_.clip(), copies_.clip()->base);
+        withRendition(copies_.clip()->base, [this](ClipState& clip) {
+            // The user may have pinned or converted it meanwhile.
+            if (clip.baseFromDefault && !clip.pinned)
+                copies_.write(clip, clip.base);
+        });
     }
 }
 

@@ -44,6 +44,9 @@ class ShortcutActions {
 
     // The rendition a one-shot paste writes, from the clip it applies to.
     using TargetFor = std::function<Written(const ClipState&)>;
+    // Told what a conversion did once it is on the clipboard: a large copy
+    // renders on the worker first, so that may be later.
+    using Converted = std::function<void(CleanOutcome)>;
 
     // What the actions publish: the pause, refused shortcuts, and a notice
     // that the tray should look again.
@@ -72,8 +75,8 @@ class ShortcutActions {
     void cleanAndPaste();
     void copyAndClean();
     void waitForPasteboardChange(int64_t from, int attempts, std::function<void(bool)> completion);
-    CleanOutcome convert(const Written& target, bool pin);
-    CleanOutcome fixPDFLineBreaks();
+    void convert(const Written& target, bool pin, Converted done = {});
+    void fixPDFLineBreaks(Converted done = {});
     void pause(double minutes);
     void resume();
     void toggleAutoClean();
@@ -83,6 +86,11 @@ class ShortcutActions {
     HotKeyCenter& hotKeyCenter() { return hotKeys_; }
 
   private:
+    // Runs `then` on the current clip once `target` is rendered for it: at
+    // once when it is cached, else after the worker has made it. Dropped
+    // when a newer copy comes first. False when there is no clip.
+    bool withRendition(const Written& target, std::function<void(ClipState&)> then);
+    bool withRendition(const TargetFor& target, std::function<void(ClipState&, const Written&)> then);
     bool ensureCanPressKeys();
     std::optional<std::string> frontmostID() const;
 

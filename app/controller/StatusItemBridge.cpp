@@ -29,8 +29,9 @@ StatusItemActions statusItemActions(AppController& controller, std::function<voi
     actions.pause = [c](double minutes) { c->actions().pause(minutes); };
     actions.resume = [c] { c->actions().resume(); };
     actions.setDefaultFormat = [c](OutputFormat format) { c->actions().setDefaultFormat(format); };
-    actions.convert = [c](OutputFormat format, bool reflow, bool pin) {
-        return c->actions().convert(Written{format, reflow}, pin);
+    actions.convert = [c](OutputFormat format, bool reflow, bool pin,
+                          std::function<void(CleanOutcome)> done) {
+        c->actions().convert(Written{format, reflow}, pin, std::move(done));
     };
     actions.fixPDFLineBreaks = [c] { c->actions().fixPDFLineBreaks(); };
     actions.openSettings = std::move(openSettings);

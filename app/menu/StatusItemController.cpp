@@ -260,17 +260,19 @@ void StatusItemController::perform(const MenuItem& item) {
             OutputFormat format = settings_.data().defaultFormat;
             if (format == OutputFormat::original)
                 format = OutputFormat::plain;
-            if (actions_.convert(format, false, false).kind() == CleanOutcome::Kind::skipped)
-                call(actions_.beep);
+            actions_.convert(format, false, false, [beep = actions_.beep](CleanOutcome outcome) {
+                if (outcome.kind() == CleanOutcome::Kind::skipped && beep)
+                    beep();
+            });
             return;
         }
         case MenuCommand::restoreOriginal:
             if (actions_.convert)
-                actions_.convert(OutputFormat::original, false, true);
+                actions_.convert(OutputFormat::original, false, true, {});
             return;
         case MenuCommand::convertToMarkdown:
             if (actions_.convert)
-                actions_.convert(OutputFormat::markdown, state_().baseReflow.value_or(false), true);
+                actions_.convert(OutputFormat::markdown, state_().baseReflow.value_or(false), true, {});
             return;
         case MenuCommand::fixPDF:
             call(actions_.fixPDFLineBreaks);

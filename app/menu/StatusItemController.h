@@ -49,7 +49,9 @@ struct StatusItemActions {
     std::function<void(double minutes)> pause;
     std::function<void()> resume;
     std::function<void(OutputFormat)> setDefaultFormat;
-    std::function<CleanOutcome(OutputFormat format, bool reflow, bool pin)> convert;
+    // `done` hears what the conversion did once it is on the clipboard.
+    std::function<void(OutputFormat format, bool reflow, bool pin, std::function<void(CleanOutcome)> done)>
+        convert;
     std::function<void()> fixPDFLineBreaks;
     std::function<void()> openSettings;
     std::function<void()> quit;

@@ -66,7 +66,7 @@ TEST(CopyHandlerTest, RendersAwayFromTheMainThreadAndANewerCopyWinsOverARenderIn
     h.copyHTML("<p>third <b>copy</b></p>", "third copy");
     h.controller->actions().convert(Written{OutputFormat::markdown, false}, true);
     h.fakes.worker.finishHeld();
-    EXPECT_EQ(h.clipboardText(), "third **copy**");
+    EXPECT_EQ(h.clipboardText(), "third **copy**") << "the user's conversion wins";
 }
 
 TEST(CopyHandlerTest, ALargeCopyGivesItsMemoryBackOnceHandled) {

@@ -5,15 +5,22 @@
 namespace dz::test {
 namespace {
 
+// What a conversion reported; nothing when it has not finished.
+std::optional<CleanOutcome> convertNow(ShortcutActions& actions, const Written& target, bool pin) {
+    std::optional<CleanOutcome> outcome;
+    actions.convert(target, pin, [&outcome](CleanOutcome o) { outcome = o; });
+    return outcome;
+}
+
 TEST(ShortcutActionsTest, ConversionsPinTheCopyOrMakeItsNewBaseAndAnEmptyClipboardBeeps) {
     ControllerHarness h;
     ShortcutActions& actions = h.controller->actions();
-    EXPECT_EQ(actions.convert(Written{OutputFormat::markdown, false}, true),
+    EXPECT_EQ(convertNow(actions, Written{OutputFormat::markdown, false}, true),
               CleanOutcome::skipped(SkipReason::noText));
     EXPECT_EQ(h.fakes.system.beeps, 1) << "nothing to convert";
 
     h.copyHTML("<p>a <b>b</b></p>", "a b");
-    EXPECT_EQ(actions.convert(Written{OutputFormat::markdown, false}, true), CleanOutcome::cleaned());
+    EXPECT_EQ(convertNow(actions, Written{OutputFormat::markdown, false}, true), CleanOutcome::cleaned());
     EXPECT_EQ(h.clipboardText(), "a **b**");
     EXPECT_TRUE(h.controller->clip()->pinned);
     actions.setDefaultFormat(OutputFormat::plainWithLinks);
@@ -23,6 +30,32 @@ TEST(ShortcutActionsTest, ConversionsPinTheCopyOrMakeItsNewBaseAndAnEmptyClipboa
     EXPECT_FALSE(h.controller->clip()->pinned);
     EXPECT_EQ(h.controller->clip()->base, (Written{OutputFormat::plain, false}));
     EXPECT_EQ(h.controller->lastCopy.value()->detail, "Plain Text");
+}
+
+TEST(ShortcutActionsTest, ConversionsRenderOnTheWorkerAndANewerCopyDropsThem) {
+    ControllerHarness h;
+    ShortcutActions& actions = h.controller->actions();
+    h.copyHTML("<p>a <b>b</b></p>", "a b");
+    h.fakes.worker.holdJobs = true;
+    const int writes = h.fakes.clipboard.writes();
+
+    auto outcome = convertNow(actions, Written{OutputFormat::markdown, false}, true);
+    EXPECT_FALSE(outcome) << "not done while the render runs";
+    EXPECT_EQ(h.fakes.clipboard.writes(), writes);
+    h.fakes.worker.finishHeld();
+    EXPECT_EQ(h.clipboardText(), "a **b**");
+
+    // The default format changes, then a copy comes before the rewrite is
+    // rendered: the newer copy wins.
+    actions.convert(Written{OutputFormat::plain, false}, false);
+    h.fakes.worker.finishHeld();
+    actions.setDefaultFormat(OutputFormat::markdown);
+    actions.perform(ShortcutAction::pasteMarkdown);
+    h.fakes.worker.holdJobs = false;
+    h.copy({{std::string(pasteboardtype::string), "newer"}});
+    h.fakes.worker.finishHeld();
+    EXPECT_EQ(h.clipboardText(), "newer");
+    EXPECT_TRUE(h.fakes.keystrokes.pressed.empty()) << "the one-shot was for the older copy";
 }
 
 TEST(ShortcutActionsTest, KeysAreNeverPressedWhereTheyCannotBeAndCopyAndCleanGivesUpWithABeep) {

@@ -50,10 +50,11 @@ struct Harness {
         a.setDefaultFormat = [this](OutputFormat f) {
             calls.push_back("setDefaultFormat " + std::string(outputformat::rawValue(f)));
         };
-        a.convert = [this](OutputFormat f, bool reflow, bool pin) {
+        a.convert = [this](OutputFormat f, bool reflow, bool pin, std::function<void(CleanOutcome)> done) {
             calls.push_back("convert " + std::string(outputformat::rawValue(f)) + (reflow ? " reflow" : "") +
                             (pin ? " pinned" : ""));
-            return convertOutcome;
+            if (done)
+                done(convertOutcome);
         };
         a.fixPDFLineBreaks = [this] { calls.push_back("fixPDFLineBreaks"); };
         a.openSettings = [this] { calls.push_back("openSettings"); };
