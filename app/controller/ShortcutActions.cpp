@@ -167,11 +167,12 @@ void ShortcutActions::offerOnce(const TargetFor& target) {
 void ShortcutActions::cleanAndPaste() {
     if (!ensureCanPressKeys())
         return;
+    // Called from the conversion's own guarded completion.
     convert(Written{OutputFormat::plain, copies_.clip() ? copies_.clip()->base.reflow : false}, true,
-            guarded(alive_, [this](CleanOutcome) {
+            [this](CleanOutcome) {
                 platform_.scheduler.after(cleanAndPasteDelay,
                                           guarded(alive_, [this] { keyboard_.pressPaste(frontmostID()); }));
-            }));
+            });
 }
 
 void ShortcutActions::copyAndClean() {

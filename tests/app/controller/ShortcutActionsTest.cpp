@@ -5,7 +5,7 @@
 namespace dz::test {
 namespace {
 
-// What a conversion reported; nothing when it has not finished.
+// What a conversion that finishes at once reported.
 std::optional<CleanOutcome> convertNow(ShortcutActions& actions, const Written& target, bool pin) {
     std::optional<CleanOutcome> outcome;
     actions.convert(target, pin, [&outcome](CleanOutcome o) { outcome = o; });
@@ -39,16 +39,21 @@ TEST(ShortcutActionsTest, ConversionsRenderOnTheWorkerAndANewerCopyDropsThem) {
     h.fakes.worker.holdJobs = true;
     const int writes = h.fakes.clipboard.writes();
 
-    auto outcome = convertNow(actions, Written{OutputFormat::markdown, false}, true);
+    std::optional<CleanOutcome> outcome;
+    actions.convert(Written{OutputFormat::markdown, false}, true,
+                    [&outcome](CleanOutcome o) { outcome = o; });
     EXPECT_FALSE(outcome) << "not done while the render runs";
     EXPECT_EQ(h.fakes.clipboard.writes(), writes);
     h.fakes.worker.finishHeld();
+    EXPECT_EQ(outcome, CleanOutcome::cleaned());
     EXPECT_EQ(h.clipboardText(), "a **b**");
 
     // The default format changes, then a copy comes before the rewrite is
     // rendered: the newer copy wins.
-    actions.convert(Written{OutputFormat::plain, false}, false);
-    h.fakes.worker.finishHeld();
+    h.fakes.worker.holdJobs = false;
+    h.copyHTML("<p>c <i>d</i></p>", "c d");
+    ASSERT_EQ(h.clipboardText(), "c d");
+    h.fakes.worker.holdJobs = true;
     actions.setDefaultFormat(OutputFormat::markdown);
     actions.perform(ShortcutAction::pasteMarkdown);
     h.fakes.worker.holdJobs = false;
