@@ -135,13 +135,25 @@ TEST(HTMLAttributedReaderTest, TableCellsCarryTableRowAndColumn) {
     EXPECT_EQ(text.string(), "H1\nWide\na\n\np1\np2\nafter\nx\ninner\n");
     ASSERT_EQ(text.tables().size(), 3u);
     EXPECT_EQ(text.tables()[0].numberOfColumns, 3);
-    EXPECT_EQ(styleOf(text, "Wide").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 0, 1})});
+    EXPECT_EQ(styleOf(text, "Wide").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 0, 1, 1, 2})});
     EXPECT_EQ(text.paragraphStyle(text.string().find("a\n\n") + 2).textBlocks,
               std::vector<TextTableBlock>{(TextTableBlock{0, 1, 1})});
     EXPECT_EQ(styleOf(text, "p2").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 1, 2})});
     EXPECT_TRUE(attributesOf(text, "H1").font->bold);
     EXPECT_TRUE(styleOf(text, "after").textBlocks.empty());
     EXPECT_EQ(styleOf(text, "inner").textBlocks, (std::vector<TextTableBlock>{{1, 0, 0}, {2, 0, 0}}));
+}
+
+TEST(HTMLAttributedReaderTest, RowSpansMoveTheCellsBelowToTheFreeColumns) {
+    AttributedText text = read(
+        "<table><tr><td rowspan=3>tall</td><td>b1</td><td rowspan=2 colspan=2>big</td></tr>"
+        "<tr><td>b2</td></tr><tr><td>b3</td><td>c3</td></tr><tr><td>a4</td></tr></table>");
+    EXPECT_EQ(styleOf(text, "tall").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 0, 0, 3, 1})});
+    EXPECT_EQ(styleOf(text, "big").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 0, 2, 2, 2})});
+    EXPECT_EQ(styleOf(text, "b2").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 1, 1})});
+    EXPECT_EQ(styleOf(text, "b3").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 2, 1})});
+    EXPECT_EQ(styleOf(text, "c3").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 2, 2})});
+    EXPECT_EQ(styleOf(text, "a4").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 3, 0})});
 }
 
 TEST(HTMLAttributedReaderTest, RefusesWhatCannotBeParsed) {
