@@ -13,6 +13,8 @@ namespace {
 
 using namespace test;
 
+constexpr int32_t browserPID = 4242;
+
 // A browser whose page address is its window's title, read from the server.
 class TitleLookup final : public PageAddressLookup {
   public:
@@ -57,7 +59,6 @@ TEST(X11WindowEventsTest, TrackedAddressFollowsTheTitleOfTheWindowInFront) {
     xcb_flush(c);
 
     PumpScheduler scheduler;
-    constexpr int32_t browserPID = 4242;
     auto events = X11WindowEvents::create(
         scheduler,
         [window](xcb_window_t w) -> std::optional<Workspace::RunningApplication> {
