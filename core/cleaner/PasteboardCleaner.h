@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/cleaner/CleanOutcome.h"
 #include "core/cleaner/RenderedClip.h"
@@ -81,14 +82,13 @@ class PasteboardCleaner {
     // Deletes footnote markers from Markdown outside fenced code and code spans.
     static std::string removeFootnotesOutsideCode(std::string_view markdown);
 
+  private:
     // The link a stretch of copied text keeps in plain text with links:
     // web addresses cleaned, other addresses as they are, and nothing for a
     // link that only leads within the copied page (a bare "#fragment", or
     // `page`, the page's own address, with a fragment).
     std::optional<std::string> keptLink(const std::optional<std::string>& link,
                                         std::optional<std::string_view> page) const;
-
-  private:
     std::optional<std::string> sourceText(const ClipboardSnapshot& snapshot) const;
     // `parsed`: the snapshot's attributed text when the caller already has it.
     std::optional<RenderedClip> renderPlain(const ClipboardSnapshot& snapshot,
