@@ -59,6 +59,38 @@ BENCHMARK(BM_RenderHTMLPlain)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderHTMLLinks)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderHTMLMarkdown)->Unit(benchmark::kMicrosecond);
 
+// A 1 MiB page of HTML alone, as a table of three columns or as the same
+// text in paragraphs: a table's rows become lines of fields, and each field
+// is cleaned on its own.
+std::string largeHTML(bool table) {
+    std::string html = table ? "<table>" : "";
+    for (int i = 0; html.size() < 1'048'576; ++i) {
+        std::string n = std::to_string(i);
+        std::string link = "<a href=\"https://example.com/item/" + n + "?utm_source=x\">item " + n + "</a>";
+        html += table ? "<tr><td>Row " + n + "</td><td>value " + n + "</td><td>" + link + "</td></tr>"
+                      : "<p>Row " + n + " value " + n + " " + link + "</p>";
+    }
+    return html + (table ? "</table>" : "");
+}
+
+void renderLarge(benchmark::State& state, OutputFormat format, bool table) {
+    ClipboardSnapshot snapshot({}, largeHTML(table), {}, {});
+    PasteboardCleaner cleaner({}, false, format);
+    for (auto _ : state) benchmark::DoNotOptimize(cleaner.render(snapshot));
+}
+void BM_RenderTable1MiBPlain(benchmark::State& s) {
+    renderLarge(s, OutputFormat::plain, true);
+}
+void BM_RenderParagraphs1MiBPlain(benchmark::State& s) {
+    renderLarge(s, OutputFormat::plain, false);
+}
+void BM_RenderTable1MiBLinks(benchmark::State& s) {
+    renderLarge(s, OutputFormat::plainWithLinks, true);
+}
+BENCHMARK(BM_RenderTable1MiBPlain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderParagraphs1MiBPlain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderTable1MiBLinks)->Unit(benchmark::kMillisecond);
+
 // Every corpus page to Markdown through render; reports MB/s and the slowest file.
 void BM_RenderHTMLCorpusMarkdown(benchmark::State& state) {
     std::vector<std::pair<std::string, ClipboardSnapshot>> pages;

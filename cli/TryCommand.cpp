@@ -97,8 +97,9 @@ int runTry(const TryArgs& args) {
     settings.setData(std::move(*settingsData));
     fake::FakePlatform fakes;
     DictionarySpellChecker spelling(wordPredicate(""));
-    Platform platform{fakes.clipboard,     fakes.workspace, fakes.keys, fakes.hotKeys,   fakes.keystrokes,
-                      fakes.pageAddresses, fakes.system,    spelling,   fakes.scheduler, fakes.worker};
+    Platform platform{fakes.clipboard,  fakes.workspace,     fakes.keys,   fakes.hotKeys,
+                      fakes.keystrokes, fakes.pageAddresses, fakes.system, spelling,
+                      fakes.scheduler,  fakes.worker,        fakes.windows};
     AppController controller(settings, platform);
     auto scriptErrors = controller.scriptError.subscribe([](const std::optional<std::string>& message) {
         if (message)

@@ -36,8 +36,13 @@ std::unique_ptr<X11Desktop> X11Desktop::open(Scheduler& scheduler, std::string* 
         desktop->workspace = X11Workspace::create(*desktop->identity, &why);
     if (desktop->workspace)
         desktop->keyboard = X11Keyboard::create(scheduler, &why);
+    if (desktop->keyboard) {
+        X11Workspace* workspace = desktop->workspace.get();
+        desktop->windows = X11WindowEvents::create(
+            scheduler, [workspace](xcb_window_t window) { return workspace->applicationOf(window); }, &why);
+    }
     auto bell = XcbConnection::open(nullptr, &why);
-    if (!desktop->keyboard || !bell) {
+    if (!desktop->windows || !bell) {
         if (error)
             *error = "Dozuzavuvu cannot use the X display: " + why + ".";
         return nullptr;

@@ -1,7 +1,8 @@
 #pragma once
 // Every X11 service the controller needs, built in one place for the
 // program's main: the clipboard, the workspace, the keyboard (hot keys, key
-// watching, keystrokes), the page-address look-up and the system services.
+// watching, keystrokes), the page-address look-up, the window events and the
+// system services.
 
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "linux/input/X11Keyboard.h"
 #include "linux/system/X11SystemServices.h"
 #include "linux/workspace/AppIdentity.h"
+#include "linux/workspace/X11WindowEvents.h"
 #include "linux/workspace/X11Workspace.h"
 
 namespace dz::x11 {
@@ -22,6 +24,7 @@ struct X11Desktop {
     std::unique_ptr<X11Workspace> workspace;
     std::unique_ptr<X11Keyboard> keyboard;  // HotKeyService, KeyEventSource and KeystrokeSender
     std::unique_ptr<AtspiPageAddress> pageAddresses;
+    std::unique_ptr<X11WindowEvents> windows;
     std::unique_ptr<X11SystemServices> system;
 
     // Nothing, with `error` holding one line for the user, without a usable

@@ -18,11 +18,12 @@ AppController::AppController(AppSettings& settings, const Platform& platform)
       platform_(platform),
       monitor_(platform.clipboard, platform.workspace, platform.keys, platform.scheduler),
       browserURLs_(platform.pageAddresses, platform.scheduler),
-      copies_(settings, platform, monitor_, browserURLs_,
+      pageAddresses_(platform.windows, platform.pageAddresses, platform.scheduler),
+      copies_(settings, platform, monitor_, browserURLs_, pageAddresses_,
               CopyHandler::Links{lastCopy, scriptError, [this] { return actions_.isPaused(); },
                                  [this] { return interceptorActive.value(); },
                                  [this] { pastes_.cancelPutBack(); }}),
-      pastes_(settings, platform, copies_, monitor_, browserURLs_, interceptorActive),
+      pastes_(settings, platform, copies_, monitor_, browserURLs_, pageAddresses_, interceptorActive),
       actions_(settings, platform, copies_, pastes_,
                ShortcutActions::Published{pausedUntil, failedShortcuts, stateChanged}),
       commands_(settings, platform.system, copies_, actions_, settingsRequested) {}
@@ -84,6 +85,22 @@ void AppController::start() {
             return;
         *lastNeed = need;
         platform_.scheduler.after(0, guarded(alive_, [this] { pastes_.updateInterceptor(); }));
+    }));
+
+    // Website rules need the page address of the browser in front; it is
+    // followed from the window events while there are any.
+    pageAddresses_.addressChanged = [this](int32_t pid, const std::string&) {
+        // An answer the clipboard keeps for this browser was made without it.
+        platform_.clipboard.forgetAnswers(pid);
+    };
+    auto lastTracking = std::make_shared<std::optional<bool>>();
+    subscriptions_.push_back(settings_.subscribe([this, lastTracking](const SettingsData& data) {
+        bool track =
+            data.hasWebsiteRules(RuleDirection::source) || data.hasWebsiteRules(RuleDirection::destination);
+        if (*lastTracking && **lastTracking == track)
+            return;
+        *lastTracking = track;
+        pageAddresses_.setActive(track);
     }));
 
     recheckTimer_ = platform_.scheduler.every(interceptorRecheck,

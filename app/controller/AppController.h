@@ -17,6 +17,7 @@
 #include "app/controller/ClipState.h"
 #include "app/controller/ClipboardMonitor.h"
 #include "app/controller/CopyHandler.h"
+#include "app/controller/PageAddressTracker.h"
 #include "app/controller/PasteSwitcher.h"
 #include "app/controller/ShortcutActions.h"
 #include "app/input/KeyCombo.h"
@@ -78,6 +79,7 @@ class AppController {
     AutomationCommands& commands() { return commands_; }
     ClipboardMonitor& monitor() { return monitor_; }
     BrowserURLProvider& browserURLs() { return browserURLs_; }
+    PageAddressTracker& pageAddresses() { return pageAddresses_; }
 
     // ---- Reading
     const std::optional<ClipState>& clip() const { return copies_.clip(); }
@@ -90,6 +92,7 @@ class AppController {
     Platform platform_;
     ClipboardMonitor monitor_;
     BrowserURLProvider browserURLs_;
+    PageAddressTracker pageAddresses_;
     CopyHandler copies_;
     PasteSwitcher pastes_;
     ShortcutActions actions_;

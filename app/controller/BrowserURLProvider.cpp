@@ -68,6 +68,27 @@ bool BrowserURLProvider::isBrowser(std::string_view bundleID) {
     return safari().count(bundleID) || chromium().count(bundleID) || others().count(bundleID);
 }
 
+std::optional<std::string> BrowserURLProvider::pageAddress(std::string_view found) {
+    std::string trimmed(unicode::trimWhitespaceAndNewlines(found));
+    if (auto url = URLComponents::parse(trimmed); url && url->hasHost() && !url->scheme.empty())
+        return trimmed;
+    return std::nullopt;
+}
+
+bool BrowserURLProvider::isOriginOnly(std::string_view address) {
+    auto url = URLComponents::parse(unicode::trimWhitespaceAndNewlines(address));
+    return url && url->hasHost() && (url->path.empty() || url->path == "/") && !url->query;
+}
+
+bool BrowserURLProvider::sameOrigin(std::string_view a, std::string_view b) {
+    auto x = URLComponents::parse(unicode::trimWhitespaceAndNewlines(a));
+    auto y = URLComponents::parse(unicode::trimWhitespaceAndNewlines(b));
+    if (!x || !y || !x->hasHost() || !y->hasHost())
+        return false;
+    return unicode::lowercased(x->scheme) == unicode::lowercased(y->scheme) &&
+           unicode::lowercased(*x->host) == unicode::lowercased(*y->host) && x->port == y->port;
+}
+
 BrowserURLProvider::BrowserURLProvider(PageAddressLookup& lookup, Scheduler& scheduler)
     : lookup_(lookup), scheduler_(scheduler) {}
 
@@ -82,22 +103,17 @@ void BrowserURLProvider::currentURL(const std::string& bundleID, int32_t pid,
     // This desktop has no scripting step: the accessibility look-up is the
     // only source, within its own budget.
     std::weak_ptr<int> alive = alive_;
-    lookup_.lookUp(
-        bundleID, pid, [this, alive, bundleID, done = std::move(done)](std::optional<std::string> found) {
-            if (alive.expired()) {
-                done(std::nullopt);
-                return;
-            }
-            std::optional<std::string> address;
-            if (found) {
-                std::string trimmed(unicode::trimWhitespaceAndNewlines(*found));
-                if (auto url = URLComponents::parse(trimmed); url && url->hasHost() && !url->scheme.empty())
-                    address = trimmed;
-            }
-            if (address)
-                cache_ = CacheEntry{bundleID, *address, scheduler_.now()};
-            done(address);
-        });
+    lookup_.lookUp(bundleID, pid,
+                   [this, alive, bundleID, done = std::move(done)](std::optional<std::string> found) {
+                       if (alive.expired()) {
+                           done(std::nullopt);
+                           return;
+                       }
+                       std::optional<std::string> address = found ? pageAddress(*found) : std::nullopt;
+                       if (address)
+                           cache_ = CacheEntry{bundleID, *address, scheduler_.now()};
+                       done(address);
+                   });
 }
 
 }  // namespace dz

@@ -29,6 +29,15 @@ class BrowserURLProvider {
     static const std::unordered_set<std::string_view>& others();
     static bool isBrowser(std::string_view bundleID);
 
+    // What a look-up found, as a page address: trimmed, with a scheme and a
+    // host; otherwise nothing.
+    static std::optional<std::string> pageAddress(std::string_view found);
+    // An address that names a site but no page (no path beyond "/", no
+    // query), as Firefox puts with its copies: it does not say which page.
+    static bool isOriginOnly(std::string_view address);
+    // Whether two addresses have the same scheme, host and port.
+    static bool sameOrigin(std::string_view a, std::string_view b);
+
     BrowserURLProvider(PageAddressLookup& lookup, Scheduler& scheduler);
     ~BrowserURLProvider();
     BrowserURLProvider(const BrowserURLProvider&) = delete;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/controller/BrowserURLProvider.h"
+#include "app/controller/PageAddressTracker.h"
 #include "app/platform/Scheduler.h"
 #include "app/platform/SpellChecker.h"
 #include "app/platform/Worker.h"
@@ -20,11 +21,12 @@
 namespace dz {
 
 CopyHandler::CopyHandler(AppSettings& settings, const Platform& platform, ClipboardMonitor& monitor,
-                         BrowserURLProvider& browserURLs, Links links)
+                         BrowserURLProvider& browserURLs, PageAddressTracker& pageAddresses, Links links)
     : settings_(settings),
       platform_(platform),
       monitor_(monitor),
       browserURLs_(browserURLs),
+      pageAddresses_(pageAddresses),
       links_(std::move(links)) {}
 
 CopyHandler::~CopyHandler() {
@@ -74,6 +76,15 @@ void CopyHandler::handle(const ClipboardChange& change, const Clipboard::Renditi
         return;
     }
 
+    // A copy that names only its site (Firefox's) says nothing of the page:
+    // the address followed from the browser's window does, when it is of
+    // that site; otherwise the site is what there is.
+    if (source.bundleID && source.pid && BrowserURLProvider::isBrowser(*source.bundleID) &&
+        (!source.pageURL || BrowserURLProvider::isOriginOnly(*source.pageURL))) {
+        std::optional<std::string> tracked = pageAddresses_.address(*source.pid);
+        if (tracked && (!source.pageURL || BrowserURLProvider::sameOrigin(*tracked, *source.pageURL)))
+            source.pageURL = std::move(tracked);
+    }
     if (!source.pageURL && source.bundleID && source.pid &&
         needsBrowserURL(source.bundleID, RuleDirection::source)) {
         clip_ = ClipState::pinnedOriginal(snapshot, source, changeCount);

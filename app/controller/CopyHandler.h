@@ -26,6 +26,7 @@ namespace dz {
 
 class AppSettings;
 class BrowserURLProvider;
+class PageAddressTracker;
 
 class CopyHandler {
   public:
@@ -53,7 +54,7 @@ class CopyHandler {
 
     // `settings` and every service of `platform` must outlive the handler.
     CopyHandler(AppSettings& settings, const Platform& platform, ClipboardMonitor& monitor,
-                BrowserURLProvider& browserURLs, Links links);
+                BrowserURLProvider& browserURLs, PageAddressTracker& pageAddresses, Links links);
     ~CopyHandler();
     CopyHandler(const CopyHandler&) = delete;
     CopyHandler& operator=(const CopyHandler&) = delete;
@@ -110,6 +111,7 @@ class CopyHandler {
     Platform platform_;
     ClipboardMonitor& monitor_;
     BrowserURLProvider& browserURLs_;
+    PageAddressTracker& pageAddresses_;
     Links links_;
     std::shared_ptr<Engine> engine_ = std::make_shared<Engine>();
     std::optional<ClipState> clip_;

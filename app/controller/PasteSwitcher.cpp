@@ -5,6 +5,7 @@
 #include "app/controller/BrowserURLProvider.h"
 #include "app/controller/ClipboardMonitor.h"
 #include "app/controller/CopyHandler.h"
+#include "app/controller/PageAddressTracker.h"
 #include "app/platform/Workspace.h"
 #include "app/rules/AppRule.h"
 #include "app/rules/RuleFormat.h"
@@ -15,12 +16,13 @@ namespace dz {
 
 PasteSwitcher::PasteSwitcher(AppSettings& settings, const Platform& platform, CopyHandler& copies,
                              ClipboardMonitor& monitor, BrowserURLProvider& browserURLs,
-                             Observable<bool>& interceptorActive)
+                             PageAddressTracker& pageAddresses, Observable<bool>& interceptorActive)
     : settings_(settings),
       platform_(platform),
       copies_(copies),
       monitor_(monitor),
       browserURLs_(browserURLs),
+      pageAddresses_(pageAddresses),
       interceptorActive_(interceptorActive) {}
 
 PasteSwitcher::~PasteSwitcher() {
@@ -100,8 +102,14 @@ void PasteSwitcher::willPaste(const Clipboard::PasteRequest& request, Clipboard:
         return;
     }
     if (request.requester.pid && copies_.needsBrowserURL(*bundleID, RuleDirection::destination)) {
-        // The page address decides; wait for it a short while, then let the
-        // app rules decide alone.
+        // A browser busy with a paste answers no question: the address
+        // followed from its window is the one to use.
+        if (auto tracked = pageAddresses_.address(*request.requester.pid)) {
+            applyDestination(request, changeCount, std::move(tracked), reply);
+            return;
+        }
+        // Otherwise the page address decides; wait for it a short while, then
+        // let the app rules decide alone.
         struct Wait {
             bool answered = false;
             Scheduler::TaskID timer = 0;
@@ -121,8 +129,13 @@ void PasteSwitcher::willPaste(const Clipboard::PasteRequest& request, Clipboard:
         browserURLs_.currentURL(
             *bundleID, *request.requester.pid,
             [this, alive, wait, request, changeCount, reply](std::optional<std::string> url) {
-                if (wait->answered)
+                if (wait->answered) {
+                    // Too late for this paste, which got the answer without
+                    // it; the clipboard must not keep that answer for the next.
+                    if (url && !alive.expired())
+                        platform_.clipboard.forgetAnswers(*request.requester.pid);
                     return;
+                }
                 wait->answered = true;
                 if (alive.expired()) {
                     reply(std::nullopt);

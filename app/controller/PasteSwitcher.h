@@ -22,6 +22,7 @@ class AppSettings;
 class BrowserURLProvider;
 class ClipboardMonitor;
 class CopyHandler;
+class PageAddressTracker;
 
 class PasteSwitcher {
   public:
@@ -36,7 +37,7 @@ class PasteSwitcher {
     // renditions of their own.
     PasteSwitcher(AppSettings& settings, const Platform& platform, CopyHandler& copies,
                   ClipboardMonitor& monitor, BrowserURLProvider& browserURLs,
-                  Observable<bool>& interceptorActive);
+                  PageAddressTracker& pageAddresses, Observable<bool>& interceptorActive);
     ~PasteSwitcher();
     PasteSwitcher(const PasteSwitcher&) = delete;
     PasteSwitcher& operator=(const PasteSwitcher&) = delete;
@@ -47,8 +48,9 @@ class PasteSwitcher {
     // pending copy is handled first; a pending put-back, no clip, a pinned
     // clip, a foreign change or this program itself get what is written;
     // otherwise the destination rule for the requester (and, for a browser,
-    // its page address, waited for at most 0.25 s) picks the rendition it
-    // alone receives. Nothing is written to the clipboard.
+    // its page address: the one followed from its window, else asked for
+    // and waited for at most 0.25 s) picks the rendition it alone receives.
+    // Nothing is written to the clipboard.
     void willPaste(const Clipboard::PasteRequest& request, Clipboard::PasteReply reply);
     // A request is over; `delivered`: the requester received data.
     void pasteFinished(const Clipboard::PasteRequest& request, bool delivered);
@@ -95,6 +97,7 @@ class PasteSwitcher {
     CopyHandler& copies_;
     ClipboardMonitor& monitor_;
     BrowserURLProvider& browserURLs_;
+    PageAddressTracker& pageAddresses_;
     Observable<bool>& interceptorActive_;
     std::unique_ptr<PendingRestore> restore_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

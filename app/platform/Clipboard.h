@@ -97,6 +97,12 @@ class Clipboard {
     // when the data of a type reached the requester, false when it only
     // looked at which types there are or the transfer failed for good.
     virtual void setPasteFinishedHandler(PasteFinishedHandler handler) = 0;
+
+    // Forgets the answers kept for the requests of process `pid`, so that its
+    // next request is asked again: what decided an answer (a browser's page
+    // address) has become known or changed. Backends that keep no answers
+    // have nothing to do.
+    virtual void forgetAnswers(int32_t pid) { (void)pid; }
 };
 
 }  // namespace dz

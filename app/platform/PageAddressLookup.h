@@ -21,6 +21,10 @@ class PageAddressLookup {
     // never inside this call, with the address as found (unchecked text) or
     // nothing. The implementation bounds its own work (about a second at most).
     virtual void lookUp(const std::string& bundleID, int32_t pid, Completion done) = 0;
+
+    // Whether look-ups can find anything now (on this desktop: the user has
+    // switched the accessibility bus on). Cheap; main thread.
+    virtual bool available() const { return true; }
 };
 
 }  // namespace dz

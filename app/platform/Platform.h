@@ -13,6 +13,7 @@ class PageAddressLookup;
 class Scheduler;
 class SpellChecker;
 class SystemServices;
+class WindowEvents;
 class Worker;
 class Workspace;
 
@@ -27,6 +28,7 @@ struct Platform {
     SpellChecker& spelling;
     Scheduler& scheduler;
     Worker& worker;
+    WindowEvents& windows;
 };
 
 }  // namespace dz

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/cleaner/CleanOutcome.h"
 #include "core/cleaner/RenderedClip.h"
@@ -82,14 +83,25 @@ class PasteboardCleaner {
     static std::string removeFootnotesOutsideCode(std::string_view markdown);
 
   private:
+    // The link a stretch of copied text keeps in plain text with links:
+    // web addresses cleaned, other addresses as they are, and nothing for a
+    // link that only leads within the copied page (a bare "#fragment", or
+    // `page`, the page's own address, with a fragment).
+    std::optional<std::string> keptLink(const std::optional<std::string>& link,
+                                        std::optional<std::string_view> page) const;
     std::optional<std::string> sourceText(const ClipboardSnapshot& snapshot) const;
     // `parsed`: the snapshot's attributed text when the caller already has it.
     std::optional<RenderedClip> renderPlain(const ClipboardSnapshot& snapshot,
                                             const AttributedText* parsed = nullptr) const;
     std::optional<RenderedClip> renderMarkdown(const ClipboardSnapshot& snapshot) const;
-    std::optional<RenderedClip> linkPreservingOutput(const AttributedText& text, bool footnotes) const;
+    std::optional<RenderedClip> linkPreservingOutput(const AttributedText& text, bool footnotes,
+                                                     std::optional<std::string_view> page) const;
+    // Plain text of rich text holding tables: each row one line of fields.
+    std::string laidOutPlainText(const AttributedText& text, bool footnotes) const;
     std::string reflow(std::string_view text) const;
-    std::string cleanSegmentText(std::string_view text, bool footnotes) const;
+    // The link-preserving passes over one run of segments; footnote markers
+    // are found across segment boundaries, as in the text they make up.
+    void cleanSegments(std::vector<Segment>& segments, bool footnotes) const;
 };
 
 }  // namespace dz

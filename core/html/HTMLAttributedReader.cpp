@@ -341,6 +341,8 @@ class HTMLAttributedReader::Builder {
         size_t id = 0;
         int row = -1;
         int column = 0;
+        // Per column, the rows below still covered by a row span from above.
+        std::vector<int> covered;
     };
     struct Cell {
         TextTableBlock block;
@@ -656,22 +658,42 @@ void HTMLAttributedReader::Builder::enterListItem(Frame& frame) {
 
 void HTMLAttributedReader::Builder::enterTablePart(Frame& frame, std::string_view name) {
     if (name == "table") {
-        tables_.push_back({out_.addTable({0}), -1, 0});
+        tables_.push_back({out_.addTable({0}), -1, 0, {}});
         frame.table = true;
     } else if (name == "tr") {
         if (!tables_.empty()) {
-            ++tables_.back().row;
-            tables_.back().column = 0;
+            Table& table = tables_.back();
+            // The previous row is over: its spans reach one row less.
+            if (table.row >= 0)
+                for (size_t c = static_cast<size_t>(table.column); c < table.covered.size(); ++c)
+                    table.covered[c] = std::max(0, table.covered[c] - 1);
+            ++table.row;
+            table.column = 0;
         }
     } else if (name == "td" || name == "th") {
         if (!tables_.empty()) {
             Table& table = tables_.back();
             if (table.row < 0)
                 table.row = 0;
+            // A cell goes to the first column no row span from above covers.
+            while (static_cast<size_t>(table.column) < table.covered.size() &&
+                   table.covered[static_cast<size_t>(table.column)] > 0)
+                --table.covered[static_cast<size_t>(table.column++)];
             int span = 1;
             if (auto colspan = frame.node.attribute("colspan"))
                 span = std::clamp(leadingInt(*colspan), 1, maxColspan);
-            cells_.push_back({{table.id, table.row, table.column}, paragraphs_});
+            int rowSpan = 1;
+            if (auto rowspan = frame.node.attribute("rowspan"))
+                rowSpan = std::clamp(leadingInt(*rowspan), 1, maxRowspan);
+            // Row spans are followed in the first columns only, which bounds the work per row.
+            if (rowSpan > 1 && table.column < maxColspan) {
+                size_t end = static_cast<size_t>(std::min(table.column + span, maxColspan));
+                if (table.covered.size() < end)
+                    table.covered.resize(end, 0);
+                for (size_t c = static_cast<size_t>(table.column); c < end; ++c)
+                    table.covered[c] = rowSpan - 1;
+            }
+            cells_.push_back({{table.id, table.row, table.column, rowSpan, span}, paragraphs_});
             TextTable& t = out_.table(table.id);
             t.numberOfColumns = std::max(t.numberOfColumns, std::min(table.column + span, 1'000'000));
             table.column = std::min(table.column + span, 1'000'000);

@@ -4,7 +4,8 @@
 // space collapses outside <pre>, headings are bold at 24/18/14/12/10/8 points
 // over a 12-point body, emphasis and monospace come from elements and inline
 // styles, list items carry their lists and a "\t<marker>\t" prefix, table
-// cells carry their table, row and column, and images are U+FFFC. Scripts,
+// cells carry their table, row, column and spans (a cell goes to the first
+// column a row span from above leaves free), and images are U+FFFC. Scripts,
 // styles, the head and hidden content are left out.
 //
 // The walk keeps its own stack (no recursion); HTMLDocument has already
@@ -29,6 +30,8 @@ class HTMLAttributedReader {
     static constexpr double bodyFontSize = 12;
     // A colspan beyond this counts as this.
     static constexpr int maxColspan = 1000;
+    // A rowspan beyond this counts as this.
+    static constexpr int maxRowspan = 1000;
 
   private:
     class Builder;

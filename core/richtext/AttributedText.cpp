@@ -142,7 +142,9 @@ void AttributedText::setStyle(size_t start, size_t end, Style&& style) {
     if (start >= end)
         return;
     styledEnd_ = end;
-    if (!keepsParagraphStyles_)
+    // Table cells keep theirs either way: the plain renderings lay a table
+    // out in rows from them.
+    if (!keepsParagraphStyles_ && style.textBlocks.empty())
         return;
     if (!styles_.empty() && styles_.back().end == start && styles_.back().style == style)
         styles_.back().end = end;

@@ -47,9 +47,9 @@ class AttributedText {
     };
 
     // How much a reader keeps. `textAndLinks` is for callers that read only
-    // the string and its runs: paragraph styles are not stored then (though
-    // they still hold rewriteTail back as if they were), so a table of
-    // 100,000 cells costs no 100,000 styles.
+    // the string, its runs and its tables: paragraph styles outside table
+    // cells are not stored then (though they still hold rewriteTail back as
+    // if they were), so a list of a million items costs no million styles.
     enum class Detail { full, textAndLinks };
 
     AttributedText() = default;

@@ -501,6 +501,21 @@ bool isASCIIMarker(std::string_view c) {
 }  // namespace
 
 std::string TextCleaner::removeFootnotes(std::string_view text) {
+    std::vector<std::pair<size_t, size_t>> ranges = footnoteRanges(text);
+    if (ranges.empty())
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    size_t copied = 0;
+    for (const auto& [start, end] : ranges) {
+        out.append(text, copied, start - copied);
+        copied = end;
+    }
+    out.append(text, copied, text.size() - copied);
+    return out;
+}
+
+std::vector<std::pair<size_t, size_t>> TextCleaner::footnoteRanges(std::string_view text) {
     // Every marker starts at "[" and ends at the first "]" after it, and the
     // longest alternative is a few dozen characters. Markers of ASCII text
     // after an ASCII character are recognised directly; any other "[" is
@@ -508,9 +523,8 @@ std::string TextCleaner::removeFootnotes(std::string_view text) {
     // it (for the look-behind) and the one after the "]" (for the look-ahead).
     static constexpr size_t maxMarkerBytes = 128;
     const size_t n = text.size();
-    std::string out;
+    std::vector<std::pair<size_t, size_t>> ranges;
     std::unique_ptr<icu::RegexMatcher> matcher;
-    size_t copied = 0;
     size_t p = text.find('[');
     while (p != std::string_view::npos) {
         size_t q = text.find(']', p + 1);
@@ -549,7 +563,7 @@ std::string TextCleaner::removeFootnotes(std::string_view text) {
             if (!matcher) {
                 matcher = footnoteRegex().matcher(window);
                 if (!matcher)
-                    return std::string(text);
+                    return {};
             } else {
                 matcher->reset(window);
             }
@@ -558,19 +572,13 @@ std::string TextCleaner::removeFootnotes(std::string_view text) {
             found = U_SUCCESS(status) && matcher->lookingAt(status) && U_SUCCESS(status);
         }
         if (found) {
-            if (copied == 0)
-                out.reserve(n);
-            out.append(text, copied, p - copied);
-            copied = q + 1;
+            ranges.emplace_back(p, q + 1);
             p = text.find('[', q + 1);
         } else {
             p = text.find('[', p + 1);
         }
     }
-    if (copied == 0)
-        return std::string(text);
-    out.append(text, copied, n - copied);
-    return out;
+    return ranges;
 }
 
 std::string TextCleaner::normalizeQuotes(std::string_view text) {

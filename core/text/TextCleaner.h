@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/options/CleaningOptions.h"
 #include "core/text/Regex.h"
@@ -58,6 +60,8 @@ class TextCleaner {
 
     // Deletes every footnote marker.
     static std::string removeFootnotes(std::string_view text);
+    // Where the footnote markers are: byte ranges [start, end), in order.
+    static std::vector<std::pair<size_t, size_t>> footnoteRanges(std::string_view text);
 };
 
 }  // namespace dz

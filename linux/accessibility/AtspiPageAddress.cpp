@@ -177,15 +177,34 @@ void AtspiPageAddress::run() {
     }
 }
 
-void AtspiPageAddress::lookUp(const std::string&, int32_t pid, Completion done) {
+void AtspiPageAddress::enqueue(std::function<void()> job) const {
     {
         std::lock_guard lock(mutex_);
-        jobs_.push_back([this, pid, done = std::move(done)]() mutable {
-            auto address = find(pid);
-            scheduler_.post([done = std::move(done), address] { done(address); });
-        });
+        jobs_.push_back(std::move(job));
     }
     cv_.notify_one();
+}
+
+void AtspiPageAddress::lookUp(const std::string&, int32_t pid, Completion done) {
+    enqueue([this, pid, done = std::move(done)]() mutable {
+        auto address = find(pid);
+        scheduler_.post([done = std::move(done), address] { done(address); });
+    });
+}
+
+bool AtspiPageAddress::available() const {
+    // Reading the switch blocks on the session bus: the worker does it, and
+    // the answer serves until the next reading.
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastCheck_ >= std::chrono::seconds(5) && !checking_.exchange(true)) {
+        lastCheck_ = now;
+        enqueue([this] {
+            auto enabled = accessibilityEnabled();
+            access_ = !enabled ? Access::unknown : *enabled ? Access::on : Access::off;
+            checking_ = false;
+        });
+    }
+    return access_ != Access::off;
 }
 
 std::optional<std::string> AtspiPageAddress::find(int32_t pid) {

@@ -4,6 +4,8 @@
 // PageAddressWalk. Look-ups run one at a time on a worker thread, every call
 // with a 0.5 s time-out and the whole look-up within about a second.
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -24,6 +26,9 @@ class AtspiPageAddress final : public PageAddressLookup {
     ~AtspiPageAddress() override;
 
     void lookUp(const std::string& bundleID, int32_t pid, Completion done) override;
+    // From the accessibility switch as last read on the worker, read again
+    // there at most every few seconds; on until read as off.
+    bool available() const override;
 
     // The session-wide accessibility switch that Firefox waits for. Both
     // block for at most half a second; call them off the main thread or
@@ -37,12 +42,17 @@ class AtspiPageAddress final : public PageAddressLookup {
   private:
     struct Bus;
     void run();
+    void enqueue(std::function<void()> job) const;
 
     Scheduler& scheduler_;
     std::unique_ptr<Bus> bus_;
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::deque<std::function<void()>> jobs_;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable cv_;
+    mutable std::deque<std::function<void()>> jobs_;
+    enum class Access { unknown, on, off };
+    mutable std::atomic<Access> access_{Access::unknown};
+    mutable std::atomic<bool> checking_{false};
+    mutable std::chrono::steady_clock::time_point lastCheck_{};  // main thread
     bool stopping_ = false;
     std::thread worker_;
 };

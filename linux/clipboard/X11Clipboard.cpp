@@ -492,6 +492,19 @@ void X11Clipboard::finished(uint64_t pasteID, bool delivered) {
         callbacks_.pasteFinished(pasteID, delivered);
 }
 
+void X11Clipboard::forgetAnswers(int32_t pid) {
+    loop_.post([this, pid] {
+        for (auto it = kept_.begin(); it != kept_.end();) {
+            if (it->first.pid != pid) {
+                ++it;
+                continue;
+            }
+            finished(it->second.id);
+            it = kept_.erase(it);
+        }
+    });
+}
+
 void X11Clipboard::forgetAnswers() {
     for (auto& [key, kept] : kept_) finished(kept.id);
     kept_.clear();

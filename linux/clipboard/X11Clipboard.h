@@ -100,6 +100,9 @@ class X11Clipboard {
     // Thread-safe, returns at once.
     void own(std::vector<ClipboardSnapshot::Entry> items, std::vector<ReadOrigin> origins = {},
              std::optional<uint64_t> basis = std::nullopt);
+    // Forgets the answers kept for process `pid`'s requesters: their next
+    // request is asked about again. Thread-safe, returns at once.
+    void forgetAnswers(int32_t pid);
     // Abandons a copy being read, waits (at most the hand-over limit, which
     // grows with the content's size) for a clipboard manager to take our
     // content when one runs, its text first, then stops. Call once before

@@ -114,6 +114,10 @@ void X11ClipboardService::publish(Rendition items) {
     });
 }
 
+void X11ClipboardService::forgetAnswers(int32_t pid) {
+    clipboard_->forgetAnswers(pid);
+}
+
 void X11ClipboardService::takeOwnership() {
     ownershipPending_ = false;
     clipboard_->own(contents_.items, origins_, lastReport_);

@@ -33,6 +33,7 @@ class X11ClipboardService final : public Clipboard {
     void setPasteFinishedHandler(PasteFinishedHandler handler) override {
         finishedHandler_ = std::move(handler);
     }
+    void forgetAnswers(int32_t pid) override;
 
     // Hands our content to a clipboard manager if one runs, its text first
     // (at most 1 s, plus 1 s per 10 MB, up to 5 s).

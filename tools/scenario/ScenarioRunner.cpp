@@ -356,6 +356,18 @@ class Runner {
         }
         if (key == "browser")
             return browserStep(value);
+        if (key == "window")
+            return windowStep(value);
+        if (key == "keeps_answers") {
+            fakes_.clipboard.keepsAnswers = expectSeconds(value, "keeps_answers");
+            return;
+        }
+        if (key == "browser_access") {
+            if (!value.is_boolean())
+                throw Malformed("browser_access must be true or false");
+            fakes_.pageAddresses.isAvailable = value.get<bool>();
+            return;
+        }
         if (key == "wait") {
             double seconds = expectSeconds(value, "wait");
             if (fakes_.scheduler.elapsed() + seconds > maximumDuration)
@@ -565,6 +577,42 @@ class Runner {
         }
     }
 
+    // A window of a running application changes: {"id": N, "app": ID,
+    // "event": "activated" | "title" | "closed"}.
+    void windowStep(const json& value) {
+        if (!value.is_object())
+            throw Malformed("window must be an object");
+        WindowEvents::Window window;
+        std::optional<WindowEvents::Change> change;
+        for (const auto& [field, v] : value.items()) {
+            if (field == "id") {
+                if (!v.is_number_unsigned())
+                    throw Malformed("window: id must be a window number");
+                window.id = v.get<uint64_t>();
+            } else if (field == "app") {
+                Workspace::RunningApplication app =
+                    fakes_.workspace.application(expectString(v, "window: app"));
+                window.bundleID = app.bundleID;
+                window.pid = app.pid;
+            } else if (field == "event") {
+                const std::string& event = expectString(v, "window: event");
+                if (event == "activated")
+                    change = WindowEvents::Change::activated;
+                else if (event == "title")
+                    change = WindowEvents::Change::titleChanged;
+                else if (event == "closed")
+                    change = WindowEvents::Change::closed;
+                else
+                    throw Malformed("window: event is \"activated\", \"title\" or \"closed\"");
+            } else {
+                throw Malformed("window: unknown field \"" + field + "\"");
+            }
+        }
+        if (!change)
+            throw Malformed("window: an event is needed");
+        fakes_.windows.send(*change, window);
+    }
+
     void menuStep(const json& value) {
         if (!value.is_array() || value.empty())
             throw Malformed("menu must be a non-empty array of titles");
@@ -606,6 +654,10 @@ class Runner {
             e["toolTip"] = look.toolTip;
             e["dimmed"] = look.dimmed;
             e["visible"] = look.visible;
+            print(e);
+        } else if (what == "lookups") {
+            ojson e = event("lookups");
+            e["count"] = fakes_.pageAddresses.lookups;
             print(e);
         } else {
             throw Malformed("show: unknown \"" + what + "\"");

@@ -161,7 +161,8 @@ int main(int argc, char** argv) {
                             *desktop->keyboard,  *desktop->keyboard,
                             *desktop->keyboard,  *desktop->pageAddresses,
                             *desktop->system,    spelling,
-                            scheduler,           worker};
+                            scheduler,           worker,
+                            *desktop->windows};
 
     // The program.
     AppController controller(settings, platform);

@@ -60,11 +60,23 @@ void FakeClipboard::paste(Party requester, std::function<void(const Served&)> re
         finish(std::nullopt);
         return;
     }
+    const std::optional<int32_t> pid = request.requester.pid;
+    if (keepsAnswers > 0 && pid) {
+        if (auto it = kept_.find(*pid); it != kept_.end()) {
+            if (it->second.changeCount == contents_.changeCount && scheduler_.now() < it->second.until) {
+                finish(it->second.rendition);
+                return;
+            }
+            kept_.erase(it);
+        }
+    }
     auto once = std::make_shared<bool>(false);
-    pasteHandler_(request, [once, finish](std::optional<Rendition> rendition) {
+    pasteHandler_(request, [this, once, finish, pid](std::optional<Rendition> rendition) {
         if (*once)
             return;
         *once = true;
+        if (keepsAnswers > 0 && pid)
+            kept_[*pid] = {rendition, scheduler_.now() + keepsAnswers, contents_.changeCount};
         finish(std::move(rendition));
     });
 }

@@ -4,6 +4,7 @@
 // application's paste.
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,10 @@ class FakeClipboard final : public Clipboard {
     void setPasteFinishedHandler(PasteFinishedHandler handler) override {
         finishedHandler_ = std::move(handler);
     }
+    void forgetAnswers(int32_t pid) override {
+        kept_.erase(pid);
+        ++forgotten;
+    }
 
     // Another application copies these items; the change handler runs at once.
     // A null owner is an application the backend cannot identify.
@@ -63,6 +68,11 @@ class FakeClipboard final : public Clipboard {
     int writes() const { return writes_; }
 
     bool identifiesRequesters = true;
+    // Seconds a requester's answer is kept for its later pastes of the same
+    // contents, as an X11 backend keeps it for a paste's follow-up requests;
+    // 0: every paste is asked about.
+    double keepsAnswers = 0;
+    int forgotten = 0;  // calls of forgetAnswers
     // Called before and after each publish by the program, so an observer can
     // report finished writes in order.
     std::function<void()> willWrite;
@@ -77,6 +87,12 @@ class FakeClipboard final : public Clipboard {
     ChangeHandler changeHandler_;
     PasteHandler pasteHandler_;
     PasteFinishedHandler finishedHandler_;
+    struct Kept {
+        std::optional<Rendition> rendition;
+        double until = 0;
+        int64_t changeCount = 0;
+    };
+    std::map<int32_t, Kept> kept_;  // by requester process
 };
 
 }  // namespace dz::fake

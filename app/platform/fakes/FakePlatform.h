@@ -5,6 +5,7 @@
 #include "app/platform/fakes/FakeClipboard.h"
 #include "app/platform/fakes/FakeInput.h"
 #include "app/platform/fakes/FakeServices.h"
+#include "app/platform/fakes/FakeWindowEvents.h"
 #include "app/platform/fakes/FakeWorkspace.h"
 #include "app/platform/fakes/InlineWorker.h"
 #include "app/platform/fakes/VirtualScheduler.h"
@@ -22,10 +23,11 @@ struct FakePlatform {
     FakeSystemServices system;
     FakeSpellChecker spelling;
     InlineWorker worker;
+    FakeWindowEvents windows;
 
     Platform platform() {
-        return Platform{clipboard,     workspace, keys,     hotKeys,   keystrokes,
-                        pageAddresses, system,    spelling, scheduler, worker};
+        return Platform{clipboard, workspace, keys,      hotKeys, keystrokes, pageAddresses,
+                        system,    spelling,  scheduler, worker,  windows};
     }
 };
 

@@ -35,7 +35,10 @@ class FakePageAddressLookup final : public PageAddressLookup {
         scheduler_.after(answer.after, [done = std::move(done), address = answer.address] { done(address); });
     }
 
+    bool available() const override { return isAvailable; }
+
     std::map<std::string, Answer, std::less<>> answers;
+    bool isAvailable = true;
     int lookups = 0;
     int32_t lastPID = 0;
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -200,4 +201,20 @@ TEST(PasteboardCleanerTest, WordProcessorCopiesFromTheSharedCorpus) {
               std::string::npos)
         << *word;
     EXPECT_EQ(word->find("\u00b7"), std::string::npos) << *word;
+}
+
+TEST(PasteboardCleanerTest, WideSpansCannotBlowUpTheRowLines) {
+    // Every row asks for 999 empty fields: a copy of 80 KB would otherwise
+    // write two million tabs.
+    std::string html = "<table>";
+    for (int i = 0; i < 2000; ++i) html += "<tr><td colspan=1000>x</td><td>y</td></tr>";
+    html += "</table>";
+    ClipboardSnapshot snapshot(std::nullopt, html, std::nullopt, std::nullopt);
+    for (OutputFormat format : {OutputFormat::plain, OutputFormat::plainWithLinks}) {
+        auto text = renderString(format, snapshot);
+        ASSERT_TRUE(text);
+        EXPECT_LT(text->size(), 200'000u);
+        EXPECT_EQ(std::count(text->begin(), text->end(), '\n'), 1999);
+        EXPECT_TRUE(text->ends_with("x\ty")) << "every row keeps its cells";
+    }
 }

@@ -44,6 +44,12 @@ std::optional<RenderedClip> render(const json& c) {
         cleaner.markdown = *MarkdownOptions::fromJSON(c["markdown"]);
     cleaner.reflowPDF = c.value("reflowPDF", false);
     ClipboardSnapshot snapshot(field(c, "text"), field(c, "html"), field(c, "rtf"), field(c, "url"));
+    if (auto page = field(c, "sourceURL")) {
+        // The address of the page copied from, as a browser adds it.
+        std::vector<ClipboardSnapshot::Entry> entries = snapshot.entries();
+        entries.push_back({std::string(pasteboardtype::chromiumSourceURL), *page});
+        snapshot = ClipboardSnapshot(std::move(entries));
+    }
     return cleaner.render(snapshot);
 }
 

@@ -135,7 +135,7 @@ TEST(HTMLAttributedReaderTest, TableCellsCarryTableRowAndColumn) {
     EXPECT_EQ(text.string(), "H1\nWide\na\n\np1\np2\nafter\nx\ninner\n");
     ASSERT_EQ(text.tables().size(), 3u);
     EXPECT_EQ(text.tables()[0].numberOfColumns, 3);
-    EXPECT_EQ(styleOf(text, "Wide").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 0, 1})});
+    EXPECT_EQ(styleOf(text, "Wide").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 0, 1, 1, 2})});
     EXPECT_EQ(text.paragraphStyle(text.string().find("a\n\n") + 2).textBlocks,
               std::vector<TextTableBlock>{(TextTableBlock{0, 1, 1})});
     EXPECT_EQ(styleOf(text, "p2").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 1, 2})});
@@ -172,7 +172,7 @@ TEST(HTMLAttributedReaderTest, PrefixedNamesReadAsTheirLocalNames) {
     EXPECT_EQ(styleOf(text, "one").textLists, std::vector<TextList>{(TextList{"{disc}", 1})});
 }
 
-TEST(HTMLAttributedReaderTest, TextAndLinksReadsTheSameTextWithoutParagraphStyles) {
+TEST(HTMLAttributedReaderTest, TextAndLinksReadsTheSameTextWithTableCellStylesOnly) {
     // Superscripts meet list and table paragraphs here: a paragraph style
     // inside one keeps it as written, whether styles are kept or not.
     for (std::string_view html :
@@ -184,12 +184,28 @@ TEST(HTMLAttributedReaderTest, TextAndLinksReadsTheSameTextWithoutParagraphStyle
         auto lean = HTMLAttributedReader::read(html, AttributedText::Detail::textAndLinks);
         ASSERT_TRUE(full && lean);
         EXPECT_FALSE(full->paragraphStyles().empty()) << html;
-        EXPECT_TRUE(lean->paragraphStyles().empty()) << html;
+        std::vector<AttributedText::ParagraphStyleRange> cells;
+        for (const auto& range : full->paragraphStyles())
+            if (!range.style.textBlocks.empty())
+                cells.push_back(range);
+        EXPECT_EQ(lean->paragraphStyles(), cells) << html;
         EXPECT_EQ(lean->string(), full->string()) << html;
         EXPECT_EQ(lean->runs(), full->runs()) << html;
         EXPECT_EQ(lean->attributeSets(), full->attributeSets()) << html;
         EXPECT_EQ(lean->linkRuns(), full->linkRuns()) << html;
     }
+}
+
+TEST(HTMLAttributedReaderTest, RowSpansMoveTheCellsBelowToTheFreeColumns) {
+    AttributedText text = read(
+        "<table><tr><td rowspan=3>tall</td><td>b1</td><td rowspan=2 colspan=2>big</td></tr>"
+        "<tr><td>b2</td></tr><tr><td>b3</td><td>c3</td></tr><tr><td>a4</td></tr></table>");
+    EXPECT_EQ(styleOf(text, "tall").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 0, 0, 3, 1})});
+    EXPECT_EQ(styleOf(text, "big").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 0, 2, 2, 2})});
+    EXPECT_EQ(styleOf(text, "b2").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 1, 1})});
+    EXPECT_EQ(styleOf(text, "b3").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 2, 1})});
+    EXPECT_EQ(styleOf(text, "c3").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 2, 2})});
+    EXPECT_EQ(styleOf(text, "a4").textBlocks, std::vector<TextTableBlock>{(TextTableBlock{0, 3, 0})});
 }
 
 TEST(HTMLAttributedReaderTest, RefusesWhatCannotBeParsed) {

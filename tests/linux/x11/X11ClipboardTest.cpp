@@ -325,6 +325,22 @@ TEST_F(X11PasteRequestTest, AnAnswerIsKeptTwoSecondsForTheSameRequester) {
     EXPECT_EQ(asked.load(), 3);
 }
 
+TEST_F(X11PasteRequestTest, AForgottenAnswerIsAskedForAgain) {
+    std::atomic<int> asked{0};
+    hook = [&](const X11Clipboard::Request&, X11Clipboard::Answer answer) {
+        answer(std::vector<ClipboardSnapshot::Entry>{
+            {std::string(pt::string), "answer " + std::to_string(++asked)}});
+    };
+    ownText("base");
+    Child reader({tool, "read", "UTF8_STRING", "--times", "3", "--interval", "700"});
+    EXPECT_EQ(reader.line(), "answer 1");
+    EXPECT_EQ(reader.line(), "answer 1");
+    clipboard->forgetAnswers(reader.pid() + 1);  // another process's: nothing changes
+    clipboard->forgetAnswers(reader.pid());
+    EXPECT_EQ(reader.line(), "answer 2");
+    EXPECT_EQ(asked.load(), 2);
+}
+
 TEST_F(X11PasteRequestTest, AnUnansweredRequestGetsTheContentInTime) {
     hook = [](const X11Clipboard::Request&, X11Clipboard::Answer) {};  // never answers
     ownText("base");
