@@ -14,8 +14,8 @@
 
 #include "ui/MenuBarIconArt.h"
 #include "ui/QtText.h"
-#include "ui/StatusNotifierThemePath.h"
 #include "ui/TrayIconEngine.h"
+#include "ui/TrayItemAdaptor.h"
 
 namespace dz {
 namespace {
@@ -107,7 +107,7 @@ void TrayIcon::show(const StatusItemController::Appearance& appearance) {
     tray_->setVisible(appearance.visible);
     // Qt registers the item with the host when it is first shown.
     if (appearance.visible && exportedOverDBus_ && !themePathSent_ && !themePath_.isEmpty())
-        themePathSent_ = StatusNotifierThemePath::attach(themePath_);
+        themePathSent_ = TrayItemAdaptor::attach(tray_, themePath_);
 }
 
 void TrayIcon::rebuildMenu() {

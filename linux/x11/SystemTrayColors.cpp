@@ -19,7 +19,7 @@ using Reply = std::unique_ptr<T, Free>;
 xcb_atom_t intern(xcb_connection_t* c, const std::string& name) {
     Reply<xcb_intern_atom_reply_t> reply(
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), nullptr));
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 }  // namespace

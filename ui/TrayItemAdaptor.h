@@ -2,21 +2,43 @@
 // Qt's StatusNotifierItem sends the icon's theme name but no IconThemePath,
 // so a host finds our symbolic icons only when they are installed where it
 // looks. This adaptor takes the place of Qt's on the item's D-Bus object:
-// every property, method and signal passes through to Qt's own adaptor, and
+// methods, signals and the plain properties pass through to Qt's own
+// adaptor, the pixmaps and tool tip are drawn from the tray icon, and
 // IconThemePath names the folder our icons are in.
 
+#include <QByteArray>
 #include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
 #include <QDBusObjectPath>
+#include <QList>
+#include <QMetaType>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 
+class QIcon;
+class QSystemTrayIcon;
+
 namespace dz {
 
-class StatusNotifierThemePath : public QDBusAbstractAdaptor {
+// One pixmap as the protocol sends it, (iiay): ARGB32 in network byte order.
+struct TrayItemImage {
+    int width = 0;
+    int height = 0;
+    QByteArray argb;
+};
+using TrayItemImages = QList<TrayItemImage>;
+// The tool tip, (sa(iiay)ss): icon name, pixmaps, title and text.
+struct TrayItemToolTip {
+    QString iconName;
+    TrayItemImages images;
+    QString title;
+    QString text;
+};
+
+class TrayItemAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
-    // The pixmaps and the tool tip pass through as Qt marshals them; the
-    // description gives their real types.
     Q_CLASSINFO("D-Bus Introspection",
                 "  <interface name=\"org.kde.StatusNotifierItem\">\n"
                 "    <property name=\"Category\" type=\"s\" access=\"read\"/>\n"
@@ -51,41 +73,44 @@ class StatusNotifierThemePath : public QDBusAbstractAdaptor {
                 "    <signal name=\"NewStatus\"><arg name=\"status\" type=\"s\"/></signal>\n"
                 "  </interface>\n")
     Q_PROPERTY(QString AttentionIconName READ attentionIconName)
-    Q_PROPERTY(QVariant AttentionIconPixmap READ attentionIconPixmap)
+    Q_PROPERTY(dz::TrayItemImages AttentionIconPixmap READ attentionIconPixmap)
     Q_PROPERTY(QString AttentionMovieName READ attentionMovieName)
     Q_PROPERTY(QString Category READ category)
     Q_PROPERTY(QString IconName READ iconName)
-    Q_PROPERTY(QVariant IconPixmap READ iconPixmap)
+    Q_PROPERTY(dz::TrayItemImages IconPixmap READ iconPixmap)
     Q_PROPERTY(QString IconThemePath READ iconThemePath)
     Q_PROPERTY(QString Id READ id)
     Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
     Q_PROPERTY(QDBusObjectPath Menu READ menu)
     Q_PROPERTY(QString OverlayIconName READ overlayIconName)
-    Q_PROPERTY(QVariant OverlayIconPixmap READ overlayIconPixmap)
+    Q_PROPERTY(dz::TrayItemImages OverlayIconPixmap READ overlayIconPixmap)
     Q_PROPERTY(QString Status READ status)
     Q_PROPERTY(QString Title READ title)
-    Q_PROPERTY(QVariant ToolTip READ toolTip)
+    Q_PROPERTY(dz::TrayItemToolTip ToolTip READ toolTip)
 
   public:
-    // Puts the folder on the tray item this process has registered, once;
-    // false when there is none (no StatusNotifier host, or an XEmbed tray).
-    static bool attach(const QString& themePath);
+    // Takes the place of Qt's adaptor on the item `tray` has registered, or
+    // updates the folder when it has already; false when there is no such
+    // item (no StatusNotifier host, or an XEmbed tray).
+    static bool attach(QSystemTrayIcon* tray, const QString& themePath);
+    // The pixmaps of `icon` at the sizes it offers.
+    static TrayItemImages images(const QIcon& icon);
 
     QString attentionIconName() const { return text("AttentionIconName"); }
-    QVariant attentionIconPixmap() const { return value("AttentionIconPixmap"); }
+    TrayItemImages attentionIconPixmap() const { return {}; }
     QString attentionMovieName() const { return text("AttentionMovieName"); }
     QString category() const { return text("Category"); }
     QString iconName() const { return text("IconName"); }
-    QVariant iconPixmap() const { return value("IconPixmap"); }
+    TrayItemImages iconPixmap() const;
     QString iconThemePath() const { return themePath_; }
     QString id() const { return text("Id"); }
     bool itemIsMenu() const { return value("ItemIsMenu").toBool(); }
     QDBusObjectPath menu() const { return value("Menu").value<QDBusObjectPath>(); }
     QString overlayIconName() const { return text("OverlayIconName"); }
-    QVariant overlayIconPixmap() const { return value("OverlayIconPixmap"); }
+    TrayItemImages overlayIconPixmap() const { return {}; }
     QString status() const { return text("Status"); }
     QString title() const { return text("Title"); }
-    QVariant toolTip() const { return value("ToolTip"); }
+    TrayItemToolTip toolTip() const;
 
   public slots:
     void Activate(int x, int y);
@@ -103,12 +128,21 @@ class StatusNotifierThemePath : public QDBusAbstractAdaptor {
     void NewMenu();
 
   private:
-    StatusNotifierThemePath(QObject* item, QObject* qtAdaptor, QString themePath);
+    TrayItemAdaptor(QObject* item, QObject* qtAdaptor, QSystemTrayIcon* tray, QString themePath);
     QVariant value(const char* name) const;
     QString text(const char* name) const { return value(name).toString(); }
 
     QObject* qt_;
+    QPointer<QSystemTrayIcon> tray_;
     QString themePath_;
 };
 
+QDBusArgument& operator<<(QDBusArgument& argument, const TrayItemImage& image);
+const QDBusArgument& operator>>(const QDBusArgument& argument, TrayItemImage& image);
+QDBusArgument& operator<<(QDBusArgument& argument, const TrayItemToolTip& tip);
+const QDBusArgument& operator>>(const QDBusArgument& argument, TrayItemToolTip& tip);
+
 }  // namespace dz
+
+Q_DECLARE_METATYPE(dz::TrayItemImage)
+Q_DECLARE_METATYPE(dz::TrayItemToolTip)
