@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
@@ -13,6 +15,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSystemTrayIcon>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
 
@@ -227,6 +232,43 @@ TEST_F(ProgramServicesTest, EveryControlOfEveryTabHasAnAccessibleName) {
     }
     EXPECT_GT(checked, 40);
     EXPECT_TRUE(unnamed.empty()) << ::testing::PrintToString(unnamed);
+}
+
+// A keyboard alone reaches every control of every tab: Tab from the tab bar
+// visits each one that is shown and enabled, and Ctrl+Tab moves between tabs.
+TEST_F(ProgramServicesTest, TabReachesEveryControlOfEveryTab) {
+    settings.addRule(AppRule::forApp(RuleDirection::destination, "org.gnome.TextEditor", "Text Editor"));
+    TryItTab tryIt(settings, tryItServices(controller));
+    SettingsWindow window(settings, SettingsWindow::Services::of(services),
+                          new TryItTabView(settings, tryIt));
+    window.show(SettingsTab::general);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (SettingsTab tab : settingstab::allCases) {
+        SCOPED_TRACE(settingstab::title(tab));
+        ASSERT_EQ(window.currentTab(), tab);
+        QWidget* page = window.page(tab);
+        std::set<QWidget*> wanted;
+        for (QWidget* w : page->findChildren<QWidget*>())
+            if (w->isVisibleTo(&window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+                !qobject_cast<QAbstractSlider*>(w) && !w->focusProxy())
+                wanted.insert(w);
+        window.tabs()->tabBar()->setFocus();
+        std::set<QWidget*> reached;
+        for (size_t i = 0; i < wanted.size() + 2; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached.insert(QApplication::focusWidget());
+        }
+        std::vector<std::string> missed;
+        for (QWidget* w : wanted)
+            if (!reached.count(w)) {
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+                missed.push_back(a ? a->text(QAccessible::Name).toStdString() : w->metaObject()->className());
+            }
+        EXPECT_TRUE(missed.empty()) << ::testing::PrintToString(missed);
+        EXPECT_GT(wanted.size(), 2u);
+        if (tab != SettingsTab::tryIt)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ namespace {
 QPlainTextEdit* sampleView(int lines) {
     auto* view = new QPlainTextEdit;
     view->setReadOnly(true);
+    view->setTabChangesFocus(true);
     view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     view->setFixedHeight(view->fontMetrics().lineSpacing() * lines + 12);
     return view;

@@ -62,6 +62,7 @@ TryItTabView::TryItTabView(AppSettings& settings, TryItTab& model, QWidget* pare
     before_ = new QPlainTextEdit;
     after_ = new QPlainTextEdit;
     after_->setReadOnly(true);
+    after_->setTabChangesFocus(true);
     // Tab moves on rather than typing a tab into the sample.
     before_->setTabChangesFocus(true);
     before_->setAccessibleName(QStringLiteral("Before (as copied)"));
