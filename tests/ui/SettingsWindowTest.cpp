@@ -611,6 +611,19 @@ TEST_F(SettingsWindowTest, ScriptTabSavesTypingAndShowsTheLastError) {
     EXPECT_EQ(settings.data().script, JavaScriptTransformer::templateScript());
     EXPECT_EQ(tab.editor()->toPlainText().toStdString(), JavaScriptTransformer::templateScript());
 
+    // Typing is saved once it pauses, or at once when the editor loses focus.
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    tab.editor()->setFocus();
+    tab.editor()->setPlainText("function transform(t) { return t.trim(); }");
+    EXPECT_EQ(settings.data().script, JavaScriptTransformer::templateScript());
+    withText<QPushButton>(&tab, "Reset")->setFocus();
+    EXPECT_EQ(settings.data().script, "function transform(t) { return t.trim(); }");
+    tab.editor()->setPlainText("function transform(t) { return t; }");
+    EXPECT_EQ(settings.data().script, "function transform(t) { return t.trim(); }");  // not yet
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return settings.data().script == "function transform(t) { return t; }"; }, 2000));
+
     status.lastError = "ReferenceError: x is not defined";
     emit notifier.stateChanged();
     EXPECT_TRUE(tab.errorLabel()->text().contains("ReferenceError: x is not defined"));
