@@ -142,8 +142,14 @@ void TrayIcon::render(QMenu* menu, const Menu& items, const std::function<void(c
         }
         QString title = QString(item.indentation * 3, QLatin1Char(' ')) + qstr(item.title);
         QKeySequence shortcut;
-        if (item.shortcut && !exportedOverDBus)
+        if (item.shortcut && !exportedOverDBus) {
+            // Only a combination Qt reads back as written ("Super" is Qt's
+            // "Meta"); any other is spelt out in the title.
             shortcut = QKeySequence::fromString(qstr(*item.shortcut), QKeySequence::PortableText);
+            if (shortcut.count() != 1 ||
+                shortcut.toString(QKeySequence::PortableText) != qstr(*item.shortcut))
+                shortcut = QKeySequence();
+        }
         if (item.shortcut && shortcut.isEmpty())
             title += QStringLiteral("    ") + qstr(*item.shortcut);
         QAction* action;

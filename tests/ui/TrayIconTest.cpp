@@ -104,6 +104,19 @@ TEST_F(TrayIconTest, MenuWithoutALastCopy) {
     EXPECT_FALSE(menu.actions()[4]->isChecked());
 }
 
+TEST_F(TrayIconTest, AShortcutQtCannotSpellStaysInTheTitle) {
+    SettingsData d = settings.data();
+    d.shortcuts[std::string(shortcutaction::rawValue(ShortcutAction::pasteMarkdown))] =
+        KeyCombo{46, KeyCombo::command | KeyCombo::shift, "\u21E7\u2318M"};
+    settings.setData(d);
+    auto status = makeStatus();
+    QMenu menu;
+    const auto lines = rendered(status, menu);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Convert Clipboard to Markdown    Shift+Super+M"),
+              lines.end())
+        << ::testing::PrintToString(lines);
+}
+
 TEST_F(TrayIconTest, AMenuForAStatusNotifierHostSpellsOutHeadersAndShortcuts) {
     SettingsData d = settings.data();
     d.autoClean = false;
