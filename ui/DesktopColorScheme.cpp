@@ -19,22 +19,24 @@ std::optional<DesktopColorScheme> desktopColorScheme() {
     const QDBusMessage reply = bus.call(call, QDBus::Block, 500);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
-    // Read wraps the value in one variant more than ReadOne; unwrap both.
-    QVariant value = reply.arguments().constFirst();
-    for (int depth = 0; depth < 3 && value.canConvert<QDBusVariant>() &&
-                        value.metaType() == QMetaType::fromType<QDBusVariant>();
-         ++depth)
+    return colorSchemeFromPortal(reply.arguments().constFirst());
+}
+
+std::optional<DesktopColorScheme> colorSchemeFromPortal(QVariant value) {
+    // Read wraps the value in one variant more than ReadOne and the signal.
+    for (int depth = 0; depth < 3 && value.metaType() == QMetaType::fromType<QDBusVariant>(); ++depth)
         value = value.value<QDBusVariant>().variant();
-    bool ok = false;
-    const uint scheme = value.toUInt(&ok);
-    if (!ok)
+    // Another program sent it: only an unsigned number counts.
+    if (value.metaType() != QMetaType::fromType<uint>())
         return std::nullopt;
-    // 1 prefers dark, 2 prefers light, anything else says nothing.
-    if (scheme == 1)
-        return DesktopColorScheme::dark;
-    if (scheme == 2)
-        return DesktopColorScheme::light;
-    return std::nullopt;
+    switch (value.toUInt()) {
+        case 1:
+            return DesktopColorScheme::dark;
+        case 2:
+            return DesktopColorScheme::light;
+        default:
+            return std::nullopt;
+    }
 }
 
 }  // namespace dz

@@ -75,6 +75,10 @@ void TrayIcon::install() {
     exportedOverDBus_ = menuExportedOverDBus();
     if (!colorScheme)
         colorScheme = desktopColorScheme();
+    QDBusConnection::sessionBus().connect(
+        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("SettingChanged"), this,
+        SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
     themePath_ = iconThemePath();
     tray_->setContextMenu(menu_.get());
     // The menu is rebuilt from the current state each time it opens.
@@ -108,6 +112,13 @@ void TrayIcon::show(const StatusItemController::Appearance& appearance) {
     // Qt registers the item with the host when it is first shown.
     if (appearance.visible && exportedOverDBus_ && !themePathSent_ && !themePath_.isEmpty())
         themePathSent_ = TrayItemAdaptor::attach(tray_, themePath_);
+}
+
+void TrayIcon::portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value) {
+    if (group != QLatin1String("org.freedesktop.appearance") || key != QLatin1String("color-scheme"))
+        return;
+    colorScheme = colorSchemeFromPortal(value.variant());
+    status_.refresh();
 }
 
 void TrayIcon::rebuildMenu() {

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include <QColor>
+#include <QDBusVariant>
 #include <QObject>
 #include <QString>
 
@@ -21,6 +22,8 @@ class QSystemTrayIcon;
 namespace dz {
 
 class TrayIcon : public QObject {
+    Q_OBJECT
+
   public:
     explicit TrayIcon(StatusItemController& status, QObject* parent = nullptr);
     ~TrayIcon() override;
@@ -34,7 +37,7 @@ class TrayIcon : public QObject {
     // The colour an XEmbed tray asks for, when it says (set before install).
     std::function<std::optional<QColor>()> trayForeground;
     // The desktop's light or dark preference; read from the portal by
-    // install() unless set before.
+    // install() unless set before, and followed as the portal announces changes.
     std::optional<DesktopColorScheme> colorScheme;
 
     // What the icon is drawn in: the XEmbed tray's own colour, else dark on a
@@ -54,6 +57,9 @@ class TrayIcon : public QObject {
 
     QSystemTrayIcon* tray() const { return tray_; }
     QMenu* menu() const { return menu_.get(); }
+
+  private slots:
+    void portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
 
   private:
     void show(const StatusItemController::Appearance& appearance);

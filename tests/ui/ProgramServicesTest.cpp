@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDBusVariant>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -199,6 +200,19 @@ TEST(TrayIconColourTest, FollowsTheTrayThenTheDesktopElseWhite) {
     EXPECT_LT(qGray(TrayIcon::iconColor(true, std::nullopt, DesktopColorScheme::light).rgb()), 80);
     EXPECT_EQ(TrayIcon::iconColor(false, std::nullopt, DesktopColorScheme::dark), QColor(Qt::white));
     EXPECT_EQ(TrayIcon::iconColor(false, std::nullopt, std::nullopt), QColor(Qt::white));
+}
+
+TEST(TrayIconColourTest, ThePortalsSchemeAtAnyDepthAndNothingElse) {
+    const QVariant dark = QVariant::fromValue(1u);
+    const QVariant light = QVariant::fromValue(2u);
+    EXPECT_EQ(colorSchemeFromPortal(dark), DesktopColorScheme::dark);
+    EXPECT_EQ(colorSchemeFromPortal(QVariant::fromValue(QDBusVariant(light))), DesktopColorScheme::light);
+    EXPECT_EQ(
+        colorSchemeFromPortal(QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusVariant(dark))))),
+        DesktopColorScheme::dark);
+    for (const QVariant& other : {QVariant::fromValue(0u), QVariant::fromValue(3u),
+                                  QVariant(QStringLiteral("1")), QVariant(-1), QVariant()})
+        EXPECT_EQ(colorSchemeFromPortal(other), std::nullopt) << other.typeName();
 }
 
 // Everything a keyboard reaches is named for a screen reader: by its text,

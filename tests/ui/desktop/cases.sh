@@ -320,6 +320,9 @@ case_tray_icon() {
     # white on a dark desktop and dark on a light one.
     if [ "$scheme" = dark ]; then
       expect_icon "name: dozuzavuvu-anvil-symbolic" "theme path: $themes" "pixel 255 255 255 255"
+      # The desktop turns light while the program runs.
+      dz_tray scheme light || dz_fail "could not change the scheme"
+      expect_icon "name: dozuzavuvu-anvil-symbolic" "pixel 46 52 54 255"
     else
       expect_icon "name: dozuzavuvu-anvil-symbolic" "theme path: $themes" "pixel 46 52 54 255"
     fi

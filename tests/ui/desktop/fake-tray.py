@@ -7,6 +7,9 @@
                            to LOG for each item (TIME: seconds since the epoch);
                            with a scheme, also answers the settings portal's
                            color-scheme with it.
+  fake-tray.py scheme light|dark
+                           the desktop changes its scheme: the portal of a
+                           running watch says so with SettingChanged.
   fake-tray.py icon        prints the item's IconName and IconThemePath (as
                            GetAll sends them) and "pixel R G B A": the most
                            opaque pixel of the largest IconPixmap.
@@ -114,6 +117,16 @@ class Portal(dbus.service.Object):
         # Read wraps the value in a second variant.
         return dbus.UInt32(self.value, variant_level=1)
 
+    @dbus.service.signal("org.freedesktop.portal.Settings", signature="ssv")
+    def SettingChanged(self, namespace, key, value):
+        pass
+
+    # Not the portal's: how a test changes the desktop's scheme.
+    @dbus.service.method("dev.dozuzavuvu.test.Scheme", in_signature="s", out_signature="")
+    def Set(self, scheme):
+        self.value = {"dark": 1, "light": 2}[scheme]
+        self.SettingChanged("org.freedesktop.appearance", "color-scheme", dbus.UInt32(self.value, variant_level=1))
+
 
 def watch(log, scheme=None):
     from dbus.mainloop.glib import DBusGMainLoop
@@ -216,6 +229,9 @@ def main():
         print("tooltip text:", tip[3])
     elif command == "icon":
         show_icon(bus)
+    elif command == "scheme" and len(sys.argv) == 3:
+        portal = bus.get_object("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop")
+        portal.Set(sys.argv[2], dbus_interface="dev.dozuzavuvu.test.Scheme")
     elif command == "menu":
         show_menu(bus)
     elif command == "click" and len(sys.argv) == 3:
