@@ -1,5 +1,5 @@
 # Installation and the Debian package (`make package`): the two executables,
-# the desktop file, AppStream metadata, the icon and the man pages.
+# the desktop file, AppStream metadata, the icons and the man pages.
 include(GNUInstallDirs)
 
 # `cpack` installs what has been built; it need not build every benchmark.
@@ -29,6 +29,8 @@ if(TARGET dozuzavuvu)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES ${PROJECT_SOURCE_DIR}/ui/data/dev.dozuzavuvu.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  file(GLOB dz_status_icons ${PROJECT_SOURCE_DIR}/ui/data/status/*-symbolic.svg)
+  install(FILES ${dz_status_icons} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/status)
   dz_install_man_page(dozuzavuvu.1)
 endif()
 

@@ -173,6 +173,39 @@ QIcon icon(MenuBarIcon icon, QColor color, bool dimmed) {
     return result;
 }
 
+QString symbolicName(MenuBarIcon icon) {
+    return QStringLiteral("dozuzavuvu-") + QString::fromUtf8(menubaricon::rawValue(icon)) +
+           QStringLiteral("-symbolic");
+}
+
+QString symbolicSVG(MenuBarIcon icon) {
+    const QPainterPath outline = path(icon);
+    auto number = [](qreal v) { return QString::number(v, 'f', 3); };
+    QString data;
+    for (int i = 0; i < outline.elementCount(); ++i) {
+        const QPainterPath::Element e = outline.elementAt(i);
+        switch (e.type) {
+            case QPainterPath::MoveToElement:
+                data += QStringLiteral("M") + number(e.x) + ' ' + number(e.y);
+                break;
+            case QPainterPath::LineToElement:
+                data += QStringLiteral("L") + number(e.x) + ' ' + number(e.y);
+                break;
+            case QPainterPath::CurveToElement:
+                data += QStringLiteral("C") + number(e.x) + ' ' + number(e.y);
+                break;
+            case QPainterPath::CurveToDataElement:
+                data += ' ' + number(e.x) + ' ' + number(e.y);
+                break;
+        }
+    }
+    // Symbolic icons are one flat grey shape; hosts repaint it in their colour.
+    return QStringLiteral(
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\" "
+               "viewBox=\"0 0 18 18\">\n  <path fill=\"#2e3436\" fill-rule=\"evenodd\" d=\"") +
+           data + QStringLiteral("Z\"/>\n</svg>\n");
+}
+
 QIcon applicationIcon() {
     QIcon result;
     for (int size : {16, 32, 48, 64, 128, 256}) {

@@ -14,6 +14,7 @@ ProgramServices::ProgramServices(AppController& controller, Backend backend, QOb
     failedSubscription_ = controller_.failedShortcuts.subscribe([this](const auto&) { emit stateChanged(); });
     errorSubscription_ = controller_.scriptError.subscribe([this](const auto&) { emit stateChanged(); });
     stateSubscription_ = controller_.stateChanged.subscribe([this] { emit stateChanged(); });
+    interceptorSubscription_ = controller_.interceptorActive.subscribe([this](bool) { emit stateChanged(); });
 }
 
 void ProgramServices::setDefaultFormat(OutputFormat format) {
@@ -53,6 +54,14 @@ std::optional<std::string> ProgramServices::displayNotice() const {
     if (backend_.displayNotice.empty())
         return std::nullopt;
     return backend_.displayNotice;
+}
+
+PastingAppIdentification ProgramServices::pastingApps() const {
+    return backend_.pastingApps;
+}
+
+bool ProgramServices::interceptorActive() const {
+    return controller_.interceptorActive.value();
 }
 
 std::vector<DesktopApplication> ProgramServices::installedApplications() const {

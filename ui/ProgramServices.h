@@ -43,6 +43,8 @@ class ProgramServices : public StateNotifier,
         std::function<bool()> enableBrowserAccess;
         // One line about the display (Xwayland); empty on a plain X session.
         std::string displayNotice;
+        // Whose pastes the backend can tell apart, for "Pasting into" rules.
+        PastingAppIdentification pastingApps = PastingAppIdentification::everyApplication;
     };
 
     ProgramServices(AppController& controller, Backend backend, QObject* parent = nullptr);
@@ -55,6 +57,8 @@ class ProgramServices : public StateNotifier,
     bool enableBrowserAccess() override;
     bool trayAvailable() const override;
     std::optional<std::string> displayNotice() const override;
+    PastingAppIdentification pastingApps() const override;
+    bool interceptorActive() const override;
     std::vector<DesktopApplication> installedApplications() const override;
     std::vector<DesktopApplication> runningApplications() const override;
     const Workspace* workspace() const override;
@@ -69,6 +73,7 @@ class ProgramServices : public StateNotifier,
     Backend backend_;
     Observable<std::vector<KeyCombo>>::Subscription failedSubscription_;
     Observable<std::optional<std::string>>::Subscription errorSubscription_;
+    Observable<bool>::Subscription interceptorSubscription_;
     Signal::Subscription stateSubscription_;
 };
 

@@ -47,6 +47,7 @@ QCheckBox* SettingsPage::addToggle(QBoxLayout* layout, const QString& title, con
         QLabel* label = caption(captionText);
         label->setContentsMargins(24, 0, 0, 4);
         layout->addWidget(label);
+        box->setAccessibleDescription(captionText);
     }
     connect(box, &QCheckBox::toggled, this,
             [this, set](bool on) { change([&](SettingsData& d) { set(d, on); }); });
@@ -63,6 +64,7 @@ QComboBox* SettingsPage::addPicker(QBoxLayout* layout, const QString& label,
     for (const QString& title : titles) combo->addItem(title);
     auto* text = new QLabel(label);
     text->setBuddy(combo);
+    combo->setAccessibleName(withoutMnemonic(label));
     row->addWidget(text);
     row->addWidget(combo);
     row->addStretch();
@@ -88,6 +90,27 @@ QLabel* SettingsPage::caption(const QString& text, QWidget* parent) {
     label->setFont(font);
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
+}
+
+QLabel* SettingsPage::warning(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    setWarning(label, text);
+    return label;
+}
+
+void SettingsPage::setWarning(QLabel* label, const QString& text) {
+    label->setText(text.isEmpty() ? QString() : QStringLiteral("\u26A0 ") + text);
+    label->setAccessibleName(text.isEmpty() ? QString() : QStringLiteral("Warning: ") + text);
+    label->setVisible(!text.isEmpty());
+}
+
+QString SettingsPage::withoutMnemonic(QString text) {
+    // "&&" is a literal ampersand; a lone "&" only marks the next letter.
+    text.replace(QLatin1String("&&"), QString(QChar(0xE000)));
+    text.remove(QLatin1Char('&'));
+    return text.replace(QChar(0xE000), QLatin1Char('&'));
 }
 
 QVBoxLayout* SettingsPage::scrollingLayout(QWidget* page) {

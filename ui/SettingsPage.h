@@ -26,6 +26,12 @@ class SettingsPage : public QWidget {
 
     // A smaller, dimmer explanation under a control.
     static QLabel* caption(const QString& text, QWidget* parent = nullptr);
+    // A problem the user should see: normal size and contrast, after a
+    // warning sign; hidden while there is none.
+    static QLabel* warning(const QString& text, QWidget* parent = nullptr);
+    static void setWarning(QLabel* label, const QString& text);
+    // A control's text as read out: without its mnemonic marks.
+    static QString withoutMnemonic(QString text);
 
   protected:
     // Copies the current record, lets `edit` change it and publishes it.

@@ -1,6 +1,9 @@
 #include "ui/SettingsWindow.h"
 
+#include <QCoreApplication>
+#include <QKeySequence>
 #include <QLabel>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -30,7 +33,7 @@ SettingsWindow::SettingsWindow(AppSettings& settings, const Services& services, 
                                    services.browserAccess, services.display, services.notifier);
                 break;
             case SettingsTab::rules:
-                page = new RulesTab(settings, services.applications);
+                page = new RulesTab(settings, services.applications, services.display, services.notifier);
                 break;
             case SettingsTab::cleaning:
                 page = new CleaningTab(settings);
@@ -55,14 +58,29 @@ SettingsWindow::SettingsWindow(AppSettings& settings, const Services& services, 
             page, QIcon::fromTheme(QString::fromLatin1(settingstab::iconName(tab))),
             QString::fromUtf8(settingstab::title(tab)).replace(QLatin1Char('&'), QLatin1String("&&")));
     }
-    // The window title follows the selected tab.
+    // The window title names the program as well as the selected tab, for
+    // window switchers.
     auto retitle = [this](int index) {
         if (index >= 0)
-            setWindowTitle(QString::fromUtf8(settingstab::title(settingstab::allCases[size_t(index)])));
+            setWindowTitle(QStringLiteral("Dozuzavuvu Settings \u2014 ") +
+                           QString::fromUtf8(settingstab::title(settingstab::allCases[size_t(index)])));
     };
     connect(tabs_, &QTabWidget::currentChanged, this, retitle);
     retitle(tabs_->currentIndex());
     resize(width, height);
+
+    // Escape and Ctrl+W close (hide) the window, Ctrl+Q quits the program;
+    // a dialog or a shortcut recorder that has the keyboard gets them first.
+    quit = [] { QCoreApplication::quit(); };
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
+    auto* quitShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quitShortcut, &QShortcut::activated, this, [this] {
+        if (quit)
+            quit();
+    });
 }
 
 void SettingsWindow::show(std::optional<SettingsTab> tab) {

@@ -2,6 +2,7 @@
 // The one settings window: seven tabs, built on first use and kept; closing
 // only hides it.
 
+#include <functional>
 #include <optional>
 
 #include <QWidget>
@@ -62,6 +63,8 @@ class SettingsWindow : public QWidget {
     void show(std::optional<SettingsTab> tab = std::nullopt);
 
     SettingsTab currentTab() const;
+    // What Ctrl+Q does: quits the program unless told otherwise.
+    std::function<void()> quit;
     QTabWidget* tabs() const { return tabs_; }
     QWidget* page(SettingsTab tab) const;
 

@@ -21,6 +21,8 @@ ShortcutRecorder::ShortcutRecorder(HotKeySuspension& hotKeys, Bell& bell, QWidge
     layout->addWidget(clear_);
     button_->setMinimumWidth(150);
     button_->setToolTip(QStringLiteral("Record Shortcut"));
+    button_->setAccessibleDescription(
+        QStringLiteral("Press to record a new shortcut; Escape while recording keeps the old one."));
     clear_->setIcon(QIcon::fromTheme(QStringLiteral("edit-clear")));
     clear_->setText(QStringLiteral("\u00D7"));
     clear_->setToolTip(QStringLiteral("Clear shortcut"));
@@ -47,6 +49,11 @@ ShortcutRecorder::~ShortcutRecorder() {
 
 void ShortcutRecorder::setCombo(const std::optional<KeyCombo>& combo) {
     combo_ = combo;
+    refresh();
+}
+
+void ShortcutRecorder::setActionName(const QString& name) {
+    actionName_ = name;
     refresh();
 }
 
@@ -81,6 +88,11 @@ void ShortcutRecorder::refresh() {
     else
         button_->setText(QStringLiteral("Record Shortcut"));
     clear_->setVisible(combo_.has_value() && !recording_);
+    // Read out with the action it belongs to, not the bare keys.
+    const QString prefix = actionName_.isEmpty() ? QString() : actionName_ + QStringLiteral(" shortcut: ");
+    button_->setAccessibleName(prefix + button_->text());
+    clear_->setAccessibleName(actionName_.isEmpty() ? QStringLiteral("Clear shortcut")
+                                                    : QStringLiteral("Clear shortcut for ") + actionName_);
 }
 
 bool ShortcutRecorder::eventFilter(QObject* watched, QEvent* event) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include <QString>
 #include <QWidget>
 
 #include "app/input/KeyCombo.h"
@@ -24,6 +25,8 @@ class ShortcutRecorder : public QWidget {
     ~ShortcutRecorder() override;
 
     void setCombo(const std::optional<KeyCombo>& combo);
+    // The action the shortcut runs, for screen readers ("Paste as Markdown").
+    void setActionName(const QString& name);
     const std::optional<KeyCombo>& combo() const { return combo_; }
     bool isRecording() const { return recording_; }
     void startRecording();
@@ -46,6 +49,7 @@ class ShortcutRecorder : public QWidget {
     HotKeySuspension& hotKeys_;
     Bell& bell_;
     std::optional<KeyCombo> combo_;
+    QString actionName_;
     bool recording_ = false;
     QPushButton* button_;
     QToolButton* clear_;

@@ -69,10 +69,10 @@ void AppController::start() {
         *lastShortcuts = data.shortcuts;
         actions_.registerHotKeys(data.shortcuts);
     }));
-    using Look = std::tuple<bool, OutputFormat, bool>;
+    using Look = std::tuple<bool, OutputFormat, bool, MenuBarIcon>;
     auto lastLook = std::make_shared<std::optional<Look>>();
     subscriptions_.push_back(settings_.subscribe([this, lastLook](const SettingsData& data) {
-        Look look{data.autoClean, data.defaultFormat, data.showMenuBarIcon};
+        Look look{data.autoClean, data.defaultFormat, data.showMenuBarIcon, data.menuBarIcon};
         if (*lastLook && **lastLook == look)
             return;
         *lastLook = look;

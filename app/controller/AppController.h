@@ -51,7 +51,7 @@ class AppController {
     Observable<std::vector<KeyCombo>> failedShortcuts;
     Observable<bool> interceptorActive{false};
     // The tray should look again: pause, resume, and changes of automatic
-    // cleaning, the default format or the icon's visibility.
+    // cleaning, the default format, the icon or its visibility.
     Signal stateChanged;
     // The user asked for the settings window (an automation address); the
     // program opens it keeping its current tab.

@@ -31,7 +31,13 @@ enum class MenuCommand {
 // One entry of the tray menu, as plain data: the tray draws it, the scenario
 // runner prints it, and choosing it hands it back to the status item.
 struct MenuItem {
+    // How an item shows its check mark: not at all, as an on/off switch, or
+    // as one choice among its neighbours with the same kind (only one of a
+    // run of `choice` items is ever checked).
+    enum class Check { none, toggle, choice };
+
     std::string title;  // without the shortcut
+    Check check = Check::none;
     bool checked = false;
     bool enabled = true;
     std::optional<std::string> shortcut;  // "Ctrl+Alt+V"

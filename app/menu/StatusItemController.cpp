@@ -104,10 +104,18 @@ void StatusItemController::toggleClicked() {
 }
 
 MenuItem StatusItemController::ruleMenu(const std::string& title, RuleDirection direction, RuleKind kind,
-                                        const std::string& key, const std::string& name) const {
+                                        const std::string& key, const std::string& name,
+                                        const std::optional<std::string>& notice) const {
     std::optional<AppRule> existing = existingRule(settings_, direction, kind, key);
     MenuItem menu;
     menu.title = (existing ? "Rule: " : "Add Rule: ") + title;
+    if (notice) {
+        MenuItem line;
+        line.title = *notice;
+        line.enabled = false;
+        menu.children.push_back(std::move(line));
+        menu.children.push_back(MenuItem::makeSeparator());
+    }
 
     static constexpr std::array<RuleFormat, 4> sourceOrder{RuleFormat::original, RuleFormat::plain,
                                                            RuleFormat::links, RuleFormat::markdown};
@@ -119,6 +127,7 @@ MenuItem StatusItemController::ruleMenu(const std::string& title, RuleDirection 
         MenuItem item = commandItem(std::string(ruleformat::title(format)), MenuCommand::setRule);
         item.ruleChange = base;
         item.ruleChange->format = format;
+        item.check = MenuItem::Check::choice;
         item.checked = existing && existing->format == format;
         menu.children.push_back(std::move(item));
     }
@@ -126,6 +135,7 @@ MenuItem StatusItemController::ruleMenu(const std::string& title, RuleDirection 
     MenuItem fix = commandItem("Fix PDF Line Breaks", MenuCommand::setRule);
     fix.ruleChange = base;
     fix.ruleChange->fixPDF = existing ? !existing->fixPDF : true;
+    fix.check = MenuItem::Check::toggle;
     fix.checked = existing && existing->fixPDF;
     menu.children.push_back(std::move(fix));
     if (existing) {
@@ -144,6 +154,7 @@ Menu StatusItemController::buildMenu() const {
     Menu menu;
 
     MenuItem toggle = commandItem("Clean Automatically", MenuCommand::toggleAuto);
+    toggle.check = MenuItem::Check::toggle;
     toggle.checked = settings.autoClean;
     menu.push_back(std::move(toggle));
 
@@ -168,6 +179,7 @@ Menu StatusItemController::buildMenu() const {
     for (OutputFormat format : outputformat::cyclable) {
         MenuItem item = commandItem(std::string(outputformat::title(format)), MenuCommand::setFormat);
         item.indentation = 1;
+        item.check = MenuItem::Check::choice;
         item.checked = settings.defaultFormat == format;
         item.representedValue = std::string(outputformat::rawValue(format));
         menu.push_back(std::move(item));
@@ -219,7 +231,7 @@ Menu StatusItemController::buildMenu() const {
         const std::string& id = *state.frontmost->bundleID;
         const std::string& name = state.frontmost->name ? *state.frontmost->name : id;
         menu.push_back(ruleMenu("Pasting into \u201C" + name + "\u201D", RuleDirection::destination,
-                                RuleKind::app, id, name));
+                                RuleKind::app, id, name, state.pastingRulesNotice));
     }
 
     menu.push_back(MenuItem::makeSeparator());
@@ -260,8 +272,11 @@ void StatusItemController::perform(const MenuItem& item) {
             OutputFormat format = settings_.data().defaultFormat;
             if (format == OutputFormat::original)
                 format = OutputFormat::plain;
+            // With nothing usable on the clipboard the controller has beeped
+            // already; one beep is enough.
             actions_.convert(format, false, false, [beep = actions_.beep](CleanOutcome outcome) {
-                if (outcome.kind() == CleanOutcome::Kind::skipped && beep)
+                if (outcome.kind() == CleanOutcome::Kind::skipped &&
+                    outcome != CleanOutcome::skipped(SkipReason::noText) && beep)
                     beep();
             });
             return;

@@ -41,6 +41,9 @@ struct StatusItemState {
     std::optional<App> frontmost;
     // The reflow of the current copy's base rendition; nothing without one.
     std::optional<bool> baseReflow;
+    // Why "Pasting into" rules do not (all) work on this desktop, shown atop
+    // their submenu; nothing when they do.
+    std::optional<std::string> pastingRulesNotice;
 };
 
 // What the tray's items ask the controller to do.
@@ -99,7 +102,8 @@ class StatusItemController {
     bool isPaused(const StatusItemState& state) const;
     std::string stateText(const SettingsData& settings, const StatusItemState& state) const;
     MenuItem ruleMenu(const std::string& title, RuleDirection direction, RuleKind kind,
-                      const std::string& key, const std::string& name) const;
+                      const std::string& key, const std::string& name,
+                      const std::optional<std::string>& notice = std::nullopt) const;
 
     AppSettings& settings_;
     Scheduler& scheduler_;

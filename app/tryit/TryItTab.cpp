@@ -34,8 +34,8 @@ constexpr std::string_view samplePlain =
     "\n"
     "The name is usually traced to Olissipo, the name the Romans used for the settlement.\n"
     "\n"
-    "\t\u2022\tArea: about 100 km\u00B2\n"
-    "\t\u2022\tRiver: Tagus";
+    "\u2022 Area: about 100 km\u00B2\n"
+    "\u2022 River: Tagus";
 
 TryItTab::Place placeForRule(const AppRule& rule) {
     if (rule.kind == RuleKind::website)

@@ -11,6 +11,9 @@ entry=/usr/share/applications/dev.dozuzavuvu.desktop
 desktop-file-validate "$entry" || fail "the installed desktop file does not validate"
 appstreamcli validate --no-net /usr/share/metainfo/dev.dozuzavuvu.Dozuzavuvu.metainfo.xml ||
   fail "the installed AppStream metadata does not validate"
+for icon in hammer anvil monogram clipboard wand sparkles; do
+  [ -f "/usr/share/icons/hicolor/scalable/status/dozuzavuvu-$icon-symbolic.svg" ] || fail "the $icon tray icon is not installed"
+done
 [ -f /usr/share/man/man1/dozuzavuvu.1.gz ] && [ -f /usr/share/man/man1/dozuzavuvu-cli.1.gz ] || fail "a manual page is missing"
 
 work=$(mktemp -d)

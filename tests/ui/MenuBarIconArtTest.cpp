@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 
 #include "ui/MenuBarIconArt.h"
@@ -47,6 +48,33 @@ TEST(MenuBarIconArtTest, AnvilFollowsItsPathAndMonogramKnocksOutItsLetter) {
     int knockedOut = 0;                              // the letter's strokes are transparent
     for (int x = 16; x < 56; ++x) knockedOut += qAlpha(monogram.pixel(x, 36)) < 50;
     EXPECT_GT(knockedOut, 4);
+}
+
+// The theme icons installed for tray hosts are these outlines. Run with
+// DZ_WRITE_SYMBOLIC_ICONS=1 to write them again after changing the art.
+TEST(MenuBarIconArtTest, InstalledSymbolicIconsAreTheArt) {
+    for (MenuBarIcon icon : menubaricon::allCases) {
+        const QString name = MenuBarIconArt::symbolicName(icon);
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(name, QStringLiteral("dozuzavuvu-") + QString::fromUtf8(menubaricon::rawValue(icon)) +
+                            QStringLiteral("-symbolic"));
+        QFile file(QStringLiteral(DZ_SOURCE_DIR "/ui/data/status/") + name + QStringLiteral(".svg"));
+        const QString svg = MenuBarIconArt::symbolicSVG(icon);
+        if (qEnvironmentVariableIsSet("DZ_WRITE_SYMBOLIC_ICONS")) {
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(svg.toUtf8());
+            continue;
+        }
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString installed = QString::fromUtf8(file.readAll());
+        EXPECT_TRUE(installed.contains(QStringLiteral("fill-rule=\"evenodd\"")));
+        // The monogram's letter comes from whichever font is installed; the
+        // drawn outlines must match exactly.
+        if (icon != MenuBarIcon::monogram)
+            EXPECT_EQ(installed, svg);
+        else
+            EXPECT_GT(installed.count(QLatin1Char('M')), 1);  // the square and the letter
+    }
 }
 
 }  // namespace

@@ -2,16 +2,43 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDBusVariant>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSystemTrayIcon>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
 
 #include "app/controller/AppController.h"
+#include "app/controller/StatusItemBridge.h"
+#include "app/menu/StatusItemController.h"
 #include "app/platform/fakes/FakePlatform.h"
 #include "app/settings/AppSettings.h"
 #include "app/settings/MemorySettingsStorage.h"
+#include "app/tryit/TryItBinding.h"
+#include "app/tryit/TryItTab.h"
+#include "ui/MenuBarIconArt.h"
+#include "ui/MenuBarIconPicker.h"
 #include "ui/ProgramServices.h"
 #include "ui/SettingsWindow.h"
+#include "ui/TrayIcon.h"
+#include "ui/tabs/GeneralTab.h"
 #include "ui/tabs/ScriptTab.h"
 #include "ui/tabs/ShortcutsTab.h"
+#include "ui/tabs/TryItTabView.h"
 
 namespace dz {
 namespace {
@@ -109,6 +136,153 @@ TEST_F(ProgramServicesTest, WhatTheDesktopLacksIsAnsweredNotAssumed) {
     fakes.system.launchAtLoginError.reset();
     EXPECT_EQ(services.setLaunchAtLogin(true), std::nullopt);
     EXPECT_TRUE(services.launchAtLogin());
+}
+
+// The tray draws what the settings say, as they change: the icon chosen in
+// the General tab, and dimmed while automatic cleaning is off.
+TEST_F(ProgramServicesTest, TheTrayFollowsTheIconPickerAndTheSwitch) {
+    StatusItemController status(
+        settings, fakes.scheduler, [this] { return statusItemState(controller); },
+        statusItemActions(
+            controller, [] {}, [] {}));
+    TrayIcon tray(status);
+    tray.colorScheme = DesktopColorScheme::light;
+    tray.install();
+    status.install(controller.stateChanged);
+    auto shownName = [&] { return tray.tray()->icon().name(); };
+    // The most opaque pixel and its colour, at the size panels use.
+    auto darkest = [&] {
+        const QImage image = tray.tray()->icon().pixmap(22, 22).toImage();
+        QRgb best = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) > qAlpha(best))
+                    best = image.pixel(x, y);
+        return best;
+    };
+    EXPECT_EQ(
+        shownName(),
+        "dozuzavuvu-" + QString::fromUtf8(menubaricon::rawValue(settings.data().menuBarIcon)) + "-symbolic");
+
+    SettingsWindow window(settings, SettingsWindow::Services::of(services));
+    auto* general = static_cast<GeneralTab*>(window.page(SettingsTab::general));
+    for (MenuBarIcon icon : {MenuBarIcon::anvil, MenuBarIcon::wand, MenuBarIcon::monogram}) {
+        general->iconPicker()->button(icon)->click();
+        EXPECT_EQ(shownName(), MenuBarIconArt::symbolicName(icon));
+    }
+    // Dark on a light desktop, at full strength while cleaning automatically...
+    EXPECT_EQ(qAlpha(darkest()), 255);
+    EXPECT_LT(qGray(darkest()), 80);
+    // ...and at half strength while it is off.
+    for (QCheckBox* box : general->findChildren<QCheckBox*>())
+        if (SettingsPage::withoutMnemonic(box->text()) == "Clean text automatically when copying")
+            box->click();
+    ASSERT_FALSE(settings.data().autoClean);
+    EXPECT_NEAR(qAlpha(darkest()), 128, 2);
+    EXPECT_EQ(shownName(), MenuBarIconArt::symbolicName(MenuBarIcon::monogram));
+
+    // Hiding the icon hides it; the format shows in the tool tip.
+    for (QCheckBox* box : general->findChildren<QCheckBox*>())
+        if (SettingsPage::withoutMnemonic(box->text()) == "Show tray icon")
+            box->click();
+    EXPECT_FALSE(tray.tray()->isVisible());
+    controller.actions().setDefaultFormat(OutputFormat::markdown);
+    EXPECT_TRUE(tray.tray()->toolTip().startsWith("Dozuzavuvu (automatic cleaning off)"));
+    controller.actions().toggleAutoClean();
+    EXPECT_TRUE(tray.tray()->toolTip().startsWith("Dozuzavuvu (cleaning automatically, Markdown)"));
+}
+
+TEST(TrayIconColourTest, FollowsTheTrayThenTheDesktopElseWhite) {
+    const QColor traySays(0x12, 0x34, 0x56);
+    EXPECT_EQ(TrayIcon::iconColor(false, traySays, DesktopColorScheme::light), traySays);
+    // A StatusNotifier host has no XEmbed colours to give.
+    EXPECT_EQ(TrayIcon::iconColor(true, traySays, std::nullopt), QColor(Qt::white));
+    EXPECT_LT(qGray(TrayIcon::iconColor(true, std::nullopt, DesktopColorScheme::light).rgb()), 80);
+    EXPECT_EQ(TrayIcon::iconColor(false, std::nullopt, DesktopColorScheme::dark), QColor(Qt::white));
+    EXPECT_EQ(TrayIcon::iconColor(false, std::nullopt, std::nullopt), QColor(Qt::white));
+}
+
+TEST(TrayIconColourTest, ThePortalsSchemeAtAnyDepthAndNothingElse) {
+    const QVariant dark = QVariant::fromValue(1u);
+    const QVariant light = QVariant::fromValue(2u);
+    EXPECT_EQ(colorSchemeFromPortal(dark), DesktopColorScheme::dark);
+    EXPECT_EQ(colorSchemeFromPortal(QVariant::fromValue(QDBusVariant(light))), DesktopColorScheme::light);
+    EXPECT_EQ(
+        colorSchemeFromPortal(QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusVariant(dark))))),
+        DesktopColorScheme::dark);
+    for (const QVariant& other : {QVariant::fromValue(0u), QVariant::fromValue(3u),
+                                  QVariant(QStringLiteral("1")), QVariant(-1), QVariant()})
+        EXPECT_EQ(colorSchemeFromPortal(other), std::nullopt) << other.typeName();
+}
+
+// Everything a keyboard reaches is named for a screen reader: by its text,
+// its label (buddy) or an accessible name of its own.
+TEST_F(ProgramServicesTest, EveryControlOfEveryTabHasAnAccessibleName) {
+    settings.addRule(AppRule::forApp(RuleDirection::destination, "org.gnome.TextEditor", "Text Editor"));
+    settings.addRule(*AppRule::forWebsite(RuleDirection::source, "example.org"));
+    TryItTab tryIt(settings, tryItServices(controller));
+    SettingsWindow window(settings, SettingsWindow::Services::of(services),
+                          new TryItTabView(settings, tryIt));
+    window.show(SettingsTab::general);
+    std::vector<std::string> unnamed;
+    int checked = 0;
+    for (SettingsTab tab : settingstab::allCases) {
+        window.show(tab);
+        QApplication::processEvents();
+        for (QWidget* w : window.page(tab)->findChildren<QWidget*>()) {
+            const bool interactive = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                                     qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
+                                     qobject_cast<QTextEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
+                                     qobject_cast<QAbstractSlider*>(w);
+            if (!interactive || w->focusPolicy() == Qt::NoFocus)
+                continue;
+            ++checked;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            const QString name = a ? a->text(QAccessible::Name).trimmed() : QString();
+            if (name.isEmpty() || name == QStringLiteral("\u2212") || name == QStringLiteral("\u00D7"))
+                unnamed.push_back(std::string(settingstab::title(tab)) + ": " + w->metaObject()->className() +
+                                  " '" + w->objectName().toStdString() + "'");
+        }
+    }
+    EXPECT_GT(checked, 40);
+    EXPECT_TRUE(unnamed.empty()) << ::testing::PrintToString(unnamed);
+}
+
+// A keyboard alone reaches every control of every tab: Tab from the tab bar
+// visits each one that is shown and enabled, and Ctrl+Tab moves between tabs.
+TEST_F(ProgramServicesTest, TabReachesEveryControlOfEveryTab) {
+    settings.addRule(AppRule::forApp(RuleDirection::destination, "org.gnome.TextEditor", "Text Editor"));
+    TryItTab tryIt(settings, tryItServices(controller));
+    SettingsWindow window(settings, SettingsWindow::Services::of(services),
+                          new TryItTabView(settings, tryIt));
+    window.show(SettingsTab::general);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (SettingsTab tab : settingstab::allCases) {
+        SCOPED_TRACE(settingstab::title(tab));
+        ASSERT_EQ(window.currentTab(), tab);
+        QWidget* page = window.page(tab);
+        std::set<QWidget*> wanted;
+        for (QWidget* w : page->findChildren<QWidget*>())
+            if (w->isVisibleTo(&window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+                !qobject_cast<QAbstractSlider*>(w) && !w->focusProxy())
+                wanted.insert(w);
+        window.tabs()->tabBar()->setFocus();
+        std::set<QWidget*> reached;
+        for (size_t i = 0; i < wanted.size() + 2; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached.insert(QApplication::focusWidget());
+        }
+        std::vector<std::string> missed;
+        for (QWidget* w : wanted)
+            if (!reached.count(w)) {
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+                missed.push_back(a ? a->text(QAccessible::Name).toStdString() : w->metaObject()->className());
+            }
+        EXPECT_TRUE(missed.empty()) << ::testing::PrintToString(missed);
+        EXPECT_GT(wanted.size(), 2u);
+        if (tab != SettingsTab::tryIt)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    }
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 
 #include "app/settings/AppSettings.h"
@@ -37,10 +39,11 @@
 namespace dz {
 namespace {
 
+// By the text as shown, without mnemonic marks.
 template <typename T>
 T* withText(QWidget* root, const QString& text) {
     for (T* w : root->findChildren<T*>())
-        if (w->text() == text)
+        if (SettingsPage::withoutMnemonic(w->text()) == text)
             return w;
     ADD_FAILURE() << "no control titled " << text.toStdString();
     return nullptr;
@@ -146,12 +149,15 @@ TEST_F(GeneralTabTest, ImportOfABadFileChangesNothingAndSaysWhy) {
         file.write(bytes);
         file.close();
         tab.importFrom(bad);
-        EXPECT_TRUE(tab.fileMessage()->text().startsWith("Import failed: "));
-        EXPECT_GT(tab.fileMessage()->text().size(), QString("Import failed: ").size());
+        EXPECT_TRUE(tab.fileMessage()->text().startsWith("\u26A0 Import failed: "));
+        EXPECT_GT(tab.fileMessage()->text().size(), QString("\u26A0 Import failed: ").size());
         EXPECT_EQ(settings.data(), changed);
     }
     tab.importFrom(dir.filePath("missing.json"));
-    EXPECT_TRUE(tab.fileMessage()->text().startsWith("Import failed: "));
+    EXPECT_TRUE(tab.fileMessage()->text().startsWith("\u26A0 Import failed: "));
+    // An error reads like one: the page's own size and colour, not a caption's.
+    EXPECT_EQ(tab.fileMessage()->font().pointSizeF(), tab.font().pointSizeF());
+    EXPECT_NE(tab.fileMessage()->foregroundRole(), QPalette::PlaceholderText);
 
     settings.resetToDefaults();
     tab.importFrom(good);
@@ -159,7 +165,14 @@ TEST_F(GeneralTabTest, ImportOfABadFileChangesNothingAndSaysWhy) {
     EXPECT_EQ(settings.data(), changed);
 
     tab.exportTo(dir.filePath("no/such/folder/x.json"));
-    EXPECT_TRUE(tab.fileMessage()->text().startsWith("Export failed: "));
+    EXPECT_TRUE(tab.fileMessage()->text().startsWith("\u26A0 Export failed: "));
+
+    // A name without an extension is given ".json"; one with any is kept.
+    EXPECT_EQ(GeneralTab::exportPath("/home/u/Settings"), "/home/u/Settings.json");
+    EXPECT_EQ(GeneralTab::exportPath("/home/u/my.settings/Backup"), "/home/u/my.settings/Backup.json");
+    EXPECT_EQ(GeneralTab::exportPath("/home/u/Settings.json"), "/home/u/Settings.json");
+    EXPECT_EQ(GeneralTab::exportPath("/home/u/Settings.txt"), "/home/u/Settings.txt");
+    EXPECT_EQ(GeneralTab::exportPath(""), "");
 }
 
 TEST_F(GeneralTabTest, GoesThroughTheProgramForFormatAndLoginItem) {
@@ -173,12 +186,15 @@ TEST_F(GeneralTabTest, GoesThroughTheProgramForFormatAndLoginItem) {
     QCheckBox* login = withText<QCheckBox>(&tab, "Launch at login");
     loginItem.failure = "the autostart folder is read-only";
     login->click();
-    EXPECT_EQ(tab.loginMessage()->text(), "Couldn't change login item: the autostart folder is read-only.");
+    EXPECT_EQ(tab.loginMessage()->text(),
+              "\u26A0 Couldn't change login item: the autostart folder is read-only.");
+    EXPECT_FALSE(tab.loginMessage()->isHidden());
     EXPECT_FALSE(login->isChecked());  // the real state, not the wish
     loginItem.failure.reset();
     login->click();
     EXPECT_TRUE(login->isChecked());
     EXPECT_TRUE(tab.loginMessage()->text().isEmpty());
+    EXPECT_TRUE(tab.loginMessage()->isHidden());
 
     tab.iconPicker()->button(MenuBarIcon::sparkles)->click();
     EXPECT_EQ(settings.data().menuBarIcon, MenuBarIcon::sparkles);
@@ -287,7 +303,7 @@ TEST_F(SettingsWindowTest, ShowSelectsTheTabKeepsItOtherwiseAndRestoresTheSize) 
     window.show(SettingsTab::rules);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.currentTab(), SettingsTab::rules);
-    EXPECT_EQ(window.windowTitle(), "Rules");
+    EXPECT_EQ(window.windowTitle(), "Dozuzavuvu Settings \u2014 Rules");
     window.resize(500, 420);
     window.show();
     EXPECT_EQ(window.currentTab(), SettingsTab::rules);
@@ -300,7 +316,7 @@ TEST_F(SettingsWindowTest, ShowSelectsTheTabKeepsItOtherwiseAndRestoresTheSize) 
     window.show();
     EXPECT_EQ(window.currentTab(), SettingsTab::script);
     window.show(SettingsTab::markdown);
-    EXPECT_EQ(window.windowTitle(), "Markdown & PDF");
+    EXPECT_EQ(window.windowTitle(), "Dozuzavuvu Settings \u2014 Markdown & PDF");
 }
 
 // The window's tabs all hear the one notifier.
@@ -368,7 +384,8 @@ TEST_F(SettingsWindowTest, MarkdownAndPDFExamplesFollowTheOptions) {
 
 TEST_F(SettingsWindowTest, RulesAreAddedEditedAndRemovedInTheStore) {
     FakeApplicationCatalog applications;
-    RulesTab tab(settings, applications);
+    FakeDisplaySession display;
+    RulesTab tab(settings, applications, display, notifier);
     EXPECT_FALSE(tab.emptyLabel(RuleDirection::destination)->isHidden());
     ASSERT_TRUE(tab.addWebsite(RuleDirection::destination, "https://www.Example.com/Docs/?q=1"));
     EXPECT_FALSE(tab.addWebsite(RuleDirection::destination, "   "));
@@ -406,6 +423,184 @@ TEST_F(SettingsWindowTest, RulesAreAddedEditedAndRemovedInTheStore) {
     EXPECT_EQ(settings.data().rulesFor(RuleDirection::destination).size(), 1u);
 }
 
+// Rules tab rows stay put while a rule is edited, so the keyboard focus and
+// a screen reader's place stay with the control the user used.
+class RuleRowsTest : public SettingsWindowTest {
+  protected:
+    FakeApplicationCatalog applications;
+    FakeDisplaySession display;
+    RulesTab tab{settings, applications, display, notifier};
+
+    void SetUp() override {
+        tab.addRunningApplication(RuleDirection::destination, "org.gnome.TextEditor", "Text Editor");
+        tab.addRunningApplication(RuleDirection::destination, "md.obsidian", "Obsidian");
+        tab.addRunningApplication(RuleDirection::destination, "xterm", "XTerm");
+        tab.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    }
+
+    // The named control of the row for `name`.
+    template <typename T>
+    T* control(const QString& accessibleName) {
+        for (T* w : tab.rowsWidget(RuleDirection::destination)->findChildren<T*>())
+            if (w->accessibleName() == accessibleName && !w->isHidden())
+                return w;
+        ADD_FAILURE() << "no control named " << accessibleName.toStdString();
+        return nullptr;
+    }
+    void settle() { QApplication::processEvents(); }
+};
+
+TEST_F(RuleRowsTest, EditsKeepTheFocusAndTheRow) {
+    QCheckBox* enabled = control<QCheckBox>("Rule for Obsidian enabled");
+    ASSERT_TRUE(enabled);
+    QWidget* row = enabled->parentWidget();
+    enabled->setFocus();
+    QTest::keyClick(enabled, Qt::Key_Space);
+    settle();
+    EXPECT_FALSE(settings.data().rulesFor(RuleDirection::destination)[1].enabled);
+    EXPECT_EQ(QApplication::focusWidget(), enabled);
+    EXPECT_FALSE(enabled->isChecked());
+
+    QCheckBox* fixPDF = control<QCheckBox>("Fix PDF line breaks for Obsidian");
+    fixPDF->setFocus();
+    QTest::keyClick(fixPDF, Qt::Key_Space);
+    settle();
+    EXPECT_TRUE(settings.data().rulesFor(RuleDirection::destination)[1].fixPDF);
+    EXPECT_EQ(QApplication::focusWidget(), fixPDF);
+
+    QComboBox* format = control<QComboBox>("Format for Obsidian");
+    format->setFocus();
+    format->setCurrentIndex(format->findText("Plain Text"));
+    emit format->activated(format->currentIndex());
+    settle();
+    EXPECT_EQ(settings.data().rulesFor(RuleDirection::destination)[1].format, RuleFormat::plain);
+    EXPECT_EQ(QApplication::focusWidget(), format);
+
+    // A change from elsewhere (the tray menu) updates the same row.
+    SettingsData d = settings.data();
+    for (AppRule& rule : d.rules)
+        if (rule.bundleID == "md.obsidian") {
+            rule.format = RuleFormat::links;
+            rule.name = "Obsidian Notes";
+        }
+    settings.setData(d);
+    settle();
+    EXPECT_EQ(format->currentText(), "Plain Text with Links");
+    EXPECT_EQ(format->accessibleName(), "Format for Obsidian Notes");
+    EXPECT_EQ(QApplication::focusWidget(), format);
+
+    // Adding a rule keeps every row there was.
+    tab.addRunningApplication(RuleDirection::destination, "kate", "Kate");
+    settle();
+    EXPECT_EQ(enabled->parentWidget(), row);
+    EXPECT_EQ(QApplication::focusWidget(), format);
+    EXPECT_EQ(tab.rowsWidget(RuleDirection::destination)->findChildren<QComboBox*>().size(), 4);
+}
+
+TEST_F(RuleRowsTest, RemovingARowHandsTheFocusToTheNextOne) {
+    QToolButton* remove = control<QToolButton>("Remove rule for Obsidian");
+    ASSERT_TRUE(remove);
+    EXPECT_EQ(remove->toolTip(), "Remove rule");
+    remove->setFocus();
+    QTest::keyClick(remove, Qt::Key_Space);
+    settle();
+    ASSERT_EQ(settings.data().rulesFor(RuleDirection::destination).size(), 2u);
+    EXPECT_EQ(QApplication::focusWidget(), control<QToolButton>("Remove rule for XTerm"));
+
+    // The last row's successor is the one before it; then the section's button.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    settle();
+    EXPECT_EQ(QApplication::focusWidget(), control<QToolButton>("Remove rule for Text Editor"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    settle();
+    EXPECT_TRUE(settings.data().rulesFor(RuleDirection::destination).empty());
+    auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(focused->accessibleName(), "Add Running App (pasting into)");
+    EXPECT_FALSE(tab.emptyLabel(RuleDirection::destination)->isHidden());
+}
+
+TEST_F(SettingsWindowTest, PastingRulesThatCannotWorkSayWhy) {
+    FakeApplicationCatalog applications;
+    FakeDisplaySession display;
+    display.intercepting = false;
+    RulesTab tab(settings, applications, display, notifier);
+    QLabel* notice = tab.pastingNotice();
+    EXPECT_TRUE(notice->isHidden());  // no rules, nothing to warn about
+
+    tab.addRunningApplication(RuleDirection::source, "org.gnome.TextEditor", "Text Editor");
+    EXPECT_TRUE(notice->isHidden());
+    tab.addRunningApplication(RuleDirection::destination, "org.gnome.TextEditor", "Text Editor");
+    EXPECT_FALSE(notice->isHidden());
+    EXPECT_EQ(
+        notice->text(),
+        "\u26A0 This session does not tell which application is pasting, so these rules are not applied.");
+
+    struct Case {
+        bool intercepting;
+        PastingAppIdentification pasting;
+        const char* shown;  // nothing: hidden
+    };
+    const Case cases[] = {
+        {true, PastingAppIdentification::x11ApplicationsOnly,
+         "\u26A0 On this desktop these rules apply to X11 applications only."},
+        {true, PastingAppIdentification::none,
+         "\u26A0 This session does not tell which application is pasting, so these rules are not applied."},
+        {false, PastingAppIdentification::x11ApplicationsOnly,
+         "\u26A0 This session does not tell which application is pasting, so these rules are not applied."},
+        {true, PastingAppIdentification::everyApplication, nullptr},
+    };
+    for (const Case& c : cases) {
+        display.intercepting = c.intercepting;
+        display.pasting = c.pasting;
+        emit notifier.stateChanged();
+        EXPECT_EQ(notice->isHidden(), c.shown == nullptr);
+        if (c.shown) {
+            EXPECT_EQ(notice->text(), QString::fromUtf8(c.shown));
+        }
+    }
+
+    // The warning goes with the last destination rule.
+    display.pasting = PastingAppIdentification::none;
+    emit notifier.stateChanged();
+    EXPECT_FALSE(notice->isHidden());
+    SettingsData d = settings.data();
+    std::erase_if(d.rules, [](const AppRule& r) { return r.direction == RuleDirection::destination; });
+    settings.setData(d);
+    EXPECT_TRUE(notice->isHidden());
+}
+
+TEST_F(SettingsWindowTest, EscapeAndCtrlWCloseCtrlQQuits) {
+    FakeProgram program;
+    SettingsWindow window(settings, program.services());
+    int quits = 0;
+    window.quit = [&] { ++quits; };
+    for (QKeyCombination keys : {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::CTRL, Qt::Key_W)}) {
+        window.show(SettingsTab::cleaning);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
+        QTest::keyClick(target, keys.key(), keys.keyboardModifiers());
+        EXPECT_FALSE(window.isVisible()) << QKeySequence(keys).toString().toStdString();
+    }
+    EXPECT_EQ(quits, 0);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(quits, 1);
+
+    // Escape while recording a shortcut only ends the recording.
+    window.show(SettingsTab::shortcuts);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto* shortcuts = static_cast<ShortcutsTab*>(window.page(SettingsTab::shortcuts));
+    ShortcutRecorder* recorder = shortcuts->recorder(ShortcutAction::pasteMarkdown);
+    recorder->button()->click();
+    ASSERT_TRUE(recorder->isRecording());
+    QTest::keyClick(recorder->button(), Qt::Key_Escape);
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_TRUE(window.isVisible());
+}
+
 TEST_F(SettingsWindowTest, ScriptTabSavesTypingAndShowsTheLastError) {
     FakeScriptStatus status;
     ScriptTab tab(settings, status, notifier);
@@ -415,6 +610,19 @@ TEST_F(SettingsWindowTest, ScriptTabSavesTypingAndShowsTheLastError) {
     withText<QPushButton>(&tab, "Reset")->click();
     EXPECT_EQ(settings.data().script, JavaScriptTransformer::templateScript());
     EXPECT_EQ(tab.editor()->toPlainText().toStdString(), JavaScriptTransformer::templateScript());
+
+    // Typing is saved once it pauses, or at once when the editor loses focus.
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    tab.editor()->setFocus();
+    tab.editor()->setPlainText("function transform(t) { return t.trim(); }");
+    EXPECT_EQ(settings.data().script, JavaScriptTransformer::templateScript());
+    withText<QPushButton>(&tab, "Reset")->setFocus();
+    EXPECT_EQ(settings.data().script, "function transform(t) { return t.trim(); }");
+    tab.editor()->setPlainText("function transform(t) { return t; }");
+    EXPECT_EQ(settings.data().script, "function transform(t) { return t.trim(); }");  // not yet
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return settings.data().script == "function transform(t) { return t; }"; }, 2000));
 
     status.lastError = "ReferenceError: x is not defined";
     emit notifier.stateChanged();

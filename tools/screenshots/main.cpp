@@ -2,7 +2,9 @@
 // tray menu and settings window over in-memory settings and fake desktop
 // services in a plausible state (a copy just made in a browser, a rule or two,
 // Markdown as the default format), shows them on the X display and saves
-// tray-menu.png, settings-general.png and settings-try-it.png in DIR.
+// tray-menu.png, settings-general.png and settings-try-it.png in DIR, with
+// tray-icons-dark-panel.png and tray-icons-light-panel.png: the six icons as
+// the tray draws them on either kind of panel, plain and dimmed.
 // Meant for a private X server (scripts/screenshots runs it under Xvfb).
 
 #include <cstdio>
@@ -33,6 +35,7 @@
 #include "ui/ProgramServices.h"
 #include "ui/SettingsWindow.h"
 #include "ui/TrayIcon.h"
+#include "ui/TrayIconEngine.h"
 #include "ui/tabs/TryItTabView.h"
 
 namespace dz {
@@ -119,6 +122,26 @@ bool save(const QImage& image, const QString& path) {
     }
     std::printf("%s\n", qPrintable(path));
     return true;
+}
+
+// A panel strip with every icon in the colour the tray picks for that kind of
+// desktop: each icon as shown, then dimmed.
+QImage panelStrip(DesktopColorScheme scheme) {
+    const bool dark = scheme == DesktopColorScheme::dark;
+    const QColor panel = dark ? QColor(0x2b, 0x30, 0x3b) : QColor(0xf0, 0xf0, 0xf0);
+    const QColor color = TrayIcon::iconColor(true, std::nullopt, scheme);
+    constexpr int cell = 30, gap = 16;
+    const int count = int(menubaricon::allCases.size());
+    QImage image(2 * count * cell + gap, panelHeight, QImage::Format_ARGB32);
+    image.fill(panel);
+    QPainter painter(&image);
+    for (bool dimmed : {false, true})
+        for (int i = 0; i < count; ++i) {
+            const QIcon icon(new TrayIconEngine(menubaricon::allCases[size_t(i)], color, dimmed));
+            const int x = (dimmed ? count * cell + gap : 0) + i * cell + (cell - 18) / 2;
+            painter.drawPixmap(x, (panelHeight - 18) / 2, icon.pixmap(18, 18));
+        }
+    return image;
 }
 
 QImage grabScreen(const QRect& area) {
@@ -229,6 +252,9 @@ int run(const QString& folder) {
         ok = save(grabScreen(window.frameGeometry()), folder + "/" + name) && ok;
     }
     window.hide();
+
+    ok = save(panelStrip(DesktopColorScheme::dark), folder + "/tray-icons-dark-panel.png") && ok;
+    ok = save(panelStrip(DesktopColorScheme::light), folder + "/tray-icons-light-panel.png") && ok;
     return ok ? 0 : 1;
 }
 

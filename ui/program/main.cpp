@@ -29,6 +29,7 @@
 #include "linux/ThreadWorker.h"
 #include "linux/X11Desktop.h"
 #include "linux/workspace/AppIdentity.h"
+#include "linux/x11/SystemTrayColors.h"
 #include "ui/MenuBarIconArt.h"
 #include "ui/ProgramServices.h"
 #include "ui/QtScheduler.h"
@@ -170,8 +171,11 @@ int main(int argc, char** argv) {
     backend.installedApplications = [&desktop] { return installedApplications(*desktop->identity); };
     backend.browserAccess = [] { return x11::AtspiPageAddress::accessibilityEnabled().value_or(false); };
     backend.enableBrowserAccess = [] { return x11::AtspiPageAddress::setAccessibilityEnabled(true); };
-    if (desktop->status.kind == x11::DisplayKind::xwayland)
+    if (desktop->status.kind == x11::DisplayKind::xwayland) {
         backend.displayNotice = desktop->status.message;
+        // Through Xwayland only X11 applications' pastes can be told apart.
+        backend.pastingApps = PastingAppIdentification::x11ApplicationsOnly;
+    }
     ProgramServices services(controller, backend);
     TryItTab tryIt(settings, tryItServices(controller));
     // Built when first opened: its tabs take more memory than all the rest.
@@ -183,10 +187,22 @@ int main(int argc, char** argv) {
         return *settingsWindow;
     };
     StatusItemController status(
-        settings, scheduler, [&controller] { return statusItemState(controller); },
+        settings, scheduler,
+        [&controller, &services] {
+            StatusItemState state = statusItemState(controller);
+            state.pastingRulesNotice =
+                pastingRulesNotice(controller.settings().data().hasDestinationRules(),
+                                   services.interceptorActive(), services.pastingApps());
+            return state;
+        },
         statusItemActions(
             controller, [&window] { window().show(); }, [] { QApplication::quit(); }));
     TrayIcon tray(status);
+    tray.trayForeground = []() -> std::optional<QColor> {
+        if (auto rgb = x11::systemTrayForeground())
+            return QColor::fromRgba64((*rgb)[0], (*rgb)[1], (*rgb)[2]);
+        return std::nullopt;
+    };
 
     DesktopHooks hooks;
     hooks.installStatusItem = [&tray, &status, &controller] {

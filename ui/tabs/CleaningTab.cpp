@@ -48,7 +48,7 @@ CleaningTab::CleaningTab(AppSettings& settings, QWidget* parent) : SettingsPage(
             "Rewrites bullets and numbered items copied from web pages and documents into a consistent "
             "style."));
     QComboBox* bullets = picker<ListBullet>(
-        lists, QStringLiteral("Bullet style"),
+        lists, QStringLiteral("&Bullet style"),
         {{QStringLiteral("\u2022  Bullet"), ListBullet::bullet},
          {QStringLiteral("-  Dash (Markdown)"), ListBullet::dash},
          {QStringLiteral("*  Asterisk"), ListBullet::asterisk}},

@@ -66,17 +66,19 @@ GeneralTab::GeneralTab(AppSettings& settings, DefaultFormatControl& defaultForma
 
     QVBoxLayout* cleaning;
     section(page, QStringLiteral("Cleaning"), &cleaning);
-    toggle<&SettingsData::autoClean>(cleaning, QStringLiteral("Clean text automatically when copying"),
+    toggle<&SettingsData::autoClean>(cleaning, QStringLiteral("&Clean text automatically when copying"),
                                      QStringLiteral("Files, images and passwords are never touched."));
     std::vector<std::pair<QString, OutputFormat>> formats;
     for (OutputFormat f : outputformat::cyclable) formats.emplace_back(qstr(outputformat::title(f)), f);
-    picker<OutputFormat>(
-        cleaning, QStringLiteral("Default format"), formats,
+    QComboBox* formatPicker = picker<OutputFormat>(
+        cleaning, QStringLiteral("Default &format"), formats,
         [](const SettingsData& d) { return d.defaultFormat; },
         [this](OutputFormat f) { defaultFormat_.setDefaultFormat(f); });
-    cleaning->addWidget(caption(QStringLiteral(
+    const QString formatCaption = QStringLiteral(
         "Used unless a rule says otherwise. Plain Text with Links keeps links clickable; Markdown "
-        "keeps headings, lists and bold too.")));
+        "keeps headings, lists and bold too.");
+    cleaning->addWidget(caption(formatCaption));
+    formatPicker->setAccessibleDescription(formatCaption);
     auto* keep = new QLabel(QStringLiteral("Keep formatting once"));
     cleaning->addWidget(keep);
     cleaning->addWidget(
@@ -85,14 +87,17 @@ GeneralTab::GeneralTab(AppSettings& settings, DefaultFormatControl& defaultForma
                                  "works too.")));
 
     QVBoxLayout* iconBox;
-    section(page, QStringLiteral("Menu bar icon"), &iconBox);
+    section(page, QStringLiteral("Tray icon"), &iconBox);
     picker_ = new MenuBarIconPicker;
     iconBox->addWidget(picker_);
     picker_->onChoose = [this](MenuBarIcon icon) { change([&](SettingsData& d) { d.menuBarIcon = icon; }); };
     onSettings([this](const SettingsData& d) { picker_->setSelected(d.menuBarIcon); });
-    iconBox->addWidget(caption(QStringLiteral("Dimmed while paused or when automatic cleaning is off.")));
+    const QString dimmedCaption = QStringLiteral("Dimmed while paused or when automatic cleaning is off.");
+    iconBox->addWidget(caption(dimmedCaption));
+    picker_->setAccessibleName(QStringLiteral("Tray icon"));
+    picker_->setAccessibleDescription(dimmedCaption);
     toggle<&SettingsData::showMenuBarIcon>(
-        iconBox, QStringLiteral("Show menu bar icon"),
+        iconBox, QStringLiteral("&Show tray icon"),
         QStringLiteral(
             "When hidden, open Dozuzavuvu again (e.g. from your application launcher) to reveal it for 5 "
             "seconds."));
@@ -104,40 +109,45 @@ GeneralTab::GeneralTab(AppSettings& settings, DefaultFormatControl& defaultForma
 
     QVBoxLayout* startup;
     section(page, QStringLiteral("Startup"), &startup);
-    launchAtLogin_ = new QCheckBox(QStringLiteral("Launch at login"));
+    launchAtLogin_ = new QCheckBox(QStringLiteral("&Launch at login"));
     startup->addWidget(launchAtLogin_);
-    loginMessage_ = caption({});
-    loginMessage_->hide();
+    loginMessage_ = warning({});
     startup->addWidget(loginMessage_);
     connect(launchAtLogin_, &QCheckBox::toggled, this, [this](bool on) {
         const auto failure = loginItem_.setLaunchAtLogin(on);
-        loginMessage_->setText(failure ? QStringLiteral("Couldn't change login item: ") + qstr(*failure) + "."
-                                       : QString());
-        loginMessage_->setVisible(failure.has_value());
+        setWarning(loginMessage_, failure
+                                      ? QStringLiteral("Couldn't change login item: ") + qstr(*failure) + "."
+                                      : QString());
         const QSignalBlocker blocker(launchAtLogin_);
         launchAtLogin_->setChecked(loginItem_.launchAtLogin());
     });
 
     QVBoxLayout* permissions;
     section(page, QStringLiteral("Permissions"), &permissions);
-    displayNotice_ = caption({});
+    displayNotice_ = warning({});
     permissions->addWidget(displayNotice_);
     auto* keysRow = new QHBoxLayout;
-    keysRow->addWidget(new QLabel(QStringLiteral("Keystrokes")));
+    auto* keysTitle = new QLabel(QStringLiteral("Keystrokes"));
+    keysRow->addWidget(keysTitle);
     keystrokes_ = new QLabel;
+    keysTitle->setBuddy(keystrokes_);
+    keystrokes_->setAccessibleDescription(
+        QStringLiteral("Needed for the paste shortcuts and \u201CCopy and clean\u201D."));
     keysRow->addWidget(keystrokes_, 1);
     permissions->addLayout(keysRow);
     permissions->addWidget(
         caption(QStringLiteral("Needed for the paste shortcuts and \u201CCopy and clean\u201D.")));
-    browserAccess_ = new QCheckBox(QStringLiteral("Browser access"));
+    browserAccess_ = new QCheckBox(QStringLiteral("&Browser access"));
     browserAccess_->setIcon(QIcon::fromTheme(QStringLiteral("applications-internet")));
     permissions->addWidget(browserAccess_);
-    permissions->addWidget(
-        caption(QStringLiteral("Website rules read the address of the current tab through the desktop's "
-                               "accessibility bus. Firefox and "
-                               "Chromium usually include the page address with the copy, so copying rarely "
-                               "needs it. Chromium answers "
-                               "only when started with --force-renderer-accessibility.")));
+    const QString browserCaption = QStringLiteral(
+        "Website rules read the address of the current tab through the desktop's "
+        "accessibility bus. Firefox and "
+        "Chromium usually include the page address with the copy, so copying rarely "
+        "needs it. Chromium answers "
+        "only when started with --force-renderer-accessibility.");
+    permissions->addWidget(caption(browserCaption));
+    browserAccess_->setAccessibleDescription(browserCaption);
     confirmBrowserAccess = [this] {
         return QMessageBox::question(
                    this, QStringLiteral("Browser access"),
@@ -154,22 +164,25 @@ GeneralTab::GeneralTab(AppSettings& settings, DefaultFormatControl& defaultForma
     QVBoxLayout* file;
     section(page, QStringLiteral("Settings file"), &file);
     auto* buttons = new QHBoxLayout;
-    auto* exportButton = new QPushButton(QStringLiteral("Export Settings\u2026"));
-    auto* importButton = new QPushButton(QStringLiteral("Import\u2026"));
-    auto* resetButton = new QPushButton(QStringLiteral("Reset to Defaults"));
+    auto* exportButton = new QPushButton(QStringLiteral("&Export Settings\u2026"));
+    auto* importButton = new QPushButton(QStringLiteral("&Import\u2026"));
+    auto* resetButton = new QPushButton(QStringLiteral("&Reset to Defaults"));
     buttons->addWidget(exportButton);
     buttons->addWidget(importButton);
     buttons->addWidget(resetButton);
     buttons->addStretch();
     file->addLayout(buttons);
-    fileMessage_ = caption({});
+    fileMessage_ = new QLabel;
+    fileMessage_->setWordWrap(true);
+    fileMessage_->setTextFormat(Qt::PlainText);
+    fileMessage_->hide();
     file->addWidget(fileMessage_);
     connect(exportButton, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Settings"),
                                                           QStringLiteral("Dozuzavuvu Settings.json"),
                                                           QStringLiteral("JSON (*.json)"));
         if (!path.isEmpty())
-            exportTo(path);
+            exportTo(exportPath(path));
     });
     connect(importButton, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Import Settings"), {},
@@ -197,8 +210,24 @@ void GeneralTab::refreshServices() {
     browserAccess_->setEnabled(!on);
     trayNote_->setVisible(!display_.trayAvailable());
     const auto notice = display_.displayNotice();
-    displayNotice_->setText(notice ? QStringLiteral("\u26A0 ") + qstr(*notice) : QString());
-    displayNotice_->setVisible(notice.has_value());
+    setWarning(displayNotice_, notice ? qstr(*notice) : QString());
+}
+
+void GeneralTab::showFileOutcome(const QString& text, bool failed) {
+    if (failed) {
+        setWarning(fileMessage_, text);
+    } else {
+        fileMessage_->setText(text);
+        fileMessage_->setAccessibleName(text);
+        fileMessage_->show();
+    }
+}
+
+QString GeneralTab::exportPath(const QString& chosen) {
+    // The file is JSON whatever the user typed; a name of their own kind stays.
+    if (chosen.isEmpty() || !QFileInfo(chosen).suffix().isEmpty())
+        return chosen;
+    return chosen + QStringLiteral(".json");
 }
 
 void GeneralTab::exportTo(const QString& path) {
@@ -208,30 +237,30 @@ void GeneralTab::exportTo(const QString& path) {
     if (json && file.open(QIODevice::WriteOnly)) {
         file.write(json->data(), qint64(json->size()));
         if (file.commit()) {
-            fileMessage_->setText(QStringLiteral("Exported to ") + QFileInfo(path).fileName() + ".");
+            showFileOutcome(QStringLiteral("Exported to ") + QFileInfo(path).fileName() + ".", false);
             return;
         }
     }
-    fileMessage_->setText(QStringLiteral("Export failed: ") + (json ? file.errorString() : qstr(error)));
+    showFileOutcome(QStringLiteral("Export failed: ") + (json ? file.errorString() : qstr(error)), true);
 }
 
 void GeneralTab::importFrom(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        fileMessage_->setText(QStringLiteral("Import failed: ") + file.errorString());
+        showFileOutcome(QStringLiteral("Import failed: ") + file.errorString(), true);
         return;
     }
     // One byte past the limit is enough for the decoder to refuse it.
     const QByteArray bytes = file.read(qint64(SettingsData::maxDocumentSize) + 1);
     if (file.error() != QFileDevice::NoError) {
-        fileMessage_->setText(QStringLiteral("Import failed: ") + file.errorString());
+        showFileOutcome(QStringLiteral("Import failed: ") + file.errorString(), true);
         return;
     }
     std::string error;
     if (settings_.importJSON(std::string_view(bytes.constData(), size_t(bytes.size())), &error))
-        fileMessage_->setText(QStringLiteral("Imported ") + QFileInfo(path).fileName() + ".");
+        showFileOutcome(QStringLiteral("Imported ") + QFileInfo(path).fileName() + ".", false);
     else
-        fileMessage_->setText(QStringLiteral("Import failed: ") + qstr(error));
+        showFileOutcome(QStringLiteral("Import failed: ") + qstr(error), true);
 }
 
 }  // namespace dz

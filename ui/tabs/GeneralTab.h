@@ -27,6 +27,9 @@ class GeneralTab : public SettingsPage {
     // The file actions behind the dialogs; each shows its outcome.
     void exportTo(const QString& path);
     void importFrom(const QString& path);
+    // The file an export writes for the name chosen: ".json" is added when
+    // the name has no extension.
+    static QString exportPath(const QString& chosen);
 
     // Asks before turning on the accessibility bus; a dialog by default.
     std::function<bool()> confirmBrowserAccess;
@@ -37,6 +40,7 @@ class GeneralTab : public SettingsPage {
 
   private:
     void refreshServices();
+    void showFileOutcome(const QString& text, bool failed);
 
     DefaultFormatControl& defaultFormat_;
     LoginItem& loginItem_;

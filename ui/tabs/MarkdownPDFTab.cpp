@@ -18,6 +18,7 @@ namespace {
 QPlainTextEdit* sampleView(int lines) {
     auto* view = new QPlainTextEdit;
     view->setReadOnly(true);
+    view->setTabChangesFocus(true);
     view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     view->setFixedHeight(view->fontMetrics().lineSpacing() * lines + 12);
     return view;
@@ -51,42 +52,53 @@ MarkdownPDFTab::MarkdownPDFTab(AppSettings& settings, WordDictionary& dictionary
     QVBoxLayout* md;
     section(page, QStringLiteral("Markdown"), &md);
     picker<MarkdownBullet>(
-        md, QStringLiteral("Bullet"),
+        md, QStringLiteral("&Bullet"),
         {{QStringLiteral("- Dash"), MarkdownBullet::dash},
          {QStringLiteral("* Asterisk"), MarkdownBullet::asterisk},
          {QStringLiteral("+ Plus"), MarkdownBullet::plus}},
         [](const SettingsData& d) { return d.markdown.bullet; },
         [this](MarkdownBullet b) { change([&](SettingsData& d) { d.markdown.bullet = b; }); });
     picker<MarkdownEmphasis>(
-        md, QStringLiteral("Bold and italic"),
+        md, QStringLiteral("B&old and italic"),
         {{QStringLiteral("**bold** and *italic*"), MarkdownEmphasis::asterisks},
          {QStringLiteral("__bold__ and _italic_"), MarkdownEmphasis::underscores}},
         [](const SettingsData& d) { return d.markdown.emphasis; },
         [this](MarkdownEmphasis e) { change([&](SettingsData& d) { d.markdown.emphasis = e; }); });
-    toggle<&S::markdown, &MarkdownOptions::convertTables>(md, QStringLiteral("Convert tables"));
+    toggle<&S::markdown, &MarkdownOptions::convertTables>(md, QStringLiteral("Convert &tables"));
     toggle<&S::markdown, &MarkdownOptions::includeImages>(
-        md, QStringLiteral("Include images (web addresses only)"));
-    md->addWidget(new QLabel(QStringLiteral("Example")));
+        md, QStringLiteral("Include &images (web addresses only)"));
+    auto* example = new QLabel(QStringLiteral("E&xample"));
+    md->addWidget(example);
     markdown_ = sampleView(12);
+    markdown_->setAccessibleName(QStringLiteral("Example"));
+    markdown_->setAccessibleDescription(QStringLiteral("A sample web page converted with these options."));
+    example->setBuddy(markdown_);
     md->addWidget(markdown_);
 
     QVBoxLayout* pdf;
     section(page, QStringLiteral("PDF"), &pdf);
-    toggle<&S::autoDetectPDF>(pdf, QStringLiteral("Fix line breaks automatically in PDF apps"),
+    toggle<&S::autoDetectPDF>(pdf, QStringLiteral("Fix line breaks &automatically in PDF apps"),
                               QStringLiteral("Document Viewer, Okular, Zathura and other PDF readers."));
-    toggle<&S::detectPDFInBrowsers>(pdf, QStringLiteral("Also for PDFs open in a browser"),
-                                    QStringLiteral("Checks the tab\u2019s address when you copy."));
+    toggle<&S::detectPDFInBrowsers>(
+        pdf, QStringLiteral("Also for PDFs open in a b&rowser"),
+        QStringLiteral("Checks the tab\u2019s address when you copy (needs Browser access)."));
     toggle<&S::pdf, &PDFOptions::dehyphenate>(
         pdf, QStringLiteral("Rejoin hyphenated words (checked against the dictionary)"));
     toggle<&S::pdf, &PDFOptions::fixLigatures>(pdf,
                                                QStringLiteral("Fix ligatures such as \uFB01 and \uFB02"));
     toggle<&S::pdf, &PDFOptions::removePageNumbers>(pdf, QStringLiteral("Remove page numbers"));
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Before")), 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("After")), 0, 1);
+    auto* beforeTitle = new QLabel(QStringLiteral("Be&fore"));
+    auto* afterTitle = new QLabel(QStringLiteral("Aft&er"));
+    grid->addWidget(beforeTitle, 0, 0);
+    grid->addWidget(afterTitle, 0, 1);
     auto* before = sampleView(7);
     before->setPlainText(QString::fromUtf8(samplePDFText()));
+    before->setAccessibleName(QStringLiteral("Before: text as copied from a PDF"));
+    beforeTitle->setBuddy(before);
     after_ = sampleView(7);
+    after_->setAccessibleName(QStringLiteral("After: the same text repaired"));
+    afterTitle->setBuddy(after_);
     grid->addWidget(before, 1, 0);
     grid->addWidget(after_, 1, 1);
     pdf->addLayout(grid);

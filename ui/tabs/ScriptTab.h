@@ -26,6 +26,7 @@ class ScriptTab : public SettingsPage {
     QLabel* errorLabel() const { return error_; }
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
   private:

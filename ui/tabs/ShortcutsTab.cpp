@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/input/KeyNames.h"
@@ -72,14 +73,16 @@ ShortcutsTab::ShortcutsTab(AppSettings& settings, KeystrokeSupport& keystrokes, 
 void ShortcutsTab::addRow(QVBoxLayout* layout, ShortcutAction action) {
     auto* row = new QHBoxLayout;
     auto* texts = new QVBoxLayout;
-    texts->addWidget(new QLabel(qstr(shortcutaction::title(action))));
+    auto* title = new QLabel(qstr(shortcutaction::title(action)));
+    texts->addWidget(title);
     if (auto subtitle = shortcutaction::subtitle(action))
         texts->addWidget(caption(qstr(*subtitle)));
-    auto* failure = new QLabel;
-    failure->hide();
+    QLabel* failure = warning({});
     texts->addWidget(failure);
     row->addLayout(texts, 1);
     auto* recorder = new ShortcutRecorder(hotKeys_, bell_);
+    recorder->setActionName(qstr(shortcutaction::title(action)));
+    title->setBuddy(recorder->button());
     row->addWidget(recorder);
     layout->addLayout(row);
     recorder->onChange = [this, action](const std::optional<KeyCombo>& combo) {
@@ -102,10 +105,9 @@ void ShortcutsTab::refreshState() {
         const auto combo = d.shortcut(a);
         const bool refused = combo && std::find(failed.begin(), failed.end(), *combo) != failed.end();
         QLabel* label = rows_[size_t(a)].failure;
-        label->setText(refused ? QStringLiteral("\u26A0 Already used by another app: ") +
-                                     QString::fromStdString(keynames::displayText(*combo))
-                               : QString());
-        label->setVisible(refused);
+        setWarning(label, refused ? QStringLiteral("Already used by another app: ") +
+                                        QString::fromStdString(keynames::displayText(*combo))
+                                  : QString());
     }
 }
 

@@ -39,21 +39,37 @@ TryItTabView::TryItTabView(AppSettings& settings, TryItTab& model, QWidget* pare
     format_->addItem(QStringLiteral("As the rules say"));
     for (OutputFormat f : outputformat::allCases)
         format_->addItem(qstr(outputformat::title(f)), qstr(outputformat::rawValue(f)));
-    places->addWidget(new QLabel(QStringLiteral("Copied from")), 0, 0);
-    places->addWidget(sources_, 0, 1);
-    places->addWidget(new QLabel(QStringLiteral("Pasted into")), 1, 0);
-    places->addWidget(destinations_, 1, 1);
-    places->addWidget(new QLabel(QStringLiteral("Format")), 2, 0);
-    places->addWidget(format_, 2, 1);
+    // Each picker is the buddy of its label, and named after it.
+    int line = 0;
+    for (auto [title, combo] : {std::pair{QStringLiteral("&Copied from"), sources_},
+                                std::pair{QStringLiteral("&Pasted into"), destinations_},
+                                std::pair{QStringLiteral("&Format"), format_}}) {
+        auto* label = new QLabel(title);
+        label->setBuddy(combo);
+        combo->setAccessibleName(SettingsPage::withoutMnemonic(title));
+        places->addWidget(label, line, 0);
+        places->addWidget(combo, line, 1);
+        ++line;
+    }
     places->setColumnStretch(1, 1);
     page->addLayout(places);
 
     auto* panes = new QGridLayout;
-    panes->addWidget(new QLabel(QStringLiteral("Before (as copied)")), 0, 0);
-    panes->addWidget(new QLabel(QStringLiteral("After (what gets pasted)")), 0, 1);
+    auto* beforeTitle = new QLabel(QStringLiteral("&Before (as copied)"));
+    auto* afterTitle = new QLabel(QStringLiteral("&After (what gets pasted)"));
+    panes->addWidget(beforeTitle, 0, 0);
+    panes->addWidget(afterTitle, 0, 1);
     before_ = new QPlainTextEdit;
     after_ = new QPlainTextEdit;
     after_->setReadOnly(true);
+    after_->setTabChangesFocus(true);
+    // Tab moves on rather than typing a tab into the sample.
+    before_->setTabChangesFocus(true);
+    before_->setAccessibleName(QStringLiteral("Before (as copied)"));
+    before_->setAccessibleDescription(QStringLiteral("Edit the copied text to try your own."));
+    after_->setAccessibleName(QStringLiteral("After (what gets pasted)"));
+    beforeTitle->setBuddy(before_);
+    afterTitle->setBuddy(after_);
     panes->addWidget(before_, 1, 0);
     panes->addWidget(after_, 1, 1);
     page->addLayout(panes, 1);
@@ -65,7 +81,7 @@ TryItTabView::TryItTabView(AppSettings& settings, TryItTab& model, QWidget* pare
     note_ = SettingsPage::caption({});
     page->addWidget(note_);
     auto* buttons = new QHBoxLayout;
-    useClipboard_ = new QPushButton(QStringLiteral("Use Current Clipboard"));
+    useClipboard_ = new QPushButton(QStringLiteral("&Use Current Clipboard"));
     buttons->addWidget(useClipboard_);
     buttons->addStretch();
     page->addLayout(buttons);
@@ -127,6 +143,7 @@ void TryItTabView::refresh() {
     }
     after_->setPlainText(qstr(model_.outputText()));
     explanation_->setText(model_.simulation() ? qstr(model_.simulation()->explanation) : QString());
+    after_->setAccessibleDescription(explanation_->text());
     note_->setText(qstr(model_.noteText()));
     refreshing_ = false;
 }

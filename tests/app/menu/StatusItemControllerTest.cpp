@@ -101,6 +101,7 @@ TEST_P(StatusMenuFixture, BuildsTheExpectedMenu) {
     if (fixture.contains("frontmost"))
         h.state.frontmost = StatusItemState::App{optionalString(fixture["frontmost"], "bundleID"),
                                                  optionalString(fixture["frontmost"], "name")};
+    h.state.pastingRulesNotice = optionalString(fixture, "pastingRulesNotice");
 
     auto a = h.status.appearance();
     ordered_json status{
@@ -207,18 +208,21 @@ TEST(StatusItemControllerTest, ItemsForwardToTheController) {
                                         "convert markdown pinned", "convert markdown reflow pinned",
                                         "fixPDFLineBreaks", "openSettings", "quit"}));
 
-    // Cleaning now goes to the default target, unpinned, and beeps on a skip.
+    // Cleaning now goes to the default target, unpinned, and beeps on a skip;
+    // an empty clipboard has had its beep from the controller already.
     h.calls.clear();
     SettingsData data = h.settings.data();
     data.defaultFormat = OutputFormat::markdown;
     h.settings.setData(data);
     h.choose({"Clean Clipboard Now"});
+    h.convertOutcome = CleanOutcome::skipped(SkipReason::sensitive);
+    h.choose({"Clean Clipboard Now"});
     h.convertOutcome = CleanOutcome::skipped(SkipReason::noText);
     h.choose({"Clean Clipboard Now"});
     h.convertOutcome = CleanOutcome::unchanged();
     h.choose({"Clean Clipboard Now"});
-    EXPECT_EQ(h.calls,
-              (std::vector<std::string>{"convert markdown", "convert markdown", "beep", "convert markdown"}));
+    EXPECT_EQ(h.calls, (std::vector<std::string>{"convert markdown", "convert markdown", "beep",
+                                                 "convert markdown", "convert markdown"}));
 
     // A format item with a value that is not a format does nothing.
     h.calls.clear();

@@ -60,7 +60,8 @@ TEST(TryItTabTest, SampleHasTheArticleStructure) {
     std::string plain = *sample.plainText();
     EXPECT_NE(plain.find(".[1] "), std::string::npos);
     EXPECT_NE(plain.find(".[2][3] "), std::string::npos);
-    EXPECT_NE(plain.find("\n\t\u2022\tArea: about 100 km\u00B2\n\t\u2022\tRiver: Tagus"), std::string::npos);
+    // List items as the Before pane shows them: the bullet and one space.
+    EXPECT_NE(plain.find("\n\u2022 Area: about 100 km\u00B2\n\u2022 River: Tagus"), std::string::npos);
 
     // Cleaned by the engine: no markers, no tracking, the list kept.
     PasteboardCleaner links(CleaningOptions::defaultValue(), false, OutputFormat::plainWithLinks);

@@ -2,6 +2,8 @@
 # The desktop program end to end, one case a run, on a private display
 # (run by run-under-x.sh): cases.sh CASE PROGRAM CLIPBOARD_TOOL
 #   tray          the tray item's tool tip and menu, and choosing in the menu
+#   tray-icon     the tray item's symbolic icon name, theme folder and pixels, on a
+#                 dark and a light desktop, and the icon chosen in the settings
 #   one-shot      a paste shortcut pastes Markdown once, then the clipboard is put back
 #   alt-bypass    a copy after an Alt tap is kept as it is; only that one
 #   url-scheme    dozuzavuvu:// addresses opened through xdg-open reach the program
@@ -68,19 +70,19 @@ case_tray() {
   dz_tooltip_has "title: Dozuzavuvu" || dz_fail "the item's title is not the program's name"
   expect_tooltip "Dozuzavuvu (cleaning automatically, Plain Text)"
   expect_menu "[x] Clean Automatically" "Pause" "  For 5 Minutes" "  For 15 Minutes" "  For 1 Hour" \
-    "(disabled) Paste As" "[x]    Plain Text" "   Plain Text with Links" "   Markdown" "Clean Clipboard Now" \
-    "Restore Original Formatting	Ctrl+Alt+V" "Convert Clipboard to Markdown	Ctrl+Alt+M" \
-    "Fix PDF Line Breaks" "Settings…" "Quit Dozuzavuvu"
+    "(disabled) Paste As" "[x]    Plain Text" "[ ]    Plain Text with Links" "[ ]    Markdown" \
+    "Clean Clipboard Now" "Restore Original Formatting    Ctrl+Alt+V" \
+    "Convert Clipboard to Markdown    Ctrl+Alt+M" "Fix PDF Line Breaks" "Settings…" "Quit Dozuzavuvu"
 
   dz_tray click "Plain Text with Links" || dz_fail "could not click a format"
   expect_setting defaultFormat '"links"' "choosing a format in the tray"
   expect_tooltip "Dozuzavuvu (cleaning automatically, Plain Text with Links)"
-  expect_menu "[x]    Plain Text with Links" "   Plain Text"
+  expect_menu "[x]    Plain Text with Links" "[ ]    Plain Text"
 
   dz_tray click "Clean Automatically" || dz_fail "could not click the switch"
   expect_setting autoClean false "switching automatic cleaning off in the tray"
   expect_tooltip "Dozuzavuvu (automatic cleaning off)"
-  expect_menu "Clean Automatically"
+  expect_menu "[ ] Clean Automatically"
   dz_menu_has "Pause" && dz_fail "the menu offers a pause while automatic cleaning is off"
 
   # A pause is not stored: only the tray shows it.
@@ -255,7 +257,7 @@ case_restart() {
   dz_start_program "$program"
   dz_wait_tray 2
   expect_tooltip "Dozuzavuvu (automatic cleaning off)"
-  expect_menu "Clean Automatically" "[x]    Markdown"
+  expect_menu "[ ] Clean Automatically" "[x]    Markdown"
   # A toggle from the stored state switches cleaning on, in Markdown.
   "$program" 'dozuzavuvu://toggle' || dz_fail "the second start did not forward"
   expect_setting autoClean true "toggling after the restart"
@@ -297,8 +299,54 @@ case_busy_render() {
   echo "quit took $((($(date +%s%N) - start) / 1000000)) ms"
 }
 
+# dz_tray icon's lines, every one at once.
+icon_has_all() {
+  local icon line
+  icon=$(dz_tray icon) || return 1
+  for line in "$@"; do grep -xF -- "$line" >/dev/null <<<"$icon" || return 1; done
+}
+expect_icon() { dz_until 10 icon_has_all "$@" || { dz_tray icon >&2; dz_fail "the tray icon is not: $*"; }; }
+
+case_tray_icon() {
+  local themes tray_pid
+  themes=$(cd "$(dirname "$program")" && pwd)/icons
+  for scheme in dark light; do
+    dz_start_tray "$scheme"
+    tray_pid=${dz_pids[-1]}
+    dz_write_settings '{"menuBarIcon": "anvil"}'
+    dz_start_program "$program"
+    dz_wait_tray $([ "$scheme" = dark ] && echo 1 || echo 2)
+    # Hosts find the symbolic icon in our folder and tint it; the pixels are
+    # white on a dark desktop and dark on a light one.
+    if [ "$scheme" = dark ]; then
+      expect_icon "name: dozuzavuvu-anvil-symbolic" "theme path: $themes" "pixel 255 255 255 255"
+      # The desktop turns light while the program runs.
+      dz_tray scheme light || dz_fail "could not change the scheme"
+      expect_icon "name: dozuzavuvu-anvil-symbolic" "pixel 46 52 54 255"
+    else
+      expect_icon "name: dozuzavuvu-anvil-symbolic" "theme path: $themes" "pixel 46 52 54 255"
+    fi
+    [ -f "$themes/hicolor/scalable/status/dozuzavuvu-anvil-symbolic.svg" ] || dz_fail "no symbolic icon in $themes"
+    dz_stop_program
+    kill "$tray_pid" && wait "$tray_pid" 2>/dev/null
+    dz_until 10 eval '! dz_bus_name_owned org.kde.StatusNotifierWatcher' || dz_fail "the tray host did not end"
+  done
+
+  # Dimmed at half strength while automatic cleaning is off.
+  dz_start_tray
+  dz_write_settings '{"menuBarIcon": "wand"}'
+  dz_start_program "$program"
+  dz_wait_tray 3
+  expect_icon "name: dozuzavuvu-wand-symbolic" "pixel 255 255 255 255"
+  "$program" 'dozuzavuvu://disable' || dz_fail "the second start did not forward"
+  dimmed() { dz_tray icon | grep -E '^pixel 255 255 255 12[78]$' >/dev/null; }
+  dz_until 10 dimmed || { dz_tray icon >&2; dz_fail "the icon is not dimmed to half strength"; }
+  dz_stop_program
+}
+
 case "$case_name" in
   tray) case_tray ;;
+  tray-icon) case_tray_icon ;;
   one-shot) case_one_shot ;;
   alt-bypass) case_alt_bypass ;;
   url-scheme) case_url_scheme ;;

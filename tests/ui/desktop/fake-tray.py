@@ -1,9 +1,18 @@
 #!/usr/bin/python3
 """A stand-in tray host on the session bus, for the desktop tests.
 
-  fake-tray.py watch LOG   owns org.kde.StatusNotifierWatcher, says a host is
+  fake-tray.py watch LOG [light|dark]
+                           owns org.kde.StatusNotifierWatcher, says a host is
                            registered, and appends "registered TIME SERVICE PATH"
-                           to LOG for each item (TIME: seconds since the epoch).
+                           to LOG for each item (TIME: seconds since the epoch);
+                           with a scheme, also answers the settings portal's
+                           color-scheme with it.
+  fake-tray.py scheme light|dark
+                           the desktop changes its scheme: the portal of a
+                           running watch says so with SettingChanged.
+  fake-tray.py icon        prints the item's IconName and IconThemePath (as
+                           GetAll sends them) and "pixel R G B A": the most
+                           opaque pixel of the largest IconPixmap.
   fake-tray.py tooltip     prints the item's Title and ToolTip text.
   fake-tray.py menu        prints the item's menu, one entry a line: two spaces
                            a level, "[x] "/"[ ] " on check items, "(disabled) "
@@ -93,18 +102,68 @@ class Watcher(dbus.service.Object):
         return INTROSPECTION
 
 
-def watch(log):
+class Portal(dbus.service.Object):
+    """The desktop's light or dark preference, as the settings portal tells it."""
+
+    def __init__(self, bus, scheme):
+        super().__init__(bus, "/org/freedesktop/portal/desktop")
+        self.value = {"dark": 1, "light": 2}[scheme]
+
+    @dbus.service.method("org.freedesktop.portal.Settings", in_signature="ss", out_signature="v")
+    def Read(self, namespace, key):
+        if (namespace, key) != ("org.freedesktop.appearance", "color-scheme"):
+            raise dbus.exceptions.DBusException("no such setting",
+                                                name="org.freedesktop.portal.Error.NotFound")
+        # Read wraps the value in a second variant.
+        return dbus.UInt32(self.value, variant_level=1)
+
+    @dbus.service.signal("org.freedesktop.portal.Settings", signature="ssv")
+    def SettingChanged(self, namespace, key, value):
+        pass
+
+    # Not the portal's: how a test changes the desktop's scheme.
+    @dbus.service.method("dev.dozuzavuvu.test.Scheme", in_signature="s", out_signature="")
+    def Set(self, scheme):
+        self.value = {"dark": 1, "light": 2}[scheme]
+        self.SettingChanged("org.freedesktop.appearance", "color-scheme", dbus.UInt32(self.value, variant_level=1))
+
+
+def watch(log, scheme=None):
     from dbus.mainloop.glib import DBusGMainLoop
     from gi.repository import GLib
 
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
+    portal = None
+    if scheme:
+        portal = Portal(bus, scheme)
+        portal_name = dbus.service.BusName("org.freedesktop.portal.Desktop", bus, do_not_queue=True)
     watcher = Watcher(bus, log)
     # Only once the object answers: the name is what the program looks for.
     name = dbus.service.BusName(WATCHER, bus, do_not_queue=True)
     print("watching", flush=True)
     GLib.MainLoop().run()
-    del watcher, name
+    del watcher, name, portal
+
+
+def show_icon(bus):
+    obj, _ = item(bus)
+    props = obj.GetAll(ITEM, dbus_interface=PROPS)
+    print("name:", props.get("IconName", ""))
+    print("theme path:", props.get("IconThemePath", ""))
+    pixmaps = props.get("IconPixmap", [])
+    if not pixmaps:
+        print("pixel none")
+        return
+    width, height, data = max(pixmaps, key=lambda p: int(p[0]) * int(p[1]))
+    data = bytes(data)
+    best = (0, 0, 0, 0)
+    # ARGB, one byte each, in network order.
+    for i in range(0, min(len(data), int(width) * int(height) * 4), 4):
+        a, r, g, b = data[i], data[i + 1], data[i + 2], data[i + 3]
+        if a > best[3]:
+            best = (r, g, b, a)
+    print("pixel %d %d %d %d" % best)
 
 
 def item(bus):
@@ -159,8 +218,8 @@ def click(bus, label):
 
 def main():
     command = sys.argv[1] if len(sys.argv) > 1 else ""
-    if command == "watch" and len(sys.argv) == 3:
-        return watch(sys.argv[2])
+    if command == "watch" and len(sys.argv) in (3, 4):
+        return watch(sys.argv[2], sys.argv[3] if len(sys.argv) == 4 else None)
     bus = dbus.SessionBus()
     if command == "tooltip":
         obj, _ = item(bus)
@@ -168,6 +227,11 @@ def main():
         tip = obj.Get(ITEM, "ToolTip", dbus_interface=PROPS)
         print("tooltip title:", tip[2])
         print("tooltip text:", tip[3])
+    elif command == "icon":
+        show_icon(bus)
+    elif command == "scheme" and len(sys.argv) == 3:
+        portal = bus.get_object("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop")
+        portal.Set(sys.argv[2], dbus_interface="dev.dozuzavuvu.test.Scheme")
     elif command == "menu":
         show_menu(bus)
     elif command == "click" and len(sys.argv) == 3:

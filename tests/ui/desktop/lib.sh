@@ -60,8 +60,9 @@ dz_bus_name_owned() {
 }
 
 # The stand-in tray host; it must own its name before the program starts.
+# dz_start_tray [light|dark]: with a scheme, it answers the settings portal too.
 dz_start_tray() {
-  "$dz_python" "$dz_here/fake-tray.py" watch "$dz_tray_log" >"$dz_work/tray.out" 2>&1 &
+  "$dz_python" "$dz_here/fake-tray.py" watch "$dz_tray_log" "$@" >"$dz_work/tray.out" 2>&1 &
   dz_pids+=($!)
   dz_until 10 dz_bus_name_owned org.kde.StatusNotifierWatcher || dz_fail "the fake tray host did not start"
 }
