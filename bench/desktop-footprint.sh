@@ -106,9 +106,15 @@ sys.stdout.write("".join(out))
 PY
   # xclip serves from the background until the program takes the copy over.
   timeout 120 xclip -quiet -selection clipboard -t text/html -i <"$page" >/dev/null 2>&1 &
+  clip=$!
   sleep 10
   kib=$(rss_kib "$pid")
   echo "$mb MB page: $kib KiB, $(((kib - base) / 1024)) MiB over before"
-  wait
+  for later in 30 60; do
+    sleep $((later == 30 ? 20 : 30))
+    kib=$(rss_kib "$pid")
+    echo "  $later s after: $kib KiB, $(((kib - base) / 1024)) MiB over before"
+  done
+  wait "$clip"
 done
 dz_stop_program
