@@ -69,6 +69,8 @@ std::unique_ptr<X11ClipboardService> X11ClipboardService::create(Scheduler& sche
     if (!service->clipboard_)
         return nullptr;
     service->identifiesRequesters_ = service->clipboard_->connection().hasExtension("X-Resource");
+    if (display)
+        service->display_ = display;
     return service;
 }
 
@@ -111,6 +113,21 @@ void X11ClipboardService::publish(Rendition items) {
     scheduler_.post([this, alive = alive_] {
         if (alive->alive && ownershipPending_)
             takeOwnership();
+    });
+}
+
+void X11ClipboardService::offerPrimaryOnce(Rendition items, std::function<void(bool)> ready) {
+    if (!primary_)
+        primary_ = X11PrimarySelection::create(nullptr, display_ ? display_->c_str() : nullptr);
+    if (!primary_) {
+        ready(false);
+        return;
+    }
+    primary_->offerOnce(std::move(items), [this, alive = alive_, ready = std::move(ready)](bool owned) {
+        scheduler_.post([alive, ready, owned] {
+            if (alive->alive)
+                ready(owned);
+        });
     });
 }
 

@@ -39,6 +39,15 @@ class FakeClipboard final : public Clipboard {
     void setPasteFinishedHandler(PasteFinishedHandler handler) override {
         finishedHandler_ = std::move(handler);
     }
+    bool hasPrimarySelection() const override { return primarySelection; }
+    // Recorded; `ready` answers `primarySelection` at once.
+    void offerPrimaryOnce(Rendition items, std::function<void(bool)> ready) override {
+        if (primarySelection)
+            primaryOffers.push_back(items);
+        if (onPrimaryOffer)
+            onPrimaryOffer(items);
+        ready(primarySelection);
+    }
 
     // Another application copies these items; the change handler runs at once.
     // A null owner is an application the backend cannot identify.
@@ -59,6 +68,10 @@ class FakeClipboard final : public Clipboard {
     int writes() const { return writes_; }
 
     bool identifiesRequesters = true;
+    // The desktop has a primary selection; what was offered to it, in order.
+    bool primarySelection = true;
+    std::vector<Rendition> primaryOffers;
+    std::function<void(const Rendition&)> onPrimaryOffer;
     // Called before and after each publish by the program, so an observer can
     // report finished writes in order.
     std::function<void()> willWrite;
