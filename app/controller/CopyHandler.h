@@ -69,6 +69,10 @@ class CopyHandler {
     // The clip for what is on the clipboard now (a pending change handled
     // first); a fresh pinned capture when the clip is stale. Not stored.
     std::optional<ClipState> currentState();
+    // The items `write` would put on the clipboard for this target (the
+    // original's for `original` or an unchanged rendition); nothing when the
+    // copy has no text.
+    std::optional<Clipboard::Rendition> renditionItems(ClipState& state, const Written& target);
     // The rendition of a target, from the clip's cache or rendered once into it.
     const RenderedClip* rendition(ClipState& state, const Written& target);
     // The default format without reflow; a stored `original` counts as plain.
