@@ -16,6 +16,8 @@
 #                 window and the copy that follows keeps its formatting
 #   tap-key       with Shift as the tap key, a Shift tap keeps the next copy and an
 #                 Alt tap does nothing
+#   xterm-paste   the Markdown shortcut in a real xterm pastes text through the primary
+#                 selection (no literal ^V), and the selection it had comes back
 set -u
 case_name=$1 program=$2 tool=$3
 source "$(dirname "$0")/lib.sh"
@@ -360,7 +362,33 @@ case_tap_key() {
   clipboard_is "$html" text/html || dz_fail "the copy after a Shift tap was changed"
 }
 
+case_xterm_paste() {
+  need command -v xterm
+  need command -v xclip
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  copy
+  expect_clipboard "$plain" "a rich copy"
+  xterm -class DzXTerm -e sh -c "stty -echo; cat > '$dz_work/typed'" &
+  dz_pids+=($!)
+  dz_until 10 xdotool search --class DzXTerm >/dev/null || dz_fail "xterm did not start"
+  xdotool search --class DzXTerm windowactivate --sync >/dev/null 2>&1
+  printf 'an old selection' | xclip -selection primary -i
+  dz_until 5 eval '[ "$(xclip -selection primary -o 2>/dev/null)" = "an old selection" ]' ||
+    dz_fail "could not select text"
+  xdotool key ctrl+alt+m
+  typed_is() { [ "$(cat "$dz_work/typed" 2>/dev/null)" = "$markdown" ]; }
+  # cat sees the text once its line ends.
+  sleep 1.5
+  xdotool key Return
+  dz_until 10 typed_is || dz_fail "xterm got '$(od -c "$dz_work/typed" | head -3)', not the Markdown"
+  dz_until 10 eval '[ "$(xclip -selection primary -o 2>/dev/null)" = "an old selection" ]' ||
+    dz_fail "the old selection did not come back: '$(xclip -selection primary -o 2>&1)'"
+  expect_clipboard "$plain" "the clipboard, untouched by the paste into xterm"
+}
+
 case "$case_name" in
+  xterm-paste) case_xterm_paste ;;
   held-chord) case_held_chord ;;
   copy-original) case_copy_original ;;
   tap-key) case_tap_key ;;
