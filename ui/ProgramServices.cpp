@@ -33,9 +33,22 @@ std::optional<std::string> ProgramServices::setLaunchAtLogin(bool enabled) {
 }
 
 std::optional<std::string> ProgramServices::keystrokesUnavailable() const {
-    if (controller_.platform().keystrokes.canSendKeystrokes())
-        return std::nullopt;
-    return std::string("Not available: the X server has no XTest extension");
+    if (!controller_.platform().keystrokes.canSendKeystrokes())
+        return std::string(
+            "Not available: the X server has no XTest extension. The paste shortcuts wait for your own "
+            "Ctrl+V.");
+    if (!backend_.keystrokesNote.empty())
+        return backend_.keystrokesNote;
+    return std::nullopt;
+}
+
+std::optional<std::string> ProgramServices::desktopTrigger(ShortcutAction action) const {
+    return backend_.desktopTrigger ? backend_.desktopTrigger(action) : std::nullopt;
+}
+
+void ProgramServices::openDesktopShortcutSettings() {
+    if (backend_.openDesktopShortcutSettings)
+        backend_.openDesktopShortcutSettings();
 }
 
 bool ProgramServices::browserAccess() const {

@@ -45,6 +45,17 @@ class ProgramServices : public StateNotifier,
         std::string displayNotice;
         // Whose pastes the backend can tell apart, for "Pasting into" rules.
         PastingAppIdentification pastingApps = PastingAppIdentification::everyApplication;
+        // What typing keys amounts to in a session where it is limited (a
+        // Wayland desktop, where only X11 applications receive them); empty
+        // where keys reach every application.
+        std::string keystrokesNote;
+        // How global shortcuts reach the program, and through the portal the
+        // keys the desktop chose and its settings, when it offers them.
+        ShortcutRoute shortcutRoute = ShortcutRoute::keyGrabs;
+        std::function<std::optional<std::string>(ShortcutAction)> desktopTrigger;
+        std::function<void()> openDesktopShortcutSettings;
+        // Whether a lone key tap can be seen (not on a Wayland desktop).
+        bool tapAvailable = true;
     };
 
     ProgramServices(AppController& controller, Backend backend, QObject* parent = nullptr);
@@ -53,6 +64,15 @@ class ProgramServices : public StateNotifier,
     bool launchAtLogin() const override;
     std::optional<std::string> setLaunchAtLogin(bool enabled) override;
     std::optional<std::string> keystrokesUnavailable() const override;
+    ShortcutRoute shortcutRoute() const override { return backend_.shortcutRoute; }
+    std::optional<std::string> desktopTrigger(ShortcutAction action) const override;
+    bool canOpenDesktopShortcutSettings() const override {
+        return bool(backend_.openDesktopShortcutSettings);
+    }
+    void openDesktopShortcutSettings() override;
+    bool tapAvailable() const override { return backend_.tapAvailable; }
+    // The portal reported new keys: the tabs look again.
+    void desktopTriggersChanged() { emit stateChanged(); }
     bool browserAccess() const override;
     bool enableBrowserAccess() override;
     bool trayAvailable() const override;

@@ -24,7 +24,7 @@ AppController::AppController(AppSettings& settings, const Platform& platform)
                                  [this] { return interceptorActive.value(); },
                                  [this] { pastes_.cancelPutBack(); }}),
       pastes_(settings, platform, copies_, monitor_, browserURLs_, pageAddresses_, interceptorActive),
-      actions_(settings, platform, copies_, pastes_,
+      actions_(settings, platform, copies_, monitor_, pastes_,
                ShortcutActions::Published{pausedUntil, failedShortcuts, stateChanged}),
       commands_(settings, platform.system, copies_, actions_, settingsRequested) {}
 
@@ -69,6 +69,8 @@ void AppController::start() {
         *lastShortcuts = data.shortcuts;
         actions_.registerHotKeys(data.shortcuts);
     }));
+    subscriptions_.push_back(
+        settings_.subscribe([this](const SettingsData& data) { monitor_.setTapKey(data.tapKey); }));
     using Look = std::tuple<bool, OutputFormat, bool, MenuBarIcon>;
     auto lastLook = std::make_shared<std::optional<Look>>();
     subscriptions_.push_back(settings_.subscribe([this, lastLook](const SettingsData& data) {

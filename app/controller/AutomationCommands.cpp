@@ -107,6 +107,10 @@ void AutomationCommands::handle(std::string_view url, Origin origin) {
             actions_.offerOnce(actions_.oneShotTarget(action));
         else
             actions_.perform(action);
+    } else if (command == "copy-original") {
+        // A link only marks the next copy: typing the copy key would copy
+        // for whoever opened it.
+        actions_.copyOriginal(origin == Origin::user);
     } else if (command == "markdown") {
         actions_.convert(
             Written{OutputFormat::markdown, copies_.clip() ? copies_.clip()->base.reflow : false}, true);

@@ -70,6 +70,10 @@ ClipboardChange ClipboardMonitor::source(const Clipboard::Contents& contents) co
     return change;
 }
 
+void ClipboardMonitor::bypassNextCopy(double seconds) {
+    bypassUntil_ = scheduler_.now() + seconds;
+}
+
 void ClipboardMonitor::checkPasteboard() {
     check(clipboard_.contents());
 }
@@ -82,7 +86,12 @@ void ClipboardMonitor::check(const Clipboard::Contents& contents) {
         return;
     ClipboardChange change = source(contents);
     change.changeCount = contents.changeCount;
-    change.bypassRequested = optionTap_.consumeBypass(scheduler_.now(), bypassWindow);
+    const TimePoint now = scheduler_.now();
+    const bool marked = bypassUntil_ && now <= *bypassUntil_;
+    bypassUntil_.reset();
+    // A mark is used up by this copy; an armed tap stays for the next one.
+    change.bypassRequested =
+        marked || optionTap_.consumeBypass(now, bypassWindow, keys_.isHeld(KeyStateEvent::Key::alt));
     onChange_(change, contents.items);
 }
 

@@ -49,6 +49,11 @@ class ClipboardMonitor {
     // The program has just written the clipboard: the counter it left there
     // is not a copy to report.
     void noteOwnWrite(int64_t changeCount) { lastChangeCount_ = changeCount; }
+    // The key whose lone tap arms the bypass.
+    void setTapKey(TapKey key) { optionTap_.setTapKey(key); }
+    // The next change reported within `seconds` from now keeps its
+    // formatting ("Copy Keeping Formatting"); a later one does not.
+    void bypassNextCopy(double seconds);
 
   private:
     void check(const Clipboard::Contents& contents);
@@ -63,6 +68,7 @@ class ClipboardMonitor {
     int64_t lastChangeCount_ = 0;  // last seen or last written by the program
     ChangeHandler onChange_;
     OptionTapDetector optionTap_;
+    std::optional<TimePoint> bypassUntil_;
     bool started_ = false;
 };
 

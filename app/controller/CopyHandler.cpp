@@ -302,6 +302,17 @@ CleanOutcome CopyHandler::write(ClipState& state, const Written& target) {
     return result;
 }
 
+std::optional<Clipboard::Rendition> CopyHandler::renditionItems(ClipState& state, const Written& target) {
+    if (target.format == OutputFormat::original)
+        return state.snapshot.restored();
+    const RenderedClip* rendered = rendition(state, target);
+    if (!rendered)
+        return std::nullopt;
+    if (PasteboardCleaner::isUnchanged(*rendered, state.snapshot))
+        return state.snapshot.restored();
+    return rendered->items();
+}
+
 std::optional<ClipState> CopyHandler::currentState() {
     monitor_.checkPasteboard();
     Clipboard& clipboard = platform_.clipboard;

@@ -76,6 +76,10 @@ class CopyHandler {
     // Drops the render of the newest copy while it is still running: the
     // user has acted on the copy first.
     void cancelRender();
+    // The items `write` would put on the clipboard for this target (the
+    // original's for `original` or an unchanged rendition); nothing when the
+    // copy has no text.
+    std::optional<Clipboard::Rendition> renditionItems(ClipState& state, const Written& target);
     // The rendition of a target, from the clip's cache or rendered once into it.
     const RenderedClip* rendition(ClipState& state, const Written& target);
     // The default format without reflow; a stored `original` counts as plain.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "app/controller/ClipboardMonitor.h"
 #include "app/controller/CopyHandler.h"
 #include "app/controller/PasteSwitcher.h"
 #include "app/platform/SystemServices.h"
@@ -15,10 +16,11 @@
 namespace dz {
 
 ShortcutActions::ShortcutActions(AppSettings& settings, const Platform& platform, CopyHandler& copies,
-                                 PasteSwitcher& pastes, Published published)
+                                 ClipboardMonitor& monitor, PasteSwitcher& pastes, Published published)
     : settings_(settings),
       platform_(platform),
       copies_(copies),
+      monitor_(monitor),
       pastes_(pastes),
       published_(published),
       hotKeys_(platform.hotKeys),
@@ -99,6 +101,9 @@ void ShortcutActions::perform(ShortcutAction action) {
         case ShortcutAction::cycleFormat:
             setDefaultFormat(outputformat::next(settings_.data().defaultFormat));
             return;
+        case ShortcutAction::copyOriginal:
+            copyOriginal(true);
+            return;
     }
 }
 
@@ -130,15 +135,48 @@ bool ShortcutActions::withRendition(const Written& target, std::function<void(Cl
                          [then = std::move(then)](ClipState& clip, const Written&) { then(clip); });
 }
 
-void ShortcutActions::pasteOnce(const TargetFor& target) {
-    if (!ensureCanPressKeys())
+KeyboardSimulator::KeyStyle ShortcutActions::frontKeyStyle() const {
+    return KeyboardSimulator::keyStyle(platform_.workspace.frontmostApplication());
+}
+
+void ShortcutActions::pasteThroughPrimary(Clipboard::Rendition items) {
+    if (!platform_.clipboard.hasPrimarySelection()) {
+        platform_.system.beep();
         return;
+    }
+    std::weak_ptr<int> alive = alive_;
+    platform_.clipboard.offerPrimaryOnce(std::move(items), [this, alive](bool ready) {
+        if (alive.expired())
+            return;
+        if (ready)
+            keyboard_.pressPaste(KeyboardSimulator::KeyStyle::selectionTerminal);
+        else
+            platform_.system.beep();
+    });
+}
+
+void ShortcutActions::pasteOnce(const TargetFor& target) {
+    // Where no key can be typed, the user's own Ctrl+V takes the rendition.
+    if (!keyboard_.canPressKeys()) {
+        offerOnce(target);
+        return;
+    }
     const bool any = withRendition(target, [this](ClipState& clip, const Written& wanted) {
+        std::optional<Workspace::RunningApplication> front = platform_.workspace.frontmostApplication();
+        const KeyboardSimulator::KeyStyle style = KeyboardSimulator::keyStyle(front);
+        if (style == KeyboardSimulator::KeyStyle::selectionTerminal) {
+            // The terminal pastes the primary selection; the clipboard stays as it is.
+            std::optional<Clipboard::Rendition> items = copies_.renditionItems(clip, wanted);
+            if (!items) {
+                platform_.system.beep();
+                return;
+            }
+            pasteThroughPrimary(std::move(*items));
+            return;
+        }
         const Written previous = clip.written;
         copies_.write(clip, wanted);
-
-        std::optional<Workspace::RunningApplication> front = platform_.workspace.frontmostApplication();
-        keyboard_.pressPaste(front ? std::optional<std::string_view>(front->bundleID) : std::nullopt);
+        keyboard_.pressPaste(style);
 
         std::optional<Clipboard::Party> paster;
         if (front && platform_.clipboard.canIdentifyRequesters())
@@ -165,21 +203,43 @@ void ShortcutActions::offerOnce(const TargetFor& target) {
 }
 
 void ShortcutActions::cleanAndPaste() {
-    if (!ensureCanPressKeys())
+    const Written plain{OutputFormat::plain, copies_.clip() ? copies_.clip()->base.reflow : false};
+    // The conversion's completions run inside its own guarded one.
+    if (!keyboard_.canPressKeys()) {
+        // The plain text stays pinned until the next copy: the user pastes it.
+        convert(plain, true, [this](CleanOutcome outcome) {
+            if (outcome != CleanOutcome::skipped(SkipReason::noText))
+                platform_.system.notify(std::string(pasteItNotice(OutputFormat::plain)));
+        });
         return;
-    // Called from the conversion's own guarded completion.
-    convert(Written{OutputFormat::plain, copies_.clip() ? copies_.clip()->base.reflow : false}, true,
-            [this](CleanOutcome) {
-                platform_.scheduler.after(cleanAndPasteDelay,
-                                          guarded(alive_, [this] { keyboard_.pressPaste(frontmostID()); }));
-            });
+    }
+    convert(plain, true, [this](CleanOutcome) {
+        platform_.scheduler.after(cleanAndPasteDelay, guarded(alive_, [this] {
+                                      const KeyboardSimulator::KeyStyle style = frontKeyStyle();
+                                      if (style == KeyboardSimulator::KeyStyle::selectionTerminal)
+                                          pasteThroughPrimary(platform_.clipboard.contents().items);
+                                      else
+                                          keyboard_.pressPaste(style);
+                                  }));
+    });
+}
+
+void ShortcutActions::copyOriginal(bool pressKeys) {
+    // Marked first: the copy the key brings may come at once.
+    monitor_.bypassNextCopy(markedCopyWindow);
+    if (pressKeys && keyboard_.canPressKeys())
+        keyboard_.pressCopy(frontKeyStyle());
 }
 
 void ShortcutActions::copyAndClean() {
     if (!ensureCanPressKeys())
         return;
     const int64_t from = platform_.clipboard.changeCount();
-    keyboard_.pressCopy(frontmostID());
+    if (!keyboard_.pressCopy(frontKeyStyle())) {
+        // A terminal without a copy key: nothing can be copied for the user.
+        platform_.system.beep();
+        return;
+    }
     if (platform_.clipboard.changeCount() != from) {
         convert(copies_.defaultTarget(), false);
         return;
@@ -292,12 +352,6 @@ void ShortcutActions::setDefaultFormat(OutputFormat format) {
 
 bool ShortcutActions::isPaused() const {
     return published_.pausedUntil.value() && *published_.pausedUntil.value() > platform_.scheduler.now();
-}
-
-std::optional<std::string> ShortcutActions::frontmostID() const {
-    if (auto front = platform_.workspace.frontmostApplication())
-        return front->bundleID;
-    return std::nullopt;
 }
 
 }  // namespace dz

@@ -15,6 +15,7 @@
 #include "app/input/HotKeyCenter.h"
 #include "app/input/KeyboardSimulator.h"
 #include "app/input/ShortcutAction.h"
+#include "app/platform/Clipboard.h"
 #include "app/platform/Platform.h"
 #include "app/platform/Scheduler.h"
 #include "app/settings/SettingsData.h"
@@ -26,6 +27,7 @@
 namespace dz {
 
 class AppSettings;
+class ClipboardMonitor;
 class CopyHandler;
 class PasteSwitcher;
 
@@ -36,6 +38,10 @@ class ShortcutActions {
     static constexpr double copyLookInterval = 0.02;    // copy and clean: looks at the clipboard
     static constexpr int copyLookAttempts = 50;
     static constexpr double maximumPauseMinutes = 525'600;  // a year
+    // "Copy Keeping Formatting": how long the mark waits for its copy (the
+    // typed copy key may wait for the shortcut's keys to come up, or the
+    // user copies by hand).
+    static constexpr double markedCopyWindow = 10;
 
     // The notice shown instead of pressing keys where that is impossible.
     static constexpr std::string_view cannotPressKeysNotice = "Dozuzavuvu can't press keys on this desktop.";
@@ -57,13 +63,14 @@ class ShortcutActions {
     };
 
     ShortcutActions(AppSettings& settings, const Platform& platform, CopyHandler& copies,
-                    PasteSwitcher& pastes, Published published);
+                    ClipboardMonitor& monitor, PasteSwitcher& pastes, Published published);
     ~ShortcutActions();
     ShortcutActions(const ShortcutActions&) = delete;
     ShortcutActions& operator=(const ShortcutActions&) = delete;
 
     void registerHotKeys(const SettingsData::Shortcuts& shortcuts);
     void perform(ShortcutAction action);
+    // Where keys cannot be typed, the one-shot without keys (`offerOnce`).
     void pasteOnce(const TargetFor& target);
     // A one-shot paste without keys, for requests that may not press them:
     // the rendition is written for the next paste only, and a notice asks
@@ -74,6 +81,10 @@ class ShortcutActions {
     TargetFor oneShotTarget(ShortcutAction action);
     void cleanAndPaste();
     void copyAndClean();
+    // Marks the next copy to keep its formatting and types the front
+    // application's copy key; with `pressKeys` false (a link), or where no
+    // key can be typed or the application has none, it only marks.
+    void copyOriginal(bool pressKeys);
     void waitForPasteboardChange(int64_t from, int attempts, std::function<void(bool)> completion);
     void convert(const Written& target, bool pin, Converted done = {});
     void fixPDFLineBreaks(Converted done = {});
@@ -92,11 +103,15 @@ class ShortcutActions {
     bool withRendition(const Written& target, std::function<void(ClipState&)> then);
     bool withRendition(const TargetFor& target, std::function<void(ClipState&, const Written&)> then);
     bool ensureCanPressKeys();
-    std::optional<std::string> frontmostID() const;
+    KeyboardSimulator::KeyStyle frontKeyStyle() const;
+    // Puts `items` in the primary selection for a terminal without clipboard
+    // keys, and types its paste key once they are there.
+    void pasteThroughPrimary(Clipboard::Rendition items);
 
     AppSettings& settings_;
     Platform platform_;
     CopyHandler& copies_;
+    ClipboardMonitor& monitor_;
     PasteSwitcher& pastes_;
     Published published_;
     HotKeyCenter hotKeys_;

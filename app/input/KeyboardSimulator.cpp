@@ -6,17 +6,19 @@
 namespace dz {
 
 const std::unordered_set<std::string_view>& KeyboardSimulator::terminals() {
-    static const std::unordered_set<std::string_view> ids{
+    static const std::unordered_set<std::string_view> names{
+        // desktop ids
         "gnome-terminal",
         "org.gnome.Terminal",
         "org.gnome.Console",
         "konsole",
         "org.kde.konsole",
-        "xterm",
         "kitty",
         "alacritty",
         "Alacritty",
+        "org.alacritty.Alacritty",
         "foot",
+        "org.codeberg.dnkl.foot",
         "tilix",
         "com.gexperts.Tilix",
         "terminator",
@@ -25,9 +27,36 @@ const std::unordered_set<std::string_view>& KeyboardSimulator::terminals() {
         "mate-terminal",
         "wezterm",
         "org.wezfurlong.wezterm",
-        "urxvt",
+        "st",
+        "st-256color",
+        // executables
+        "gnome-terminal-server",
+        "kgx",
+        "wezterm-gui",
     };
-    return ids;
+    return names;
+}
+
+const std::unordered_set<std::string_view>& KeyboardSimulator::selectionTerminals() {
+    static const std::unordered_set<std::string_view> names{
+        "xterm",  "uxterm", "debian-xterm", "debian-uxterm", "XTerm",
+        "UXTerm", "urxvt",  "rxvt-unicode", "urxvtc",        "urxvt-tabbed",
+    };
+    return names;
+}
+
+KeyboardSimulator::KeyStyle KeyboardSimulator::keyStyle(
+    const std::optional<Workspace::RunningApplication>& app) {
+    if (!app)
+        return KeyStyle::ordinary;
+    auto known = [&](const std::unordered_set<std::string_view>& names) {
+        return names.count(app->bundleID) || (app->executable && names.count(*app->executable));
+    };
+    if (known(selectionTerminals()))
+        return KeyStyle::selectionTerminal;
+    if (known(terminals()))
+        return KeyStyle::terminal;
+    return KeyStyle::ordinary;
 }
 
 bool KeyboardSimulator::canPressKeys() const {
@@ -38,19 +67,33 @@ void KeyboardSimulator::press(uint32_t keyCode, uint32_t modifiers) {
     sender_.press(keyCode, modifiers);
 }
 
-void KeyboardSimulator::pressShortcut(uint32_t keyCode, std::optional<std::string_view> frontmost) {
-    uint32_t modifiers = KeyCombo::control;
-    if (frontmost && terminals().count(*frontmost))
-        modifiers |= KeyCombo::shift;
-    sender_.press(keyCode, modifiers);
+void KeyboardSimulator::pressPaste(KeyStyle style) {
+    switch (style) {
+        case KeyStyle::ordinary:
+            sender_.press(keyV, KeyCombo::control);
+            return;
+        case KeyStyle::terminal:
+            sender_.press(keyV, KeyCombo::control | KeyCombo::shift);
+            return;
+        case KeyStyle::selectionTerminal:
+            sender_.press(keyInsert, KeyCombo::shift);
+            return;
+    }
 }
 
-void KeyboardSimulator::pressPaste(std::optional<std::string_view> frontmost) {
-    pressShortcut(keyV, frontmost);
-}
-
-void KeyboardSimulator::pressCopy(std::optional<std::string_view> frontmost) {
-    pressShortcut(keyC, frontmost);
+bool KeyboardSimulator::pressCopy(KeyStyle style) {
+    switch (style) {
+        case KeyStyle::ordinary:
+            sender_.press(keyC, KeyCombo::control);
+            return true;
+        case KeyStyle::terminal:
+            sender_.press(keyC, KeyCombo::control | KeyCombo::shift);
+            return true;
+        case KeyStyle::selectionTerminal:
+            // Ctrl+Shift+C would reach the running program as ^C.
+            return false;
+    }
+    return false;
 }
 
 }  // namespace dz

@@ -22,6 +22,8 @@ std::string_view rawValue(ShortcutAction action) {
             return "pauseFiveMinutes";
         case ShortcutAction::cycleFormat:
             return "cycleFormat";
+        case ShortcutAction::copyOriginal:
+            return "copyOriginal";
     }
     return "pasteOriginal";
 }
@@ -46,6 +48,8 @@ std::string_view title(ShortcutAction action) {
             return "Pause for 5 minutes";
         case ShortcutAction::cycleFormat:
             return "Cycle default format (Plain \u2192 Links \u2192 Markdown)";
+        case ShortcutAction::copyOriginal:
+            return "Copy Keeping Formatting";
     }
     return "";
 }

@@ -18,14 +18,17 @@ enum class ShortcutAction {
     toggleAutoClean,
     pauseFiveMinutes,
     cycleFormat,
+    // Keeps the formatting of the next copy, pressing the copy key for it.
+    copyOriginal,
 };
 
 namespace shortcutaction {
 
-inline constexpr std::array<ShortcutAction, 9> allCases{
+inline constexpr std::array<ShortcutAction, 10> allCases{
     ShortcutAction::pasteOriginal,   ShortcutAction::pasteMarkdown,    ShortcutAction::pastePDFFixed,
     ShortcutAction::cleanAndPaste,   ShortcutAction::cleanClipboard,   ShortcutAction::copyAndClean,
-    ShortcutAction::toggleAutoClean, ShortcutAction::pauseFiveMinutes, ShortcutAction::cycleFormat};
+    ShortcutAction::toggleAutoClean, ShortcutAction::pauseFiveMinutes, ShortcutAction::cycleFormat,
+    ShortcutAction::copyOriginal};
 
 std::string_view rawValue(ShortcutAction action);
 std::string_view title(ShortcutAction action);

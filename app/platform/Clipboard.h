@@ -103,6 +103,20 @@ class Clipboard {
     // address) has become known or changed. Backends that keep no answers
     // have nothing to do.
     virtual void forgetAnswers(int32_t pid) { (void)pid; }
+
+    // For terminals whose only paste key reads the primary selection (X11's
+    // PRIMARY; Shift+Insert in xterm): keeps what it holds, puts the text of
+    // `items` there and calls `ready` on the main thread with whether that
+    // worked (only then is the key worth typing). After the first paste that
+    // receives the text, or a few seconds without one, the old text goes
+    // back, unless the user has selected something else meanwhile. The
+    // clipboard itself is not touched. Desktops without a primary selection
+    // answer false.
+    virtual bool hasPrimarySelection() const { return false; }
+    virtual void offerPrimaryOnce(Rendition items, std::function<void(bool)> ready) {
+        (void)items;
+        ready(false);
+    }
 };
 
 }  // namespace dz

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "app/platform/Scheduler.h"
 
@@ -14,6 +15,7 @@ struct KeyStateEvent {
     Key key = Key::other;  // `other`: any key that is not a modifier
     bool down = true;      // false: released
     TimePoint time = 0;    // when it happened, on the scheduler's clock
+    bool right = false;    // the right-hand key of a modifier pair (Right Ctrl)
     // Auto-repeated presses of a held key are not reported.
     bool operator==(const KeyStateEvent&) const = default;
 };
@@ -28,6 +30,13 @@ class KeyEventSource {
     // Receives every key press and release, in order, on the main thread.
     // Setting a new handler replaces the old one.
     virtual void setHandler(Handler handler) = 0;
+    // Whether a key of this kind is down right now, asked of the desktop;
+    // nothing where it cannot tell. Events can go missing (another client's
+    // grab), so a key must not stay held in our books for ever.
+    virtual std::optional<bool> isHeld(KeyStateEvent::Key key) const {
+        (void)key;
+        return std::nullopt;
+    }
 };
 
 }  // namespace dz

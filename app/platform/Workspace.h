@@ -21,6 +21,10 @@ class Workspace {
         std::string bundleID;
         std::optional<std::string> localizedName;
         std::optional<int32_t> pid;
+        // The program the process runs ("xterm", "gnome-terminal-server"),
+        // or the script's name for an interpreted one; for terminals whose
+        // desktop ids differ between distributions.
+        std::optional<std::string> executable = std::nullopt;
         bool operator==(const RunningApplication&) const = default;
     };
 

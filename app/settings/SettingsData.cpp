@@ -189,6 +189,7 @@ nlohmann::ordered_json SettingsData::toJSON() const {
     j["shortcuts"] = std::move(shortcutsJSON);
     j["scriptEnabled"] = scriptEnabled;
     j["script"] = script;
+    j["tapKey"] = std::string(tapkey::rawValue(tapKey));
     return j;
 }
 
@@ -223,6 +224,10 @@ std::optional<SettingsData> SettingsData::fromJSON(const nlohmann::json& json, s
     if (!readBool(json, "scriptEnabled", d.scriptEnabled, error) ||
         !readString(json, "script", d.script, error))
         return std::nullopt;
+    // Like the icon: a key this version does not know keeps the default.
+    if (const nlohmann::json* tap = presentValue(json, "tapKey"); tap && tap->is_string())
+        if (auto value = tapkey::fromRaw(tap->get<std::string>()))
+            d.tapKey = *value;
 
     // The older layout, only where the document does not use the current one.
     if (!presentValue(json, "defaultFormat")) {

@@ -10,6 +10,7 @@
 
 #include "app/input/KeyCombo.h"
 #include "app/input/ShortcutAction.h"
+#include "app/input/TapKey.h"
 #include "app/rules/AppRule.h"
 #include "app/settings/MenuBarIcon.h"
 #include "core/options/CleaningOptions.h"
@@ -38,6 +39,9 @@ struct SettingsData {
     Shortcuts shortcuts = defaultShortcuts();
     bool scriptEnabled = false;
     std::string script = JavaScriptTransformer::templateScript();
+    // Beyond the document's original keys: the key whose lone tap keeps the
+    // next copy's formatting. Documents without it mean Alt.
+    TapKey tapKey = TapKey::alt;
 
     // Spreadsheet editors keep their formatting. Built once per run, so every
     // default record of a run carries the same identifiers.
@@ -52,7 +56,7 @@ struct SettingsData {
     bool hasWebsiteRules(RuleDirection direction) const;
     std::optional<KeyCombo> shortcut(ShortcutAction action) const;
 
-    // All thirteen keys in declaration order.
+    // All fourteen keys in declaration order.
     nlohmann::ordered_json toJSON() const;
     // Tolerant of missing keys, strict about types; migrates the older
     // layout. `error` names what is wrong.

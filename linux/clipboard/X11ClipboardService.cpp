@@ -69,6 +69,8 @@ std::unique_ptr<X11ClipboardService> X11ClipboardService::create(Scheduler& sche
     if (!service->clipboard_)
         return nullptr;
     service->identifiesRequesters_ = service->clipboard_->connection().hasExtension("X-Resource");
+    if (display)
+        service->display_ = display;
     return service;
 }
 
@@ -116,6 +118,21 @@ void X11ClipboardService::publish(Rendition items) {
 
 void X11ClipboardService::forgetAnswers(int32_t pid) {
     clipboard_->forgetAnswers(pid);
+}
+
+void X11ClipboardService::offerPrimaryOnce(Rendition items, std::function<void(bool)> ready) {
+    if (!primary_)
+        primary_ = X11PrimarySelection::create(nullptr, display_ ? display_->c_str() : nullptr);
+    if (!primary_) {
+        ready(false);
+        return;
+    }
+    primary_->offerOnce(std::move(items), [this, alive = alive_, ready = std::move(ready)](bool owned) {
+        scheduler_.post([alive, ready, owned] {
+            if (alive->alive)
+                ready(owned);
+        });
+    });
 }
 
 void X11ClipboardService::takeOwnership() {

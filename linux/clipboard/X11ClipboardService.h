@@ -11,6 +11,7 @@
 #include "app/platform/Clipboard.h"
 #include "app/platform/Scheduler.h"
 #include "linux/clipboard/X11Clipboard.h"
+#include "linux/clipboard/X11PrimarySelection.h"
 #include "linux/workspace/AppIdentity.h"
 
 namespace dz::x11 {
@@ -34,6 +35,8 @@ class X11ClipboardService final : public Clipboard {
         finishedHandler_ = std::move(handler);
     }
     void forgetAnswers(int32_t pid) override;
+    bool hasPrimarySelection() const override { return true; }
+    void offerPrimaryOnce(Rendition items, std::function<void(bool)> ready) override;
 
     // Hands our content to a clipboard manager if one runs, its text first
     // (at most 1 s, plus 1 s per 10 MB, up to 5 s).
@@ -50,6 +53,9 @@ class X11ClipboardService final : public Clipboard {
     AppIdentity& identity_;
     std::shared_ptr<Alive> alive_;
     std::unique_ptr<X11Clipboard> clipboard_;
+    // Opened on first use: most sessions never paste into xterm.
+    std::unique_ptr<X11PrimarySelection> primary_;
+    std::optional<std::string> display_;
     Contents contents_;
     std::vector<ReadOrigin> origins_;  // of the last foreign copy, for restoring it
     bool identifiesRequesters_ = false;

@@ -14,12 +14,13 @@ struct Named {
     uint32_t keysym;
 };
 
-constexpr std::array<Named, 25> namedKeys{{
+constexpr std::array<Named, 26> namedKeys{{
     {"Return", 0xff0d}, {"Tab", 0xff09},     {"Space", 0x20},       {"Backspace", 0xff08}, {"Delete", 0xffff},
     {"Left", 0xff51},   {"Right", 0xff53},   {"Up", 0xff52},        {"Down", 0xff54},      {"Home", 0xff50},
     {"End", 0xff57},    {"Page Up", 0xff55}, {"Page Down", 0xff56}, {"F1", 0xffbe},        {"F2", 0xffbf},
     {"F3", 0xffc0},     {"F4", 0xffc1},      {"F5", 0xffc2},        {"F6", 0xffc3},        {"F7", 0xffc4},
     {"F8", 0xffc5},     {"F9", 0xffc6},      {"F10", 0xffc7},       {"F11", 0xffc8},       {"F12", 0xffc9},
+    {"Insert", 0xff63},
 }};
 
 }  // namespace

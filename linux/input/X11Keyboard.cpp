@@ -46,12 +46,18 @@ bool X11Keyboard::setUp(std::string* error) {
             xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
         if (version && version->major_version >= 2) {
             xinputOpcode_ = xi->major_opcode;
+            // Raw key events come through the masters, each naming the device
+            // it came from; a change of devices may reuse their numbers.
             struct {
-                xcb_input_event_mask_t head;
-                uint32_t mask;
-            } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
-                   XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE};
-            xcb_input_xi_select_events(c, conn_->root(), 1, &mask.head);
+                xcb_input_event_mask_t keysHead;
+                uint32_t keys;
+                xcb_input_event_mask_t devicesHead;
+                uint32_t devices;
+            } masks{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
+                    XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE,
+                    {XCB_INPUT_DEVICE_ALL, 1},
+                    XCB_INPUT_XI_EVENT_MASK_HIERARCHY};
+            xcb_input_xi_select_events(c, conn_->root(), 2, &masks.keysHead);
             hasXI2_ = true;
         }
     }
@@ -220,6 +226,13 @@ void X11Keyboard::onEvent(xcb_generic_event_t* ev) {
     uint8_t type = ev->response_type & 0x7F;
     if (type == XCB_KEY_PRESS) {
         auto* e = reinterpret_cast<xcb_key_press_event_t*>(ev);
+        // A held key repeats as release and press at the same time (or as
+        // presses alone): one shortcut press runs its action once.
+        const bool repeat = grabbedDown_.count(e->detail) ||
+                            (e->detail == lastGrabRelease_ && e->time == lastGrabReleaseTime_);
+        grabbedDown_.insert(e->detail);
+        if (repeat)
+            return;
         std::optional<uint32_t> id;
         {
             std::lock_guard lock(mutex_);
@@ -234,6 +247,13 @@ void X11Keyboard::onEvent(xcb_generic_event_t* ev) {
                 if (alive->alive && pressHandler_)
                     pressHandler_(id);
             });
+        return;
+    }
+    if (type == XCB_KEY_RELEASE) {
+        auto* e = reinterpret_cast<xcb_key_release_event_t*>(ev);
+        grabbedDown_.erase(e->detail);
+        lastGrabRelease_ = e->detail;
+        lastGrabReleaseTime_ = e->time;
         return;
     }
     if (type == XCB_MAPPING_NOTIFY) {
@@ -252,12 +272,19 @@ void X11Keyboard::onEvent(xcb_generic_event_t* ev) {
     }
     if (type == XCB_GE_GENERIC && hasXI2_) {
         auto* ge = reinterpret_cast<xcb_ge_generic_event_t*>(ev);
-        if (ge->extension != xinputOpcode_ ||
-            (ge->event_type != XCB_INPUT_RAW_KEY_PRESS && ge->event_type != XCB_INPUT_RAW_KEY_RELEASE))
+        if (ge->extension != xinputOpcode_)
+            return;
+        if (ge->event_type == XCB_INPUT_HIERARCHY) {
+            xtestDevices_.clear();
+            return;
+        }
+        if (ge->event_type != XCB_INPUT_RAW_KEY_PRESS && ge->event_type != XCB_INPUT_RAW_KEY_RELEASE)
             return;
         auto* raw = reinterpret_cast<xcb_input_raw_key_press_event_t*>(ev);
         if (raw->flags & XCB_INPUT_KEY_EVENT_FLAGS_KEY_REPEAT)
             return;
+        const bool down = ge->event_type == XCB_INPUT_RAW_KEY_PRESS;
+        onRawKey(raw->sourceid, raw->detail, down);
         uint32_t sym;
         {
             std::lock_guard lock(mutex_);
@@ -283,7 +310,9 @@ void X11Keyboard::onEvent(xcb_generic_event_t* ev) {
                 event.key = KeyStateEvent::Key::other;
                 break;
         }
-        event.down = ge->event_type == XCB_INPUT_RAW_KEY_PRESS;
+        event.right = sym == keysym::controlR || sym == keysym::shiftR || sym == keysym::altR ||
+                      sym == keysym::metaR || sym == keysym::superR;
+        event.down = down;
         event.time =
             std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
         scheduler_.post([this, alive = alive_, event] {
@@ -293,21 +322,142 @@ void X11Keyboard::onEvent(xcb_generic_event_t* ev) {
     }
 }
 
+void X11Keyboard::onRawKey(uint16_t sourceID, uint32_t keycode, bool down) {
+    if (keycode > 255)
+        return;
+    // A grab's release may go astray (another client's grab broke ours);
+    // the raw events still tell that the key came up.
+    if (!down)
+        grabbedDown_.erase(uint8_t(keycode));
+    if (down || isXTestDevice(sourceID))
+        return;
+    if (repressed_.erase(uint8_t(keycode))) {
+        fakeKey(XCB_KEY_RELEASE, uint8_t(keycode));
+        xcb_flush(conn_->get());
+    }
+}
+
+bool X11Keyboard::isXTestDevice(uint16_t deviceID) {
+    if (auto it = xtestDevices_.find(deviceID); it != xtestDevices_.end())
+        return it->second;
+    // Every master has its XTest slave, named after it ("Virtual core XTEST
+    // keyboard"); what xdotool and we type comes from there.
+    bool xtest = false;
+    auto* c = conn_->get();
+    XcbReply<xcb_input_xi_query_device_reply_t> reply(
+        xcb_input_xi_query_device_reply(c, xcb_input_xi_query_device(c, deviceID), nullptr));
+    if (reply) {
+        for (auto it = xcb_input_xi_query_device_infos_iterator(reply.get()); it.rem;
+             xcb_input_xi_device_info_next(&it)) {
+            std::string_view name(xcb_input_xi_device_info_name(it.data),
+                                  size_t(xcb_input_xi_device_info_name_length(it.data)));
+            if (it.data->deviceid == deviceID && name.find("XTEST") != std::string_view::npos)
+                xtest = true;
+        }
+    }
+    xtestDevices_[deviceID] = xtest;
+    return xtest;
+}
+
+std::bitset<256> X11Keyboard::physicalKeys() {
+    // Each real keyboard's own key state: an XTest release we sent does not
+    // change it, and it needs no event to have arrived.
+    std::bitset<256> keys;
+    auto* c = conn_->get();
+    XcbReply<xcb_input_xi_query_device_reply_t> devices(
+        xcb_input_xi_query_device_reply(c, xcb_input_xi_query_device(c, XCB_INPUT_DEVICE_ALL), nullptr));
+    if (!devices)
+        return keys;
+    for (auto it = xcb_input_xi_query_device_infos_iterator(devices.get()); it.rem;
+         xcb_input_xi_device_info_next(&it)) {
+        std::string_view name(xcb_input_xi_device_info_name(it.data),
+                              size_t(xcb_input_xi_device_info_name_length(it.data)));
+        if (it.data->type != XCB_INPUT_DEVICE_TYPE_SLAVE_KEYBOARD ||
+            name.find("XTEST") != std::string_view::npos)
+            continue;
+        XcbReply<xcb_input_query_device_state_reply_t> state(xcb_input_query_device_state_reply(
+            c, xcb_input_query_device_state(c, uint8_t(it.data->deviceid)), nullptr));
+        if (!state)
+            continue;
+        for (auto cls = xcb_input_query_device_state_classes_iterator(state.get()); cls.rem;
+             xcb_input_input_state_next(&cls)) {
+            if (cls.data->class_id != XCB_INPUT_INPUT_CLASS_KEY)
+                continue;
+            auto* keyState = reinterpret_cast<const xcb_input_key_state_t*>(cls.data);
+            for (size_t code = 0; code < 256; ++code)
+                if (keyState->keys[code / 8] & (1 << (code % 8)))
+                    keys.set(code);
+        }
+    }
+    return keys;
+}
+
 // ---------------------------------------------------------------- keystrokes
 
-bool X11Keyboard::keysHeld() {
+std::optional<std::bitset<256>> X11Keyboard::serverKeys() {
     auto* c = conn_->get();
     XcbReply<xcb_query_keymap_reply_t> keymap(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
     if (!keymap)
-        return false;
+        return std::nullopt;
+    std::bitset<256> keys;
+    for (int code = 0; code < 256; ++code)
+        if (keymap->keys[code / 8] & (1 << (code % 8)))
+            keys.set(size_t(code));
+    return keys;
+}
+
+std::vector<uint8_t> X11Keyboard::modifiersAmong(const std::bitset<256>& keys) {
+    std::vector<uint8_t> out;
+    std::lock_guard lock(mutex_);
+    for (int code = minKeycode_; code <= maxKeycode_; ++code) {
+        if (!keys.test(size_t(code)))
+            continue;
+        ModifierKind kind = modifierKind(keysymLocked(uint8_t(code)));
+        if (kind != ModifierKind::none && kind != ModifierKind::ignored)
+            out.push_back(uint8_t(code));
+    }
+    return out;
+}
+
+std::optional<bool> X11Keyboard::isHeld(KeyStateEvent::Key key) const {
+    auto* c = conn_->get();
+    XcbReply<xcb_query_keymap_reply_t> keymap(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
+    if (!keymap)
+        return std::nullopt;
     std::lock_guard lock(mutex_);
     for (int code = minKeycode_; code <= maxKeycode_; ++code) {
         if (!(keymap->keys[code / 8] & (1 << (code % 8))))
             continue;
-        if (modifierKind(keysymLocked(uint8_t(code))) != ModifierKind::ignored)
+        const ModifierKind kind = modifierKind(keysymLocked(uint8_t(code)));
+        if ((key == KeyStateEvent::Key::alt && kind == ModifierKind::alt) ||
+            (key == KeyStateEvent::Key::control && kind == ModifierKind::control) ||
+            (key == KeyStateEvent::Key::shift && kind == ModifierKind::shift) ||
+            (key == KeyStateEvent::Key::super && kind == ModifierKind::super) ||
+            (key == KeyStateEvent::Key::other && kind == ModifierKind::none))
             return true;
     }
     return false;
+}
+
+bool X11Keyboard::anyKeyBesidesModifiers(const std::bitset<256>& keys) {
+    std::lock_guard lock(mutex_);
+    for (int code = minKeycode_; code <= maxKeycode_; ++code)
+        if (keys.test(size_t(code)) && modifierKind(keysymLocked(uint8_t(code))) == ModifierKind::none)
+            return true;
+    return false;
+}
+
+void X11Keyboard::pump(Clock::time_point until, bool roundTrip) {
+    auto* c = conn_->get();
+    if (roundTrip) {
+        XcbReply<xcb_get_input_focus_reply_t> sync(
+            xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    }
+    loop_.waitFor([](xcb_generic_event_t*) { return false; }, until);
+}
+
+void X11Keyboard::fakeKey(uint8_t type, uint8_t keycode) {
+    xcb_test_fake_input(conn_->get(), type, keycode, XCB_CURRENT_TIME, conn_->root(), 0, 0, 0);
 }
 
 void X11Keyboard::press(uint32_t keyCode, uint32_t modifiers) {
@@ -317,20 +467,36 @@ void X11Keyboard::press(uint32_t keyCode, uint32_t modifiers) {
 void X11Keyboard::sendKeystroke(uint32_t keyCode, uint32_t modifiers) {
     if (!hasXTest_)
         return;
-    // The user may still hold the shortcut that asked for this keystroke:
-    // the target would see Ctrl+Alt+V instead of Ctrl+V, and while the
-    // shortcut's own key is down its grab sends every key to us, not to the
-    // target (modifiers are often let go before the letter). Wait a little.
-    auto until = Clock::now() + modifierReleaseWait;
-    while (keysHeld() && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The user may still hold the shortcut that asked for this keystroke.
+    // While its letter is down, its grab sends every key to us rather than to
+    // the target, so that must come up first.
+    const auto letterUntil = Clock::now() + letterReleaseWait;
+    std::optional<std::bitset<256>> held;
+    for (;;) {
+        held = serverKeys();
+        if (!held || !anyKeyBesidesModifiers(*held) || Clock::now() >= letterUntil)
+            break;
+        pump(Clock::now() + std::chrono::milliseconds(10));
+    }
+    if (!held || anyKeyBesidesModifiers(*held))
+        return;
+    // Modifiers are often let go a moment after the letter.
+    const auto modifiersUntil = Clock::now() + modifierReleaseWait;
+    while (!modifiersAmong(*held).empty() && Clock::now() < modifiersUntil) {
+        pump(Clock::now() + std::chrono::milliseconds(10));
+        if (auto keys = serverKeys())
+            held = keys;
+    }
 
-    std::vector<uint8_t> held;
+    std::vector<uint8_t> ours;
     std::optional<uint8_t> key;
+    uint16_t xModifiers = 0;
+    std::vector<Grab> matching;
     {
         std::lock_guard lock(mutex_);
         auto add = [&](uint32_t sym) {
             if (auto code = keycodeLocked(sym))
-                held.push_back(*code);
+                ours.push_back(*code);
         };
         if (modifiers & KeyCombo::control)
             add(keysym::controlL);
@@ -342,18 +508,56 @@ void X11Keyboard::sendKeystroke(uint32_t keyCode, uint32_t modifiers) {
             add(keysym::superL);
         if (auto sym = keysymForKeyCode(keyCode))
             key = keycodeLocked(*sym);
+        xModifiers = xModifiersLocked(modifiers);
+        // Our own shortcut must not catch the keystroke meant for the target.
+        if (key)
+            for (auto& [id, grab] : grabs_)
+                if (grab.keycode == *key && grab.modifiers == xModifiers) {
+                    ungrabLocked(grab);
+                    matching.push_back(grab);
+                }
     }
     if (!key)
         return;
-    auto* c = conn_->get();
-    auto fake = [&](uint8_t type, uint8_t code) {
-        xcb_test_fake_input(c, type, code, XCB_CURRENT_TIME, conn_->root(), 0, 0, 0);
-    };
-    for (auto code : held) fake(XCB_KEY_PRESS, code);
-    fake(XCB_KEY_PRESS, *key);
-    fake(XCB_KEY_RELEASE, *key);
-    for (auto it = held.rbegin(); it != held.rend(); ++it) fake(XCB_KEY_RELEASE, *it);
-    xcb_flush(c);
+
+    // Presses of ours the user has let go of meanwhile (their release event
+    // may have gone astray) are released first, or the XTest device would
+    // take our next press of that key for a repeat.
+    pump(Clock::now(), true);
+    const std::bitset<256> before = physicalKeys();
+    for (auto it = repressed_.begin(); it != repressed_.end();) {
+        if (before.test(*it)) {
+            ++it;
+            continue;
+        }
+        fakeKey(XCB_KEY_RELEASE, *it);
+        it = repressed_.erase(it);
+    }
+    // As `xdotool --clearmodifiers` does: lift what is held, type, and press
+    // again what the user's keyboard still holds.
+    const std::vector<uint8_t> lifted = modifiersAmong(*held);
+    for (uint8_t code : lifted) fakeKey(XCB_KEY_RELEASE, code);
+    for (uint8_t code : ours) fakeKey(XCB_KEY_PRESS, code);
+    fakeKey(XCB_KEY_PRESS, *key);
+    fakeKey(XCB_KEY_RELEASE, *key);
+    for (auto it = ours.rbegin(); it != ours.rend(); ++it) fakeKey(XCB_KEY_RELEASE, *it);
+    if (!matching.empty()) {
+        std::lock_guard lock(mutex_);
+        for (auto& grab : matching)
+            for (auto& [id, live] : grabs_)
+                if (live.keycode == grab.keycode && live.modifiers == grab.modifiers)
+                    grabLocked(live);
+    }
+    // A key let go after this question releases our press (onRawKey), or
+    // at the latest before our next keystroke (above).
+    pump(Clock::now(), true);
+    const std::bitset<256> after = physicalKeys();
+    for (uint8_t code : lifted)
+        if (after.test(code)) {
+            fakeKey(XCB_KEY_PRESS, code);
+            repressed_.insert(code);
+        }
+    xcb_flush(conn_->get());
 }
 
 }  // namespace dz::x11

@@ -5,10 +5,12 @@
 // keystrokes (XTest).
 
 #include <atomic>
+#include <bitset>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,14 +34,20 @@ class X11Keyboard final : public HotKeyService, public KeyEventSource, public Ke
     void setPressHandler(PressHandler handler) override;
 
     void setHandler(KeyEventSource::Handler handler) override;
+    std::optional<bool> isHeld(KeyStateEvent::Key key) const override;
 
     bool canSendKeystrokes() const override { return hasXTest_; }
     void press(uint32_t keyCode, uint32_t modifiers) override;
 
     // Whether raw key events arrive (the server has XInput 2).
     bool watchesKeys() const { return hasXI2_; }
-    // How long `press` waits at most for the user's keys to come up.
-    std::chrono::milliseconds modifierReleaseWait{500};
+    // How long `press` waits at most for the shortcut's own keys to come up:
+    // first its letter (while that is down, the shortcut's grab would take
+    // the keystroke), then its modifiers. Modifiers still held after that
+    // are lifted for the keystroke and pressed again afterwards while the
+    // user's keyboard still holds them.
+    std::chrono::milliseconds letterReleaseWait{4000};
+    std::chrono::milliseconds modifierReleaseWait{300};
 
   private:
     struct Grab {
@@ -62,7 +70,19 @@ class X11Keyboard final : public HotKeyService, public KeyEventSource, public Ke
     bool grabLocked(Grab& grab);
     void ungrabLocked(const Grab& grab);
     void sendKeystroke(uint32_t keyCode, uint32_t modifiers);
-    bool keysHeld();
+    void onRawKey(uint16_t sourceID, uint32_t keycode, bool down);
+    bool isXTestDevice(uint16_t deviceID);
+    // The keys down on the server now (any device, ours included).
+    std::optional<std::bitset<256>> serverKeys();
+    // Which of these keys are modifiers (lock keys and AltGr are not).
+    std::vector<uint8_t> modifiersAmong(const std::bitset<256>& keys);
+    bool anyKeyBesidesModifiers(const std::bitset<256>& keys);
+    // The keys the real keyboards (not the XTest devices) hold now.
+    std::bitset<256> physicalKeys();
+    // Handles events until `until`; with a round trip first, everything the
+    // server sent before now has been handled when it returns.
+    void pump(std::chrono::steady_clock::time_point until, bool roundTrip = false);
+    void fakeKey(uint8_t type, uint8_t keycode);
 
     std::unique_ptr<XcbConnection> conn_;
     EventLoop loop_;
@@ -85,6 +105,17 @@ class X11Keyboard final : public HotKeyService, public KeyEventSource, public Ke
     uint8_t codesPerModifier_ = 0;
     uint16_t numLockMask_ = 0, altMask_ = XCB_MOD_MASK_1, superMask_ = XCB_MOD_MASK_4;
     std::map<uint32_t, Grab> grabs_;
+
+    // Keyboard thread only.
+    std::map<uint16_t, bool> xtestDevices_;
+    // Modifiers we pressed again for the user after a keystroke: when the
+    // user's keyboard lets one go, the XTest device lets go too, or its next
+    // press of that key would be taken for a repeat and lost.
+    std::set<uint8_t> repressed_;
+    // Grabbed keys that are down, to tell auto-repeat from a new press.
+    std::set<uint8_t> grabbedDown_;
+    uint8_t lastGrabRelease_ = 0;
+    xcb_timestamp_t lastGrabReleaseTime_ = 0;
 };
 
 }  // namespace dz::x11

@@ -427,4 +427,23 @@ AppIdentity::App AppIdentity::application(int32_t pid, std::optional<std::string
     return *app;
 }
 
+std::optional<std::string> AppIdentity::executable(int32_t pid) const {
+    const fs::path dir = proc_ / std::to_string(pid);
+    std::error_code ec;
+    std::string exe = fs::read_symlink(dir / "exe", ec).filename().string();
+    std::string comm;
+    if (auto text = readFile(dir / "comm")) {
+        comm = std::string(trim(*text));
+        if (!comm.empty() && comm.back() == '\n')
+            comm.pop_back();
+    }
+    // `comm` is the name cut to 15 bytes; a script's is its own name, not
+    // its interpreter's.
+    if (!comm.empty() && (exe.empty() || !exe.starts_with(comm)))
+        return comm;
+    if (exe.empty())
+        return std::nullopt;
+    return exe;
+}
+
 }  // namespace dz::x11

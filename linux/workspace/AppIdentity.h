@@ -69,6 +69,10 @@ class AppIdentity {
     // The application of a process; `windowClass` (WM_CLASS) decides first when
     // the process owns the window in question. Thread-safe; cached per process.
     App application(int32_t pid, std::optional<std::string> windowClass = std::nullopt);
+    // The program a process runs: the file name of its executable, or, for
+    // a script run by an interpreter, the script's name (the process's
+    // `comm`, when that is not a prefix of the executable's name).
+    std::optional<std::string> executable(int32_t pid) const;
     // Every installed application, first folder winning for an id.
     std::vector<DesktopEntry> installed();
     std::optional<DesktopEntry> entry(std::string_view id);

@@ -63,7 +63,7 @@ std::optional<Workspace::RunningApplication> X11Workspace::applicationOf(xcb_win
         }
     }
     auto app = identity_.application(*pid, windowClass);
-    return RunningApplication{app.id, app.name, pid};
+    return RunningApplication{app.id, app.name, pid, identity_.executable(*pid)};
 }
 
 std::vector<Workspace::RunningApplication> X11Workspace::runningApplications() const {

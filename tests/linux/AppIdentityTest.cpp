@@ -76,6 +76,16 @@ TEST(AppIdentity, ProcessesInOrderOfEvidence) {
     EXPECT_EQ(identity.application(999).id, "pid-999");
 }
 
+// What a process runs, for telling terminals apart whatever their desktop id:
+// a script by its own name, a long name in full.
+TEST(AppIdentity, ExecutablesOfProgramsAndScripts) {
+    AppIdentity identity(fixtures + "/proc", std::vector<std::filesystem::path>{}, "C");
+    EXPECT_EQ(identity.executable(300), "okular");
+    EXPECT_EQ(identity.executable(500), "terminator") << "a Python script: not its interpreter";
+    EXPECT_EQ(identity.executable(600), "gnome-terminal-server") << "not the 15-byte comm";
+    EXPECT_EQ(identity.executable(999), std::nullopt);
+}
+
 TEST(AppIdentity, ForgetsProcessesThatEnded) {
     // Short-lived processes, one after another, as command-line tools copy:
     // each has ended (no folder under proc) by the time the next one comes.

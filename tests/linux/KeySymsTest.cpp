@@ -16,9 +16,10 @@ TEST(KeySyms, EveryStoredKeyMapsToAKeysymAndBack) {
         EXPECT_EQ(keyCodeForKeysym(*sym), code) << *keynames::name(code);
         ++mapped;
     }
-    EXPECT_EQ(mapped, 72);                      // 47 characters and the 25 named keys
+    EXPECT_EQ(mapped, 73);                      // 47 characters and the 26 named keys
     EXPECT_EQ(keysymForKeyCode(9), 0x76u);      // V: the lower-case keysym
     EXPECT_EQ(keysymForKeyCode(116), 0xff55u);  // Page Up: Prior
+    EXPECT_EQ(keysymForKeyCode(114), 0xff63u);  // Insert, the primary selection's paste key
     EXPECT_EQ(keyCodeForKeysym(0x56), 9u);      // upper-case V records as V
     EXPECT_EQ(keyCodeForKeysym(0xff8d), 36u);   // keypad Enter records as Return
     EXPECT_FALSE(keyCodeForKeysym(0xffe9));     // Alt alone is no key

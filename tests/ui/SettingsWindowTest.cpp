@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "app/input/KeyNames.h"
 #include "app/settings/AppSettings.h"
 #include "app/settings/MemorySettingsStorage.h"
 #include "tests/ui/FakeApplicationCatalog.h"
@@ -231,6 +232,38 @@ TEST_F(GeneralTabTest, ShowsWhatThisDesktopAllows) {
     EXPECT_FALSE(browser->isEnabled());  // others may rely on the bus; we never turn it off
 }
 
+// The tap key and the Copy Keeping Formatting shortcut, as the tab explains them.
+TEST_F(GeneralTabTest, KeepFormattingFollowsTheTapKeyAndTheShortcut) {
+    const QString withAlt =
+        "Tap and release **Alt**, then press **Ctrl+C** within 3 seconds. Or set a Copy "
+        "Keeping Formatting shortcut in the Shortcuts tab.";
+    EXPECT_EQ(tab.keepFormattingText()->text(), withAlt);
+    EXPECT_EQ(tab.tapKeyCaption()->text(),
+              "Firefox and other applications with menu bars open their menu on a "
+              "lone Alt; the copy after it may not happen.");
+
+    emit tab.tapKeyPicker()->activated(2);
+    EXPECT_EQ(settings.data().tapKey, TapKey::rightControl);
+    EXPECT_EQ(tab.tapKeyCaption()->text(), "Some programs use Right Ctrl as their host key.");
+    emit tab.tapKeyPicker()->activated(1);
+    EXPECT_EQ(tab.tapKeyCaption()->text(), "Input methods (fcitx5, ibus) may switch mode on a lone Shift.");
+    EXPECT_TRUE(tab.keepFormattingText()->text().startsWith("Tap and release **Shift**"));
+
+    SettingsData d = settings.data();
+    d.shortcuts["copyOriginal"] = *keynames::parse("Ctrl+Alt+K");
+    d.tapKey = TapKey::off;
+    settings.setData(d);
+    EXPECT_EQ(tab.keepFormattingText()->text(), "Or press **Ctrl+Alt+K** to copy with formatting.");
+    EXPECT_TRUE(tab.tapKeyCaption()->isHidden());
+
+    // No key watching in this session (Wayland): the tap says so.
+    keystrokes.tap = false;
+    emit notifier.stateChanged();
+    EXPECT_FALSE(tab.tapKeyPicker()->isEnabled());
+    EXPECT_EQ(tab.tapKeyCaption()->text(), "Not available in this session");
+    EXPECT_FALSE(tab.tapKeyCaption()->isHidden());
+}
+
 class RecorderTest : public SettingsWindowTest {
   protected:
     FakeKeystrokeSupport keystrokes;
@@ -282,6 +315,45 @@ TEST_F(RecorderTest, RecordsAndClearsACombination) {
     recorder->clearButton()->click();
     EXPECT_FALSE(settings.data().shortcut(ShortcutAction::cycleFormat));
     EXPECT_EQ(recorder->button()->text(), "Record Shortcut");
+}
+
+// Copy Keeping Formatting has its own recorder, stored with the other actions
+// and without a default.
+TEST_F(RecorderTest, CopyKeepingFormattingIsRecordedIntoTheShortcutMap) {
+    EXPECT_FALSE(settings.data().shortcut(ShortcutAction::copyOriginal));
+    ShortcutRecorder* recorder = tab.recorder(ShortcutAction::copyOriginal);
+    recorder->button()->click();
+    press(recorder->button(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(settings.data().shortcuts.at("copyOriginal"),
+              (KeyCombo{40, KeyCombo::control | KeyCombo::option, "\u2303\u2325K"}));
+    EXPECT_EQ(settings.data().shortcuts.count("pasteOriginal"), 1u) << "the defaults stay beside it";
+    EXPECT_TRUE(showsText(&tab, "Copy Keeping Formatting"));
+    EXPECT_TRUE(showsText(&tab, "copy-original"));
+}
+
+// Where the desktop holds the shortcuts (its portal) the tab shows the keys
+// it chose; where nothing can hold them, how to bind our addresses instead.
+TEST_F(RecorderTest, ShowsHowShortcutsReachTheProgramInThisSession) {
+    EXPECT_TRUE(tab.routeNote()->isHidden());
+    EXPECT_TRUE(tab.desktopSettingsButton()->isHidden());
+
+    keystrokes.route = KeystrokeSupport::ShortcutRoute::portal;
+    keystrokes.triggers[ShortcutAction::pasteMarkdown] = "Ctrl+Alt+M";
+    keystrokes.configurable = true;
+    emit notifier.stateChanged();
+    EXPECT_EQ(tab.desktopTrigger(ShortcutAction::pasteMarkdown)->text(), "Desktop shortcut: Ctrl+Alt+M");
+    EXPECT_FALSE(tab.desktopTrigger(ShortcutAction::pasteMarkdown)->isHidden());
+    EXPECT_TRUE(tab.desktopTrigger(ShortcutAction::pasteOriginal)->isHidden());
+    EXPECT_FALSE(tab.desktopSettingsButton()->isHidden());
+    tab.desktopSettingsButton()->click();
+    EXPECT_EQ(keystrokes.settingsOpened, 1);
+
+    keystrokes.route = KeystrokeSupport::ShortcutRoute::none;
+    emit notifier.stateChanged();
+    EXPECT_TRUE(tab.routeNote()->text().contains("dozuzavuvu dozuzavuvu://paste-markdown"));
+    EXPECT_FALSE(tab.routeNote()->isHidden());
+    EXPECT_TRUE(tab.desktopSettingsButton()->isHidden());
+    EXPECT_TRUE(tab.desktopTrigger(ShortcutAction::pasteMarkdown)->isHidden());
 }
 
 TEST_F(SettingsWindowTest, ShowSelectsTheTabKeepsItOtherwiseAndRestoresTheSize) {

@@ -179,6 +179,11 @@ class Runner {
             e["keys"] = keynames::modifierPrefix(modifiers) + std::string(keynames::name(code).value_or("?"));
             print(e);
         };
+        fakes_.clipboard.onPrimaryOffer = [this](const Clipboard::Rendition& items) {
+            ojson e = event("primary");
+            e["text"] = optionalText(plainText(items));
+            print(e);
+        };
         fakes_.system.onBeep = [this] { emit("beep"); };
         fakes_.system.onNotify = [this](const std::string& text) {
             ojson e = event("notice");
@@ -407,6 +412,8 @@ class Runner {
                     if (!v.is_number_integer() || v.get<int64_t>() < 0 || v.get<int64_t>() > INT32_MAX)
                         throw Malformed("apps: pid must be a process number");
                     entry.pid = int32_t(v.get<int64_t>());
+                } else if (field == "exe") {
+                    entry.executable = expectString(v, "apps: exe");
                 } else {
                     throw Malformed("apps: unknown field \"" + field + "\"");
                 }
@@ -517,7 +524,10 @@ class Runner {
         KeyStateEvent e;
         e.down = state == "down";
         e.time = fakes_.scheduler.now();
-        if (name == "Alt")
+        if (name == "Right Ctrl") {
+            e.key = KeyStateEvent::Key::control;
+            e.right = true;
+        } else if (name == "Alt")
             e.key = KeyStateEvent::Key::alt;
         else if (name == "Ctrl")
             e.key = KeyStateEvent::Key::control;

@@ -28,6 +28,7 @@
 #include "linux/HunspellDictionary.h"
 #include "linux/ThreadWorker.h"
 #include "linux/X11Desktop.h"
+#include "linux/portal/PortalShortcutBinding.h"
 #include "linux/workspace/AppIdentity.h"
 #include "linux/x11/SystemTrayColors.h"
 #include "ui/MenuBarIconArt.h"
@@ -176,7 +177,32 @@ int main(int argc, char** argv) {
         // Through Xwayland only X11 applications' pastes can be told apart.
         backend.pastingApps = PastingAppIdentification::x11ApplicationsOnly;
     }
+    // On a Wayland desktop our key grabs and the tap see X11 applications
+    // only: the desktop's shortcuts portal holds the shortcuts where it
+    // exists, and otherwise the user binds desktop shortcuts to our addresses.
+    ProgramServices* servicesForPortal = nullptr;
+    std::unique_ptr<portal::PortalShortcutBinding> portalShortcuts;
+    if (desktop->status.kind == x11::DisplayKind::xwayland) {
+        portalShortcuts = portal::PortalShortcutBinding::open(settings, controller.actions(), scheduler, [&] {
+            if (servicesForPortal)
+                servicesForPortal->desktopTriggersChanged();
+        });
+        backend.shortcutRoute =
+            portalShortcuts ? KeystrokeSupport::ShortcutRoute::portal : KeystrokeSupport::ShortcutRoute::none;
+        backend.tapAvailable = false;
+        backend.keystrokesNote =
+            "Typed into X11 applications only in this session; elsewhere a paste shortcut waits for your own "
+            "Ctrl+V.";
+        if (portalShortcuts) {
+            backend.desktopTrigger = [&portalShortcuts](ShortcutAction action) {
+                return portalShortcuts->trigger(action);
+            };
+            if (portalShortcuts->canConfigure())
+                backend.openDesktopShortcutSettings = [&portalShortcuts] { portalShortcuts->configure(); };
+        }
+    }
     ProgramServices services(controller, backend);
+    servicesForPortal = &services;
     TryItTab tryIt(settings, tryItServices(controller));
     // Built when first opened: its tabs take more memory than all the rest.
     std::unique_ptr<SettingsWindow> settingsWindow;

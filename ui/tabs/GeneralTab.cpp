@@ -13,6 +13,7 @@
 #include <QSaveFile>
 #include <QVBoxLayout>
 
+#include "app/input/KeyNames.h"
 #include "ui/BrowserAccess.h"
 #include "ui/DefaultFormatControl.h"
 #include "ui/DisplaySession.h"
@@ -81,10 +82,16 @@ GeneralTab::GeneralTab(AppSettings& settings, DefaultFormatControl& defaultForma
     formatPicker->setAccessibleDescription(formatCaption);
     auto* keep = new QLabel(QStringLiteral("Keep formatting once"));
     cleaning->addWidget(keep);
-    cleaning->addWidget(
-        richLabel(QStringLiteral("Tap and release **Alt**, then press **Ctrl+C** within 3 seconds. Holding "
-                                 "Alt while copying (Ctrl+Alt+C) "
-                                 "works too.")));
+    keepHow_ = richLabel({});
+    cleaning->addWidget(keepHow_);
+    std::vector<std::pair<QString, TapKey>> tapKeys;
+    for (TapKey key : tapkey::allCases) tapKeys.emplace_back(qstr(tapkey::title(key)), key);
+    tapPicker_ = picker<TapKey>(
+        cleaning, QStringLiteral("Tap key"), tapKeys, [](const SettingsData& d) { return d.tapKey; },
+        [this](TapKey key) { change([&](SettingsData& d) { d.tapKey = key; }); });
+    tapCaption_ = caption({});
+    cleaning->addWidget(tapCaption_);
+    onSettings([this](const SettingsData& d) { refreshKeepFormatting(d); });
 
     QVBoxLayout* iconBox;
     section(page, QStringLiteral("Tray icon"), &iconBox);
@@ -197,9 +204,30 @@ GeneralTab::GeneralTab(AppSettings& settings, DefaultFormatControl& defaultForma
     refreshServices();
 }
 
+void GeneralTab::refreshKeepFormatting(const SettingsData& d) {
+    const bool tap = keystrokeSupport_.tapAvailable();
+    QString how;
+    if (tap && d.tapKey != TapKey::off)
+        how = QStringLiteral("Tap and release **") + qstr(tapkey::title(d.tapKey)) +
+              QStringLiteral("**, then press **Ctrl+C** within 3 seconds. ");
+    if (auto combo = d.shortcut(ShortcutAction::copyOriginal))
+        how += QStringLiteral("Or press **") + qstr(keynames::displayText(*combo)) +
+               QStringLiteral("** to copy with formatting.");
+    else
+        how += QStringLiteral("Or set a Copy Keeping Formatting shortcut in the Shortcuts tab.");
+    keepHow_->setText(how);
+    tapPicker_->setEnabled(tap);
+    const auto clash = tapkey::clash(d.tapKey);
+    tapCaption_->setText(!tap    ? QStringLiteral("Not available in this session")
+                         : clash ? qstr(*clash)
+                                 : QString());
+    tapCaption_->setVisible(!tap || clash.has_value());
+}
+
 void GeneralTab::refreshServices() {
     const QSignalBlocker login(launchAtLogin_);
     launchAtLogin_->setChecked(loginItem_.launchAtLogin());
+    refreshKeepFormatting(settings_.data());
     const auto unavailable = keystrokeSupport_.keystrokesUnavailable();
     keystrokes_->setText(unavailable ? QStringLiteral("\u26A0 ") + qstr(*unavailable)
                                      : QStringLiteral("\u2713 Available"));

@@ -38,9 +38,14 @@ class GeneralTab : public SettingsPage {
     QLabel* loginMessage() const { return loginMessage_; }
     MenuBarIconPicker* iconPicker() const { return picker_; }
 
+    QLabel* keepFormattingText() const { return keepHow_; }
+    QComboBox* tapKeyPicker() const { return tapPicker_; }
+    QLabel* tapKeyCaption() const { return tapCaption_; }
+
   private:
     void refreshServices();
     void showFileOutcome(const QString& text, bool failed);
+    void refreshKeepFormatting(const SettingsData& d);
 
     DefaultFormatControl& defaultFormat_;
     LoginItem& loginItem_;
@@ -55,6 +60,9 @@ class GeneralTab : public SettingsPage {
     QLabel* keystrokes_;
     QLabel* trayNote_;
     QLabel* displayNotice_;
+    QLabel* keepHow_;
+    QComboBox* tapPicker_;
+    QLabel* tapCaption_;
 };
 
 }  // namespace dz

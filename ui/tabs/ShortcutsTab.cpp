@@ -28,10 +28,22 @@ ShortcutsTab::ShortcutsTab(AppSettings& settings, KeystrokeSupport& keystrokes, 
     QVBoxLayout* page = scrollingLayout(this);
     keystrokes_ =
         new QLabel(QStringLiteral("\u26A0 The paste shortcuts and \u201CCopy and clean\u201D need to press "
-                                  "Ctrl+C / Ctrl+V for you, which this "
-                                  "session does not allow."));
+                                  "Ctrl+C / Ctrl+V for you, which this session does not always allow. Where "
+                                  "it does not, a paste shortcut waits for your own Ctrl+V."));
     keystrokes_->setWordWrap(true);
     page->addWidget(keystrokes_);
+    // Where the program cannot hold shortcuts itself, the desktop does.
+    route_ = new QLabel;
+    route_->setWordWrap(true);
+    route_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    page->addWidget(route_);
+    desktopSettings_ = new QPushButton(QStringLiteral("Open Desktop Shortcut Settings\u2026"));
+    connect(desktopSettings_, &QPushButton::clicked, this,
+            [this] { keystrokeSupport_.openDesktopShortcutSettings(); });
+    auto* desktopRow = new QHBoxLayout;
+    desktopRow->addWidget(desktopSettings_);
+    desktopRow->addStretch();
+    page->addLayout(desktopRow);
 
     QVBoxLayout* paste;
     section(page, QStringLiteral("Paste once in a specific format"), &paste);
@@ -41,15 +53,15 @@ ShortcutsTab::ShortcutsTab(AppSettings& settings, KeystrokeSupport& keystrokes, 
     QVBoxLayout* modes;
     section(page, QStringLiteral("Clipboard and modes"), &modes);
     for (ShortcutAction a :
-         {ShortcutAction::cleanClipboard, ShortcutAction::copyAndClean, ShortcutAction::toggleAutoClean,
-          ShortcutAction::pauseFiveMinutes, ShortcutAction::cycleFormat})
+         {ShortcutAction::cleanClipboard, ShortcutAction::copyAndClean, ShortcutAction::copyOriginal,
+          ShortcutAction::toggleAutoClean, ShortcutAction::pauseFiveMinutes, ShortcutAction::cycleFormat})
         addRow(modes, a);
 
     QVBoxLayout* automation;
     section(page, QStringLiteral("Automation (scripts, launchers, keyboard tools)"), &automation);
     for (const char* line :
          {"dozuzavuvu://toggle \u00B7 enable \u00B7 disable \u00B7 clean \u00B7 paste \u00B7 "
-          "paste-original \u00B7 paste-markdown",
+          "paste-original \u00B7 paste-markdown \u00B7 copy-original",
           "dozuzavuvu://format?set=plain|links|markdown",
           "dozuzavuvu://pause?minutes=5 \u00B7 resume \u00B7 settings"}) {
         auto* label = new QLabel(QString::fromUtf8(line));
@@ -79,6 +91,9 @@ void ShortcutsTab::addRow(QVBoxLayout* layout, ShortcutAction action) {
         texts->addWidget(caption(qstr(*subtitle)));
     QLabel* failure = warning({});
     texts->addWidget(failure);
+    auto* trigger = caption({});
+    trigger->hide();
+    texts->addWidget(trigger);
     row->addLayout(texts, 1);
     auto* recorder = new ShortcutRecorder(hotKeys_, bell_);
     recorder->setActionName(qstr(shortcutaction::title(action)));
@@ -94,11 +109,32 @@ void ShortcutsTab::addRow(QVBoxLayout* layout, ShortcutAction action) {
                 d.shortcuts.erase(key);
         });
     };
-    rows_[size_t(action)] = Row{recorder, failure};
+    rows_[size_t(action)] = Row{recorder, failure, trigger};
 }
 
 void ShortcutsTab::refreshState() {
     keystrokes_->setVisible(keystrokeSupport_.keystrokesUnavailable().has_value());
+    const auto route = keystrokeSupport_.shortcutRoute();
+    switch (route) {
+        case KeystrokeSupport::ShortcutRoute::keyGrabs:
+            route_->clear();
+            break;
+        case KeystrokeSupport::ShortcutRoute::portal:
+            route_->setText(QStringLiteral(
+                "The desktop decides which keys run each action: the shortcuts below are a suggestion, "
+                "and the keys it chose show under each action."));
+            break;
+        case KeystrokeSupport::ShortcutRoute::none:
+            route_->setText(QStringLiteral(
+                "This desktop does not let applications set global shortcuts. In your desktop's keyboard "
+                "settings, bind a shortcut to a command such as \u201Cdozuzavuvu "
+                "dozuzavuvu://paste-markdown\u201D (or paste-original, paste, copy-original and the other "
+                "addresses below); the running program obeys it."));
+            break;
+    }
+    route_->setVisible(route != KeystrokeSupport::ShortcutRoute::keyGrabs);
+    desktopSettings_->setVisible(route == KeystrokeSupport::ShortcutRoute::portal &&
+                                 keystrokeSupport_.canOpenDesktopShortcutSettings());
     const auto failed = refused_.failedShortcuts();
     const SettingsData& d = settings_.data();
     for (ShortcutAction a : shortcutaction::allCases) {
@@ -108,6 +144,12 @@ void ShortcutsTab::refreshState() {
         setWarning(label, refused ? QStringLiteral("Already used by another app: ") +
                                         QString::fromStdString(keynames::displayText(*combo))
                                   : QString());
+        const auto trigger = route == KeystrokeSupport::ShortcutRoute::portal
+                                 ? keystrokeSupport_.desktopTrigger(a)
+                                 : std::nullopt;
+        QLabel* desktop = rows_[size_t(a)].trigger;
+        desktop->setText(trigger ? QStringLiteral("Desktop shortcut: ") + qstr(*trigger) : QString());
+        desktop->setVisible(trigger.has_value());
     }
 }
 

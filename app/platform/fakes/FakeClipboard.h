@@ -44,6 +44,15 @@ class FakeClipboard final : public Clipboard {
         kept_.erase(pid);
         ++forgotten;
     }
+    bool hasPrimarySelection() const override { return primarySelection; }
+    // Recorded; `ready` answers `primarySelection` at once.
+    void offerPrimaryOnce(Rendition items, std::function<void(bool)> ready) override {
+        if (primarySelection)
+            primaryOffers.push_back(items);
+        if (onPrimaryOffer)
+            onPrimaryOffer(items);
+        ready(primarySelection);
+    }
 
     // Another application copies these items; the change handler runs at once.
     // A null owner is an application the backend cannot identify.
@@ -73,6 +82,10 @@ class FakeClipboard final : public Clipboard {
     // 0: every paste is asked about.
     double keepsAnswers = 0;
     int forgotten = 0;  // calls of forgetAnswers
+    // The desktop has a primary selection; what was offered to it, in order.
+    bool primarySelection = true;
+    std::vector<Rendition> primaryOffers;
+    std::function<void(const Rendition&)> onPrimaryOffer;
     // Called before and after each publish by the program, so an observer can
     // report finished writes in order.
     std::function<void()> willWrite;

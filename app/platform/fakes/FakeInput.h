@@ -18,6 +18,11 @@ namespace dz::fake {
 class FakeKeyEventSource final : public KeyEventSource {
   public:
     void setHandler(Handler handler) override { handler_ = std::move(handler); }
+    std::optional<bool> isHeld(KeyStateEvent::Key key) const override {
+        return key == KeyStateEvent::Key::alt ? altHeld : std::nullopt;
+    }
+    // What the desktop says of Alt when asked; nothing: it cannot tell.
+    std::optional<bool> altHeld;
     void send(const KeyStateEvent& event) {
         if (handler_)
             handler_(event);

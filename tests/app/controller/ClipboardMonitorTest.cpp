@@ -82,5 +82,29 @@ TEST(ClipboardMonitorTest, AnAltTapJustBeforeACopyAsksToKeepIt) {
     EXPECT_FALSE(h.reported[1].bypassRequested) << "one tap keeps one copy";
 }
 
+// Key events can go missing (another client's grab): an Alt release never
+// reported must not bypass every later copy, and a mark is used up by one.
+TEST(ClipboardMonitorTest, TheDesktopsWordOnAltBeatsAMissingReleaseAndAMarkKeepsOneCopy) {
+    MonitorHarness h;
+    h.start();
+    h.fakes.keys.send({KeyStateEvent::Key::alt, true, h.fakes.scheduler.now()});
+    h.fakes.clipboard.copy({{"public.utf8-plain-text", "Alt held: kept"}}, std::nullopt);
+    h.fakes.keys.altHeld = false;  // let go, though no event said so
+    h.fakes.clipboard.copy({{"public.utf8-plain-text", "cleaned"}}, std::nullopt);
+    h.fakes.clipboard.copy({{"public.utf8-plain-text", "cleaned too"}}, std::nullopt);
+
+    h.monitor->bypassNextCopy(10);
+    h.fakes.scheduler.advance(9);
+    h.fakes.clipboard.copy({{"public.utf8-plain-text", "marked: kept"}}, std::nullopt);
+    h.fakes.clipboard.copy({{"public.utf8-plain-text", "after the mark: cleaned"}}, std::nullopt);
+    h.monitor->bypassNextCopy(10);
+    h.fakes.scheduler.advance(10.5);
+    h.fakes.clipboard.copy({{"public.utf8-plain-text", "the mark ran out: cleaned"}}, std::nullopt);
+
+    std::vector<bool> bypassed;
+    for (const auto& change : h.reported) bypassed.push_back(change.bypassRequested);
+    EXPECT_EQ(bypassed, (std::vector<bool>{true, false, false, true, false, false}));
+}
+
 }  // namespace
 }  // namespace dz

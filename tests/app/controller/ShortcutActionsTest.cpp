@@ -67,11 +67,15 @@ TEST(ShortcutActionsTest, KeysAreNeverPressedWhereTheyCannotBeAndCopyAndCleanGiv
     ControllerHarness h;
     h.copy({{std::string(pasteboardtype::string), "text"}});
     h.fakes.keystrokes.canSend = false;
+    // The pastes wait for the user's own Ctrl+V; copying cannot be done for them.
     h.controller->actions().perform(ShortcutAction::pasteMarkdown);
     h.controller->actions().perform(ShortcutAction::cleanAndPaste);
+    h.controller->actions().perform(ShortcutAction::copyAndClean);
     EXPECT_TRUE(h.fakes.keystrokes.pressed.empty());
     EXPECT_EQ(h.fakes.system.notices,
-              std::vector<std::string>(2, std::string(ShortcutActions::cannotPressKeysNotice)));
+              (std::vector<std::string>{"Press Ctrl+V to paste as Markdown.",
+                                        "Press Ctrl+V to paste as plain text.",
+                                        std::string(ShortcutActions::cannotPressKeysNotice)}));
 
     h.fakes.keystrokes.canSend = true;
     h.controller->actions().perform(ShortcutAction::copyAndClean);

@@ -77,7 +77,7 @@ TEST(KeyComboTest, HashingFollowsEquality) {
 
 TEST(ShortcutActionTest, RawValuesTitlesAndOrder) {
     using namespace shortcutaction;
-    ASSERT_EQ(allCases.size(), 9u);
+    ASSERT_EQ(allCases.size(), 10u);
     for (ShortcutAction action : allCases) EXPECT_EQ(fromRaw(rawValue(action)), action);
     EXPECT_EQ(rawValue(allCases[7]), "pauseFiveMinutes");
     EXPECT_EQ(fromRaw("PasteOriginal"), std::nullopt);
@@ -85,6 +85,10 @@ TEST(ShortcutActionTest, RawValuesTitlesAndOrder) {
               "Cycle default format (Plain \u2192 Links \u2192 Markdown)");
     EXPECT_EQ(subtitle(ShortcutAction::pastePDFFixed), "For PDFs in apps Dozuzavuvu doesn\u2019t recognize.");
     EXPECT_EQ(subtitle(ShortcutAction::copyAndClean), std::nullopt);
+    // Added last, so the identifiers of the older actions stay as they were.
+    EXPECT_EQ(allCases.back(), ShortcutAction::copyOriginal);
+    EXPECT_EQ(rawValue(ShortcutAction::copyOriginal), "copyOriginal");
+    EXPECT_EQ(title(ShortcutAction::copyOriginal), "Copy Keeping Formatting");
 }
 
 TEST(MenuBarIconTest, RawValuesAndTitles) {

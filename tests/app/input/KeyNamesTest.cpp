@@ -22,7 +22,7 @@ std::vector<uint32_t> tableCodes() {
 
 TEST(KeyNamesTest, TableMapsBothWays) {
     auto codes = tableCodes();
-    EXPECT_EQ(codes.size(), 72u);
+    EXPECT_EQ(codes.size(), 73u);
     std::set<std::string_view> names;
     for (uint32_t code : codes) {
         auto name = keynames::name(code);
@@ -35,6 +35,7 @@ TEST(KeyNamesTest, TableMapsBothWays) {
     EXPECT_EQ(keynames::name(50), "`");
     EXPECT_EQ(keynames::name(42), "\\");
     EXPECT_EQ(keynames::name(116), "Page Up");
+    EXPECT_EQ(keynames::name(114), "Insert");  // the primary selection's paste key
     EXPECT_EQ(keynames::keyCode("v"), 9u);
     EXPECT_EQ(keynames::keyCode("PAGE DOWN"), 121u);
     EXPECT_EQ(keynames::keyCode("PageDown"), 121u);

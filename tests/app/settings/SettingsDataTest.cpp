@@ -73,7 +73,7 @@ TEST(SettingsDataTest, EncodesAllKeysInDeclarationOrder) {
     EXPECT_EQ(keys,
               (std::vector<std::string>{"autoClean", "defaultFormat", "showMenuBarIcon", "menuBarIcon",
                                         "cleaning", "markdown", "pdf", "autoDetectPDF", "detectPDFInBrowsers",
-                                        "rules", "shortcuts", "scriptEnabled", "script"}));
+                                        "rules", "shortcuts", "scriptEnabled", "script", "tapKey"}));
     EXPECT_EQ(encoded["defaultFormat"], "plain");
     EXPECT_EQ(encoded["cleaning"]["listBullet"], "\u2022");
     EXPECT_EQ(encoded["shortcuts"]["pasteOriginal"]["carbonModifiers"], 6144);
@@ -179,6 +179,25 @@ TEST(SettingsDataTest, UndecodableIconKeepsTheDefaultAndEverythingElse) {
     EXPECT_EQ(wrongType.menuBarIcon, MenuBarIcon::hammer);
     EXPECT_FALSE(wrongType.showMenuBarIcon);
     EXPECT_EQ(decodeFixture("icon-wand.json").menuBarIcon, MenuBarIcon::wand);
+}
+
+TEST(SettingsDataTest, TapKeyReadsAsAltUnlessTheDocumentNamesAKnownKey) {
+    EXPECT_EQ(SettingsData().tapKey, TapKey::alt);
+    EXPECT_EQ(decodeFixture("empty-object.json").tapKey, TapKey::alt) << "documents from before the key";
+    SettingsData right = decodeFixture("tap-key-right-control.json");
+    EXPECT_EQ(right.tapKey, TapKey::rightControl);
+    EXPECT_FALSE(right.autoClean);
+    SettingsData unknown = decodeFixture("tap-key-unknown.json");
+    EXPECT_EQ(unknown.tapKey, TapKey::alt);
+    EXPECT_EQ(unknown.defaultFormat, OutputFormat::markdown) << "the rest of the document still counts";
+    SettingsData wrongType = decodeFixture("tap-key-wrong-type.json");
+    EXPECT_EQ(wrongType.tapKey, TapKey::alt);
+    EXPECT_FALSE(wrongType.showMenuBarIcon);
+    for (TapKey key : tapkey::allCases) {
+        SettingsData d;
+        d.tapKey = key;
+        EXPECT_EQ(SettingsData::decode(d.exportJSON().value())->tapKey, key) << tapkey::rawValue(key);
+    }
 }
 
 TEST(SettingsDataTest, UnknownKeysAreIgnoredAndUnknownShortcutsKept) {

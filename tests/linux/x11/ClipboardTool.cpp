@@ -19,7 +19,9 @@
 //       prints "mapped", and stays until killed. With --paste it asks the
 //       window manager to activate it, prints "focused" once it has the
 //       keyboard, and on each Ctrl+V reads the clipboard's UTF8_STRING and
-//       prints "pasted TEXT" (newlines as \n, "<refused>" when refused).
+//       prints "pasted TEXT" (newlines as \n, "<refused>" when refused); on
+//       each C pressed with Ctrl it prints "copy-key MODS" (MODS: the held
+//       modifiers, such as "ctrl" or "ctrl+shift"), and copies nothing.
 //   burst N GAP_MS PREFIX
 //       N windows take CLIPBOARD in turn, GAP_MS apart, window i offering
 //       UTF8_STRING=PREFIXi; prints "done" after the last has taken it, and
@@ -503,7 +505,7 @@ int main(int argc, char** argv) {
                             &pid);
         xcb_map_window(c, top);
         xcb_flush(c);
-        const uint8_t keyV = paste ? keycodeOf(0x76) : 0;
+        const uint8_t keyV = paste ? keycodeOf(0x76) : 0, keyC = paste ? keycodeOf(0x63) : 0;
         for (;;) {
             auto* ev = xcb_wait_for_event(c);
             if (!ev)
@@ -525,6 +527,14 @@ int main(int argc, char** argv) {
                     for (size_t at = 0; (at = shown.find('\n', at)) != std::string::npos; at += 2)
                         shown.replace(at, 1, "\\n");
                     std::printf("pasted %s\n", shown.c_str());
+                    std::fflush(stdout);
+                } else if (key->detail == keyC && (key->state & XCB_MOD_MASK_CONTROL)) {
+                    std::string mods = "ctrl";
+                    if (key->state & XCB_MOD_MASK_1)
+                        mods += "+alt";
+                    if (key->state & XCB_MOD_MASK_SHIFT)
+                        mods += "+shift";
+                    std::printf("copy-key %s\n", mods.c_str());
                     std::fflush(stdout);
                 }
             }

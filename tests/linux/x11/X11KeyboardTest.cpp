@@ -1,7 +1,10 @@
 // Shortcuts, raw key events and synthetic keystrokes on a real X server.
 #include <gtest/gtest.h>
 
+#include <xcb/xinput.h>
 #include <xcb/xtest.h>
+
+#include <cctype>
 
 #include "app/input/KeyNames.h"
 #include "linux/input/KeySyms.h"
@@ -120,7 +123,7 @@ TEST_F(X11KeyboardTest, AnAltTapIsSeenAndKeystrokesWaitForHeldModifiers) {
     fakeKey(c, XCB_KEY_PRESS, ctrlCode);
     ASSERT_TRUE(scheduler.pumpUntil([&] { return keys.size() >= 1; }));
     keyboard->press(*keynames::keyCode("V"), KeyCombo::control);
-    std::this_thread::sleep_for(300ms);
+    std::this_thread::sleep_for(150ms);
     fakeKey(c, XCB_KEY_RELEASE, ctrlCode);
     ASSERT_TRUE(scheduler.pumpUntil([&] { return keys.size() >= 6; }));
     // Ctrl (the user's) down, up; then our Ctrl down, V down, V up, Ctrl up.
@@ -158,6 +161,153 @@ TEST_F(X11KeyboardTest, KeystrokesWaitForAShortcutsLetterLetGoAfterItsModifiers)
                                                        {Key::control, false}}));
     xcb_disconnect(c);
 }
+
+// The user's own keyboard: keys go down on the server's real keyboard device
+// (Xvfb's "Xvfb keyboard", through XTest's device events), not on an XTest
+// device, as a person's hands would.
+class UserKeyboard {
+  public:
+    UserKeyboard() : c_(xcb_connect(nullptr, nullptr)) {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+        auto* xi = xcb_get_extension_data(c_, &xcb_input_id);
+        if (!xi || !xi->present)
+            return;
+        xiFirstEvent_ = xi->first_event;
+        auto* reply =
+            xcb_input_xi_query_device_reply(c_, xcb_input_xi_query_device(c_, XCB_INPUT_DEVICE_ALL), nullptr);
+        if (!reply)
+            return;
+        for (auto it = xcb_input_xi_query_device_infos_iterator(reply); it.rem;
+             xcb_input_xi_device_info_next(&it)) {
+            std::string name(xcb_input_xi_device_info_name(it.data),
+                             size_t(xcb_input_xi_device_info_name_length(it.data)));
+            if (it.data->type == XCB_INPUT_DEVICE_TYPE_SLAVE_KEYBOARD &&
+                name.find("XTEST") == std::string::npos)
+                device_ = uint8_t(it.data->deviceid);
+        }
+        free(reply);
+    }
+    ~UserKeyboard() { xcb_disconnect(c_); }
+    bool available() const { return device_ != 0; }
+    xcb_connection_t* connection() const { return c_; }
+    void key(uint8_t code, bool down) {
+        // XInput 1's DeviceKeyPress and DeviceKeyRelease follow its first event number.
+        xcb_test_fake_input(c_, uint8_t(xiFirstEvent_ + (down ? 1 : 2)), code, XCB_CURRENT_TIME, root_, 0, 0,
+                            device_);
+        xcb_flush(c_);
+    }
+    // The modifiers down on the server, whoever holds them.
+    std::vector<uint8_t> modifiersDown(const std::vector<uint8_t>& modifierCodes) {
+        std::vector<uint8_t> down;
+        auto* keymap = xcb_query_keymap_reply(c_, xcb_query_keymap(c_), nullptr);
+        for (uint8_t code : modifierCodes)
+            if (keymap && (keymap->keys[code / 8] & (1 << (code % 8))))
+                down.push_back(code);
+        free(keymap);
+        return down;
+    }
+
+  private:
+    xcb_connection_t* c_;
+    xcb_window_t root_ = 0;
+    uint8_t xiFirstEvent_ = 0;
+    uint8_t device_ = 0;
+};
+
+// A focused window of another client that records the keys it receives.
+class TargetWindow {
+  public:
+    TargetWindow() : c_(xcb_connect(nullptr, nullptr)) {
+        xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+        window_ = xcb_generate_id(c_);
+        uint32_t mask = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE;
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root, 0, 0, 200, 200, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+        xcb_map_window(c_, window_);
+        xcb_flush(c_);
+        std::this_thread::sleep_for(200ms);
+        xcb_set_input_focus(c_, XCB_INPUT_FOCUS_POINTER_ROOT, window_, XCB_CURRENT_TIME);
+        free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    }
+    ~TargetWindow() { xcb_disconnect(c_); }
+    // The modifier state of each press of `code` received so far.
+    std::vector<uint16_t> pressesOf(uint8_t code) {
+        while (xcb_generic_event_t* ev = xcb_poll_for_event(c_)) {
+            if ((ev->response_type & 0x7F) == XCB_KEY_PRESS) {
+                auto* e = reinterpret_cast<xcb_key_press_event_t*>(ev);
+                if (e->detail == code)
+                    presses_.push_back(uint16_t(e->state & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL |
+                                                            XCB_MOD_MASK_1 | XCB_MOD_MASK_4)));
+            }
+            free(ev);
+        }
+        return presses_;
+    }
+
+  private:
+    xcb_connection_t* c_;
+    xcb_window_t window_ = 0;
+    std::vector<uint16_t> presses_;
+};
+
+struct HeldChord {
+    const char* shortcut;  // Ctrl+Alt+ this letter
+    std::chrono::milliseconds hold;
+};
+
+class HeldChordTest : public X11KeyboardTest, public ::testing::WithParamInterface<HeldChord> {};
+
+// A one-shot shortcut held like any chord: its letter and modifiers held for
+// a while, the letter let go, the modifiers as long again. The target gets
+// exactly Ctrl+V, the shortcut runs once, and nothing stays down.
+TEST_P(HeldChordTest, TheTargetGetsCtrlVAndNoModifierStaysDown) {
+    UserKeyboard user;
+    if (!user.available())
+        GTEST_SKIP() << "no keyboard device besides XTest on this server";
+    xcb_connection_t* c = user.connection();
+    const uint8_t ctrl = keyCodeFor(c, keysym::controlL), alt = keyCodeFor(c, keysym::altL),
+                  letter = keyCodeFor(c, uint32_t(std::tolower(GetParam().shortcut[0]))),
+                  v = keyCodeFor(c, 'v');
+    ASSERT_TRUE(ctrl && alt && letter && v);
+    TargetWindow target;
+    ASSERT_TRUE(keyboard->registerHotKey(1, combo((std::string("Ctrl+Alt+") + GetParam().shortcut).c_str())));
+
+    user.key(ctrl, true);
+    user.key(alt, true);
+    user.key(letter, true);
+    ASSERT_TRUE(scheduler.pumpUntil([&] { return !presses.empty(); }));
+    keyboard->press(*keynames::keyCode("V"), KeyCombo::control);
+    const auto holdUntil = std::chrono::steady_clock::now() + GetParam().hold;
+    while (std::chrono::steady_clock::now() < holdUntil) scheduler.pump(10ms);
+    // Nothing is typed while the shortcut's letter is down.
+    EXPECT_TRUE(target.pressesOf(v).empty());
+    user.key(letter, false);
+    ASSERT_TRUE(scheduler.pumpUntil([&] { return !target.pressesOf(v).empty(); }));
+    const auto modifiersUntil = std::chrono::steady_clock::now() + GetParam().hold;
+    while (std::chrono::steady_clock::now() < modifiersUntil) scheduler.pump(10ms);
+    user.key(alt, false);
+    user.key(ctrl, false);
+    scheduler.pump(200ms);
+
+    EXPECT_EQ(target.pressesOf(v), std::vector<uint16_t>{XCB_MOD_MASK_CONTROL});
+    EXPECT_EQ(presses, std::vector<uint32_t>{1});
+    EXPECT_TRUE(user.modifiersDown({ctrl, alt}).empty());
+    // Our next keystroke is whole: no press of ours was left pending.
+    keyboard->press(*keynames::keyCode("V"), KeyCombo::control);
+    ASSERT_TRUE(scheduler.pumpUntil([&] { return target.pressesOf(v).size() == 2; }));
+    EXPECT_EQ(target.pressesOf(v).back(), XCB_MOD_MASK_CONTROL);
+    scheduler.pump(100ms);
+    EXPECT_TRUE(user.modifiersDown({ctrl, alt}).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(OneShotShortcuts, HeldChordTest,
+                         ::testing::Values(HeldChord{"M", 100ms}, HeldChord{"M", 600ms},
+                                           HeldChord{"M", 2000ms}, HeldChord{"V", 100ms},
+                                           HeldChord{"V", 600ms}, HeldChord{"V", 2000ms}),
+                         [](const auto& info) {
+                             return std::string("CtrlAlt") + info.param.shortcut + "Held" +
+                                    std::to_string(info.param.hold.count()) + "ms";
+                         });
 
 }  // namespace
 }  // namespace dz::x11

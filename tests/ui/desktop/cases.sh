@@ -13,6 +13,13 @@
 #   reopen        without a tray host, starting the program again opens its window
 #   busy-render   the tray and a second start answer while a large copy renders,
 #                 and quitting then does not wait for the render
+#   held-chord    a paste shortcut held like any chord (2 s) still pastes what it names
+#   copy-original the Copy Keeping Formatting shortcut types Ctrl+C into the focused
+#                 window and the copy that follows keeps its formatting
+#   tap-key       with Shift as the tap key, a Shift tap keeps the next copy and an
+#                 Alt tap does nothing
+#   xterm-paste   the Markdown shortcut in a real xterm pastes text through the primary
+#                 selection (no literal ^V), and the selection it had comes back
 set -u
 case_name=$1 program=$2 tool=$3
 source "$(dirname "$0")/lib.sh"
@@ -344,7 +351,94 @@ case_tray_icon() {
   dz_stop_program
 }
 
+case_held_chord() {
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  copy
+  expect_clipboard "$plain" "a rich copy"
+  start_receiver
+  # Held for two seconds, the letter let go first and the modifiers a second
+  # later: the paste waits for the letter, and its Ctrl+V is no Ctrl+Alt+V.
+  xdotool keydown ctrl+alt+m
+  sleep 2
+  xdotool keyup m
+  sleep 1
+  xdotool keyup alt+ctrl
+  expect_paste 1 "$markdown" "the Markdown shortcut held for two seconds"
+  expect_clipboard "$plain" "after the held Markdown paste"
+  xdotool key ctrl+v
+  expect_paste 2 "$plain" "an ordinary paste after it"
+}
+
+case_copy_original() {
+  dz_start_tray
+  # A stored map replaces the defaults as a whole.
+  dz_write_settings '{"shortcuts": {"copyOriginal": {"keyCode": 40, "carbonModifiers": 6144, "display": "\u2303\u2325K"}}}'
+  dz_start_program "$program"
+  dz_wait_tray 1
+  start_receiver
+  last_copy_is() { dz_tray menu | grep "^(disabled) Last copy: .* — $1\$" >/dev/null; }
+  xdotool key ctrl+alt+k
+  dz_until 10 grep -qx 'copy-key ctrl' "$dz_work/receiver.out" ||
+    dz_fail "the focused window did not get Ctrl+C: $(grep copy-key "$dz_work/receiver.out")"
+  # The window copies, as an application does on Ctrl+C.
+  copy
+  dz_until 10 last_copy_is "formatting kept (Alt bypass)" || { dz_tray menu >&2; dz_fail "the copy was not kept"; }
+  clipboard_is "$html" text/html && ! clipboard_is "$plain" ||
+    dz_fail "the copy kept its formatting, yet was changed: $("$tool" read UTF8_STRING)"
+  # Only that copy.
+  copy
+  dz_until 10 clipboard_is "$plain" || { dz_tray menu >&2; dz_fail "the copy after the kept one: $("$tool" read UTF8_STRING)"; }
+  [ "$(grep -c copy-key "$dz_work/receiver.out")" = 1 ] || dz_fail "Ctrl+C was typed more than once"
+}
+
+case_tap_key() {
+  dz_start_tray
+  dz_write_settings '{"tapKey": "shift"}'
+  dz_start_program "$program"
+  dz_wait_tray 1
+  last_copy_is() { dz_tray menu | grep "^(disabled) Last copy: .* — $1\$" >/dev/null; }
+  xdotool key alt
+  sleep 0.5
+  copy
+  expect_clipboard "$plain" "a copy after an Alt tap, with Shift as the tap key"
+  xdotool key shift
+  sleep 0.5
+  copy
+  dz_until 10 last_copy_is "formatting kept (Alt bypass)" || { dz_tray menu >&2; dz_fail "the copy after a Shift tap was not kept"; }
+  clipboard_is "$html" text/html || dz_fail "the copy after a Shift tap was changed"
+}
+
+case_xterm_paste() {
+  need command -v xterm
+  need command -v xclip
+  dz_write_settings '{}'
+  dz_start_program "$program"
+  copy
+  expect_clipboard "$plain" "a rich copy"
+  xterm -class DzXTerm -e sh -c "stty -echo; cat > '$dz_work/typed'" &
+  dz_pids+=($!)
+  dz_until 10 xdotool search --class DzXTerm >/dev/null || dz_fail "xterm did not start"
+  xdotool search --class DzXTerm windowactivate --sync >/dev/null 2>&1
+  printf 'an old selection' | xclip -selection primary -i
+  dz_until 5 eval '[ "$(xclip -selection primary -o 2>/dev/null)" = "an old selection" ]' ||
+    dz_fail "could not select text"
+  xdotool key ctrl+alt+m
+  typed_is() { [ "$(cat "$dz_work/typed" 2>/dev/null)" = "$markdown" ]; }
+  # cat sees the text once its line ends.
+  sleep 1.5
+  xdotool key Return
+  dz_until 10 typed_is || dz_fail "xterm got '$(od -c "$dz_work/typed" | head -3)', not the Markdown"
+  dz_until 10 eval '[ "$(xclip -selection primary -o 2>/dev/null)" = "an old selection" ]' ||
+    dz_fail "the old selection did not come back: '$(xclip -selection primary -o 2>&1)'"
+  expect_clipboard "$plain" "the clipboard, untouched by the paste into xterm"
+}
+
 case "$case_name" in
+  xterm-paste) case_xterm_paste ;;
+  held-chord) case_held_chord ;;
+  copy-original) case_copy_original ;;
+  tap-key) case_tap_key ;;
   tray) case_tray ;;
   tray-icon) case_tray_icon ;;
   one-shot) case_one_shot ;;
