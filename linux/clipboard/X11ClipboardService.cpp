@@ -86,6 +86,10 @@ void X11ClipboardService::shutdown() {
 }
 
 void X11ClipboardService::applyChange(X11Clipboard::Change change, std::optional<Party> owner) {
+    if (echo_.isEcho(change.content.items)) {
+        lastReport_ = change.serial;
+        return;  // our own text coming back: what we published still stands
+    }
     // Each owner event is one change of the counter; the contents move at
     // least as far as the desktop did.
     contents_.changeCount += static_cast<int64_t>(std::max<uint64_t>(change.changes, 1));
@@ -100,6 +104,7 @@ void X11ClipboardService::applyChange(X11Clipboard::Change change, std::optional
 }
 
 void X11ClipboardService::publish(Rendition items) {
+    echo_.published(items);
     contents_.items = std::move(items);
     contents_.owner = Party{std::string(Workspace::ownBundleID), std::nullopt};
     ++contents_.changeCount;

@@ -10,6 +10,7 @@
 
 #include "app/platform/Clipboard.h"
 #include "app/platform/Scheduler.h"
+#include "linux/clipboard/EchoGuard.h"
 #include "linux/clipboard/X11Clipboard.h"
 #include "linux/workspace/AppIdentity.h"
 
@@ -51,6 +52,7 @@ class X11ClipboardService final : public Clipboard {
     std::unique_ptr<X11Clipboard> clipboard_;
     Contents contents_;
     std::vector<ReadOrigin> origins_;  // of the last foreign copy, for restoring it
+    EchoGuard echo_;
     bool identifiesRequesters_ = false;
     bool ownershipPending_ = false;
     uint64_t lastReport_ = 0;  // the clipboard thread's report the contents come from

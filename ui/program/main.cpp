@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -26,8 +28,9 @@
 #include "app/tryit/TryItBinding.h"
 #include "app/tryit/TryItTab.h"
 #include "linux/HunspellDictionary.h"
+#include "linux/LinuxDesktop.h"
 #include "linux/ThreadWorker.h"
-#include "linux/X11Desktop.h"
+#include "linux/wayland/ClipboardKeeper.h"
 #include "linux/workspace/AppIdentity.h"
 #include "ui/MenuBarIconArt.h"
 #include "ui/ProgramServices.h"
@@ -99,6 +102,10 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     using namespace dz;
+    // Started by ourselves at quit on Wayland to keep the last copy pasteable:
+    // no window, no settings, nothing but the clipboard.
+    if (argc >= 2 && argv[1] == wayland::ClipboardKeeper::argument)
+        return wayland::ClipboardKeeper::run(std::vector<std::string>(argv + 2, argv + argc));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dozuzavuvu"));
     QApplication::setApplicationVersion(QStringLiteral(DZ_VERSION));
@@ -149,19 +156,25 @@ int main(int argc, char** argv) {
     // The desktop.
     QtScheduler scheduler;
     std::string error;
-    auto desktop = x11::X11Desktop::open(scheduler, &error);
-    if (!desktop)
+    auto session = LinuxDesktop::open(scheduler, &error);
+    if (!session)
         return fail(error.empty() ? "no X display" : error);
-    if (!desktop->status.message.empty())
-        std::fprintf(stderr, "dozuzavuvu: %s\n", desktop->status.message.c_str());
+    auto& desktop = session->x11;
+    if (!session->choice.status.empty())
+        std::fprintf(stderr, "dozuzavuvu: %s\n", session->choice.status.c_str());
     DictionarySpelling spelling;
     // After the services its jobs use, so that it stops first.
     ThreadWorker worker(scheduler);
-    const Platform platform{*desktop->clipboard, *desktop->workspace,
-                            *desktop->keyboard,  *desktop->keyboard,
-                            *desktop->keyboard,  *desktop->pageAddresses,
-                            *desktop->system,    spelling,
-                            scheduler,           worker};
+    const Platform platform{session->clipboard(),
+                            *desktop->workspace,
+                            *desktop->keyboard,
+                            *desktop->keyboard,
+                            *desktop->keyboard,
+                            *desktop->pageAddresses,
+                            *desktop->system,
+                            spelling,
+                            scheduler,
+                            worker};
 
     // The program.
     AppController controller(settings, platform);
@@ -169,8 +182,7 @@ int main(int argc, char** argv) {
     backend.installedApplications = [&desktop] { return installedApplications(*desktop->identity); };
     backend.browserAccess = [] { return x11::AtspiPageAddress::accessibilityEnabled().value_or(false); };
     backend.enableBrowserAccess = [] { return x11::AtspiPageAddress::setAccessibilityEnabled(true); };
-    if (desktop->status.kind == x11::DisplayKind::xwayland)
-        backend.displayNotice = desktop->status.message;
+    backend.displayNotice = session->choice.status;
     ProgramServices services(controller, backend);
     TryItTab tryIt(settings, tryItServices(controller));
     // Built when first opened: its tabs take more memory than all the rest.
@@ -214,7 +226,7 @@ int main(int argc, char** argv) {
 
     quitOnSignals();
     // Settings are saved on every change; only the clipboard needs handing on.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&desktop] { desktop->shutdown(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&session] { session->shutdown(); });
     const int exitStatus = app.exec();
     // A render still running would hold up the exit for seconds; nothing of
     // it is worth waiting for, and the objects it reads go away with us.

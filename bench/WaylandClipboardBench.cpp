@@ -1,0 +1,133 @@
+// The Wayland clipboard's costs that users feel: the scan for the process on
+// the other end of a transfer on a desktop of 300 processes, and a copy's
+// change notice to the copy read (10 KB of HTML) through the compositor fake.
+// The render that follows is the controller's (bench_controller).
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "core/clipboard/PasteboardTypes.h"
+#include "linux/wayland/DataControlClipboard.h"
+#include "linux/wayland/PipePeers.h"
+#include "tests/linux/wayland/FakeCompositor.h"
+
+namespace {
+
+using namespace dz;
+using namespace dz::wayland;
+
+// 300 processes of ours, each with a few pipes of its own, and one more that
+// holds the pipe looked for: the last one /proc lists.
+struct LoadedDesktop {
+    std::vector<pid_t> children;
+    int held = -1;
+    LoadedDesktop() {
+        for (int i = 0; i < 300; ++i) children.push_back(spawn(-1));
+        int ends[2];
+        if (pipe(ends) != 0)
+            return;
+        children.push_back(spawn(ends[1]));
+        close(ends[1]);
+        held = ends[0];
+    }
+    ~LoadedDesktop() {
+        for (pid_t pid : children) kill(pid, SIGKILL);
+        for (pid_t pid : children) waitpid(pid, nullptr, 0);
+        if (held >= 0)
+            close(held);
+    }
+    static pid_t spawn(int keep) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            int ends[2];
+            for (int i = 0; i < 4; ++i)
+                if (pipe(ends) != 0)
+                    break;
+            (void)keep;
+            pause();
+            _exit(0);
+        }
+        return pid;
+    }
+};
+
+void BM_PipePeerScan300(benchmark::State& state) {
+    LoadedDesktop desktop;
+    auto inode = PipePeers::pipeInode(desktop.held);
+    if (!inode) {
+        state.SkipWithError("no pipe");
+        return;
+    }
+    PipePeers peers("/proc", {getpid()});
+    size_t seen = 0;
+    bool found = true;
+    for (auto _ : state) {
+        auto scan = peers.find(*inode);
+        found = found && scan.pid == desktop.children.back();
+        seen = scan.processesSeen;
+    }
+    if (!found)
+        state.SkipWithError("the holder was not found");
+    state.counters["processes"] = double(seen);
+}
+BENCHMARK(BM_PipePeerScan300)->Unit(benchmark::kMillisecond);
+
+std::string html10k() {
+    std::string html = "<meta charset=utf-8><article><h1>Title</h1>";
+    while (html.size() < 10'000)
+        html += "<p>Some <b>bold</b> text and <a href=\"https://example.org/x\">a link</a>.</p>";
+    return html + "</article>";
+}
+
+void BM_ChangeNoticeToCopyRead(benchmark::State& state) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    if (!runtime || stat(runtime, &st) != 0) {
+        char dir[] = "/tmp/dz-bench-XXXXXX";
+        setenv("XDG_RUNTIME_DIR", mkdtemp(dir), 1);
+    }
+    test::FakeCompositor compositor;
+    std::mutex m;
+    std::condition_variable cv;
+    uint64_t read = 0;
+    DataControlClipboard::Callbacks watching;
+    watching.changed = [&](DataControlClipboard::Change change) {
+        benchmark::DoNotOptimize(change);
+        std::lock_guard lock(m);
+        ++read;
+        cv.notify_all();
+    };
+    auto watcher = DataControlClipboard::create(watching, nullptr, compositor.socket().c_str());
+    auto copier = DataControlClipboard::create({}, nullptr, compositor.socket().c_str());
+    if (!watcher || !copier) {
+        state.SkipWithError("the compositor fake did not answer");
+        return;
+    }
+    const std::string html = html10k();
+    for (auto _ : state) {
+        uint64_t before;
+        {
+            std::lock_guard lock(m);
+            before = read;
+        }
+        copier->own(
+            {{std::string(pasteboardtype::html), html}, {std::string(pasteboardtype::string), "Title"}});
+        std::unique_lock lock(m);
+        if (!cv.wait_for(lock, std::chrono::seconds(5), [&] { return read > before; })) {
+            state.SkipWithError("the copy was not read");
+            break;
+        }
+    }
+    watcher->shutdown();
+    copier->shutdown();
+}
+BENCHMARK(BM_ChangeNoticeToCopyRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,29 @@
+#pragma once
+// Tells our own content coming back from another clipboard tool. Tools that
+// re-copy every new selection (a watcher running a copier) offer only its
+// text and drop our marker type; cleaning that copy again would make them
+// copy again, without end. A foreign copy of nothing but text, equal to the
+// text we last published, is that echo and is left alone.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/clipboard/ClipboardSnapshot.h"
+
+namespace dz {
+
+class EchoGuard {
+  public:
+    using Items = std::vector<ClipboardSnapshot::Entry>;
+
+    void published(const Items& items);
+    // Whether this foreign copy is our last publish coming back; a copy that
+    // is not forgets the publish.
+    bool isEcho(const Items& foreign);
+
+  private:
+    std::optional<std::string> text_;
+};
+
+}  // namespace dz

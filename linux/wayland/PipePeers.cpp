@@ -1,0 +1,104 @@
+#include "linux/wayland/PipePeers.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+namespace dz::wayland {
+
+namespace {
+
+std::optional<pid_t> parsePID(const char* name) {
+    if (!*name)
+        return std::nullopt;
+    pid_t pid = 0;
+    for (const char* p = name; *p; ++p) {
+        if (*p < '0' || *p > '9' || pid > 100'000'000)
+            return std::nullopt;
+        pid = pid * 10 + (*p - '0');
+    }
+    return pid;
+}
+
+}  // namespace
+
+PipePeers::PipePeers(std::filesystem::path procRoot, std::vector<pid_t> excluded, uid_t uid)
+    : procRoot_(std::move(procRoot)), excluded_(std::move(excluded)), uid_(uid) {}
+
+std::optional<ino_t> PipePeers::pipeInode(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode))
+        return std::nullopt;
+    return st.st_ino;
+}
+
+bool PipePeers::holds(pid_t pid, const std::string& link) const {
+    const std::string dir = (procRoot_ / std::to_string(pid) / "fd").string();
+    DIR* fds = opendir(dir.c_str());
+    if (!fds)
+        return false;  // another user's process, or gone
+    bool found = false;
+    char target[64];
+    while (dirent* entry = readdir(fds)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        ssize_t n = readlinkat(dirfd(fds), entry->d_name, target, sizeof target);
+        if (n > 0 && size_t(n) == link.size() && link.compare(0, link.size(), target, size_t(n)) == 0) {
+            found = true;
+            break;
+        }
+    }
+    closedir(fds);
+    return found;
+}
+
+PipePeers::Scan PipePeers::find(ino_t inode, const std::vector<pid_t>& first,
+                                std::chrono::steady_clock::duration deadline) const {
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    const std::string link = "pipe:[" + std::to_string(inode) + "]";
+    Scan scan;
+    auto excluded = [&](pid_t pid) {
+        return std::find(excluded_.begin(), excluded_.end(), pid) != excluded_.end();
+    };
+    auto mine = [&](pid_t pid) {
+        struct stat st {};
+        return stat((procRoot_ / std::to_string(pid)).c_str(), &st) == 0 && st.st_uid == uid_;
+    };
+    for (pid_t pid : first) {
+        if (excluded(pid) || !mine(pid))
+            continue;
+        ++scan.processesSeen;
+        if (holds(pid, link)) {
+            scan.pid = pid;
+            return scan;
+        }
+    }
+    DIR* proc = opendir(procRoot_.c_str());
+    if (!proc)
+        return scan;
+    while (dirent* entry = readdir(proc)) {
+        auto pid = parsePID(entry->d_name);
+        if (!pid || excluded(*pid) || std::find(first.begin(), first.end(), *pid) != first.end())
+            continue;
+        if (std::chrono::steady_clock::now() >= until) {
+            scan.timedOut = true;
+            break;
+        }
+        struct stat st {};
+        if (fstatat(dirfd(proc), entry->d_name, &st, 0) != 0 || st.st_uid != uid_)
+            continue;
+        ++scan.processesSeen;
+        if (holds(*pid, link)) {
+            scan.pid = *pid;
+            break;
+        }
+    }
+    closedir(proc);
+    return scan;
+}
+
+}  // namespace dz::wayland
