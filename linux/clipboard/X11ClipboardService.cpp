@@ -104,7 +104,8 @@ void X11ClipboardService::applyChange(X11Clipboard::Change change, std::optional
 }
 
 void X11ClipboardService::publish(Rendition items) {
-    echo_.published(items);
+    const bool replacesOurs = contents_.owner && contents_.owner->bundleID == Workspace::ownBundleID;
+    echo_.published(items, replacesOurs ? Rendition{} : contents_.items);
     contents_.items = std::move(items);
     contents_.owner = Party{std::string(Workspace::ownBundleID), std::nullopt};
     ++contents_.changeCount;

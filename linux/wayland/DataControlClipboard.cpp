@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 
 #include "linux/wayland/OfferedTypes.h"
 #include "wayland/ext-data-control-v1-client.h"
@@ -483,13 +482,10 @@ std::optional<int32_t> DataControlClipboard::peerOf(int fd) {
     auto scan = peers_->find(*inode, {}, limits_.peerScanDeadline);
     if (!scan.pid)
         return std::nullopt;
-    // Xwayland stands for an X11 application we cannot tell apart here.
-    std::ifstream comm("/proc/" + std::to_string(*scan.pid) + "/comm");
-    std::string name;
-    std::getline(comm, name);
-    if (name == "Xwayland")
+    auto pid = peers_->application(*scan.pid);
+    if (!pid)
         return std::nullopt;
-    return int32_t(*scan.pid);
+    return int32_t(*pid);
 }
 
 // ---------------------------------------------------------------- owning

@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace dz::wayland {
@@ -54,6 +57,53 @@ bool PipePeers::holds(pid_t pid, const std::string& link) const {
     }
     closedir(fds);
     return found;
+}
+
+std::string PipePeers::comm(pid_t pid) const {
+    std::ifstream in(procRoot_ / std::to_string(pid) / "comm");
+    std::string name;
+    std::getline(in, name);
+    return name;
+}
+
+std::optional<pid_t> PipePeers::parent(pid_t pid) const {
+    // "pid (comm) state ppid ...": the name may hold spaces and parentheses.
+    std::ifstream in(procRoot_ / std::to_string(pid) / "stat");
+    std::string stat;
+    std::getline(in, stat);
+    auto close = stat.rfind(')');
+    if (close == std::string::npos)
+        return std::nullopt;
+    char state = 0;
+    long ppid = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %ld", &state, &ppid) != 2 || ppid <= 1)
+        return std::nullopt;
+    return pid_t(ppid);
+}
+
+std::string PipePeers::executable(pid_t pid) const {
+    std::error_code ec;
+    return std::filesystem::read_symlink(procRoot_ / std::to_string(pid) / "exe", ec).string();
+}
+
+std::optional<pid_t> PipePeers::application(pid_t holder) const {
+    static constexpr std::array<std::string_view, 6> helpers{"cat", "sh", "bash", "dash", "tee", "dd"};
+    pid_t pid = holder;
+    for (int depth = 0; depth < 4; ++depth) {
+        auto up = parent(pid);
+        if (!up || std::find(excluded_.begin(), excluded_.end(), *up) != excluded_.end())
+            break;
+        std::string name = comm(pid), exe = executable(pid);
+        // A helper, or a worker forked by the same program (which may be gone
+        // before anyone asks who it was), stands for the process above it.
+        bool helper = std::find(helpers.begin(), helpers.end(), name) != helpers.end();
+        if (!helper && (exe.empty() || exe != executable(*up)))
+            break;
+        pid = *up;
+    }
+    if (comm(pid) == "Xwayland")
+        return std::nullopt;
+    return pid;
 }
 
 PipePeers::Scan PipePeers::find(ino_t inode, const std::vector<pid_t>& first,

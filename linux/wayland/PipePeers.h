@@ -35,8 +35,17 @@ class PipePeers {
     Scan find(ino_t inode, const std::vector<pid_t>& first = {},
               std::chrono::steady_clock::duration deadline = std::chrono::milliseconds(100)) const;
 
+    // The application behind a holder: tools hand their end to a helper
+    // (wl-paste to `cat`) or to a forked worker of their own (wl-copy), so
+    // such a holder stands for its parent. Nothing for Xwayland, which stands
+    // for an X11 application we cannot tell apart here.
+    std::optional<pid_t> application(pid_t holder) const;
+
   private:
     bool holds(pid_t pid, const std::string& link) const;
+    std::string comm(pid_t pid) const;
+    std::string executable(pid_t pid) const;
+    std::optional<pid_t> parent(pid_t pid) const;
 
     std::filesystem::path procRoot_;
     std::vector<pid_t> excluded_;

@@ -109,7 +109,8 @@ void WaylandClipboardService::applyChange(DataControlClipboard::Change change, s
 }
 
 void WaylandClipboardService::publish(Rendition items) {
-    echo_.published(items);
+    const bool replacesOurs = contents_.owner && contents_.owner->bundleID == Workspace::ownBundleID;
+    echo_.published(items, replacesOurs ? Rendition{} : contents_.items);
     contents_.items = std::move(items);
     contents_.owner = Party{std::string(Workspace::ownBundleID), std::nullopt};
     ++contents_.changeCount;

@@ -20,8 +20,14 @@ class FakeProc {
         root_ = mkdtemp(dir);
     }
     ~FakeProc() { fs::remove_all(root_); }
-    void process(pid_t pid, std::vector<std::string> links) {
+    void process(pid_t pid, std::vector<std::string> links, const std::string& name = "app", pid_t parent = 1,
+                 const std::string& exe = {}) {
         fs::create_directories(root_ / std::to_string(pid) / "fd");
+        if (!exe.empty())
+            fs::create_symlink(exe, root_ / std::to_string(pid) / "exe");
+        std::ofstream(root_ / std::to_string(pid) / "comm") << name << "\n";
+        std::ofstream(root_ / std::to_string(pid) / "stat")
+            << pid << " (" << name << ") S " << parent << " 1 1 0 -1\n";
         int n = 0;
         for (const auto& link : links)
             fs::create_symlink(link, root_ / std::to_string(pid) / "fd" / std::to_string(n++));
@@ -51,6 +57,29 @@ TEST(PipePeers, FindsTheOtherHolderSkippingTheExcludedAndTheFirstLookedAtFirst) 
     auto none = peers.find(77, {}, std::chrono::milliseconds(0));
     EXPECT_TRUE(none.timedOut);
     EXPECT_FALSE(none.pid);
+}
+
+TEST(PipePeers, AHelperStandsForTheApplicationThatStartedIt) {
+    FakeProc proc;
+    proc.process(30, {}, "wl-paste");
+    proc.process(31, {}, "sh", 30);
+    proc.process(32, {"pipe:[5]"}, "cat", 31);
+    proc.process(40, {}, "Xwayland");
+    proc.process(41, {}, "cat", 40);
+    proc.process(50, {}, "cat", 10);       // started by the compositor
+    proc.process(60, {}, "a (cat) b", 1);  // a name with spaces and parentheses
+    proc.process(70, {}, "wl-copy", 1, "/usr/bin/wl-copy");
+    proc.process(71, {}, "wl-copy", 70, "/usr/bin/wl-copy");          // its writer, gone soon
+    proc.process(80, {}, "firefox", 70, "/usr/lib/firefox/firefox");  // another program it started
+    PipePeers peers(proc.root(), {10}, getuid());
+    EXPECT_EQ(peers.application(32), 30);
+    EXPECT_EQ(peers.application(30), 30);
+    EXPECT_FALSE(peers.application(40)) << "an X11 application, unknown here";
+    EXPECT_FALSE(peers.application(41));
+    EXPECT_EQ(peers.application(50), 50) << "never the excluded";
+    EXPECT_EQ(peers.application(60), 60);
+    EXPECT_EQ(peers.application(71), 70) << "a worker forked by the same program";
+    EXPECT_EQ(peers.application(80), 80) << "a program of its own";
 }
 
 TEST(PipePeers, FindsAChildHoldingTheOtherEnd) {
