@@ -23,19 +23,21 @@ namespace {
 using namespace dz;
 using namespace dz::wayland;
 
-// 300 processes of ours, each with a few pipes of its own, and one more that
-// holds the pipe looked for: the last one /proc lists.
+// 300 processes of ours, each with a few pipes of its own, and before them
+// one that holds the pipe looked for: the scan, newest first, reaches it last.
 struct LoadedDesktop {
     std::vector<pid_t> children;
+    pid_t holder = 0;
     int held = -1;
     LoadedDesktop() {
-        for (int i = 0; i < 300; ++i) children.push_back(spawn(-1));
         int ends[2];
         if (pipe(ends) != 0)
             return;
-        children.push_back(spawn(ends[1]));
+        holder = spawn(-1);
         close(ends[1]);
         held = ends[0];
+        children.push_back(holder);
+        for (int i = 0; i < 300; ++i) children.push_back(spawn(held));
     }
     ~LoadedDesktop() {
         for (pid_t pid : children) kill(pid, SIGKILL);
@@ -43,14 +45,15 @@ struct LoadedDesktop {
         if (held >= 0)
             close(held);
     }
-    static pid_t spawn(int keep) {
+    static pid_t spawn(int drop) {
         pid_t pid = fork();
         if (pid == 0) {
+            if (drop >= 0)
+                close(drop);
             int ends[2];
             for (int i = 0; i < 4; ++i)
                 if (pipe(ends) != 0)
                     break;
-            (void)keep;
             pause();
             _exit(0);
         }
@@ -70,7 +73,7 @@ void BM_PipePeerScan300(benchmark::State& state) {
     bool found = true;
     for (auto _ : state) {
         auto scan = peers.find(*inode);
-        found = found && scan.pid == desktop.children.back();
+        found = found && scan.pid == desktop.holder;
         seen = scan.processesSeen;
     }
     if (!found)

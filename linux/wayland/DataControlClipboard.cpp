@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <tuple>
 
 #include "linux/wayland/OfferedTypes.h"
 #include "wayland/ext-data-control-v1-client.h"
@@ -77,8 +78,10 @@ struct DataControlClipboard::Glue {
     static constexpr ext_data_control_source_v1_listener source{send, cancelled};
 
     static void synced(void* data, wl_callback* callback, uint32_t) {
+        auto* self = static_cast<DataControlClipboard*>(data);
+        self->syncs_.erase(callback);
         wl_callback_destroy(callback);
-        static_cast<DataControlClipboard*>(data)->onOwnSynced();
+        self->onOwnSynced();
     }
     static constexpr wl_callback_listener sync{synced};
 };
@@ -101,6 +104,7 @@ DataControlClipboard::~DataControlClipboard() {
     for (auto& [key, asking] : asking_)
         for (auto& [type, fd] : asking.waiting) close(fd);
     if (display_) {
+        for (auto* sync : syncs_) wl_callback_destroy(sync);
         for (auto& [offer, state] : offers_) ext_data_control_offer_v1_destroy(offer);
         if (source_)
             ext_data_control_source_v1_destroy(source_);
@@ -401,7 +405,7 @@ void DataControlClipboard::capture() {
                 x11::readTargets(types, [&](const std::string& type) -> std::optional<std::string> {
                     if (captureCancelled_ || stopping_)
                         return std::nullopt;
-                    return readType(offer, type, change.ownerPID, scanned);
+                    return readType(offer, type, change, scanned);
                 });
             reading_ = nullptr;
             if (offer != current_)
@@ -425,8 +429,8 @@ void DataControlClipboard::capture() {
 }
 
 std::optional<std::string> DataControlClipboard::readType(ext_data_control_offer_v1* offer,
-                                                          const std::string& type,
-                                                          std::optional<int32_t>& ownerPID, bool& scanned) {
+                                                          const std::string& type, Change& change,
+                                                          bool& scanned) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
         return std::nullopt;
@@ -454,7 +458,7 @@ std::optional<std::string> DataControlClipboard::readType(ext_data_control_offer
         if (!scanned) {
             // The copying client holds the other end while it writes.
             scanned = true;
-            ownerPID = peerOf(ends[0]);
+            std::tie(change.ownerPID, change.ownerID) = peerOf(ends[0]);
         }
         ssize_t n = read(ends[0], buffer, sizeof buffer);
         if (n == 0) {
@@ -475,17 +479,20 @@ std::optional<std::string> DataControlClipboard::readType(ext_data_control_offer
     return result;
 }
 
-std::optional<int32_t> DataControlClipboard::peerOf(int fd) {
+std::pair<std::optional<int32_t>, std::optional<std::string>> DataControlClipboard::peerOf(int fd) {
     auto inode = PipePeers::pipeInode(fd);
     if (!inode)
-        return std::nullopt;
+        return {};
     auto scan = peers_->find(*inode, {}, limits_.peerScanDeadline);
     if (!scan.pid)
-        return std::nullopt;
+        return {};
     auto pid = peers_->application(*scan.pid);
     if (!pid)
-        return std::nullopt;
-    return int32_t(*pid);
+        return {};
+    std::optional<std::string> application;
+    if (callbacks_.identify)
+        application = callbacks_.identify(int32_t(*pid));
+    return {int32_t(*pid), std::move(application)};
 }
 
 // ---------------------------------------------------------------- owning
@@ -528,7 +535,9 @@ bool DataControlClipboard::select(Content content) {
     forgetAnswers();
     lastRead_.reset();
     ++ownSyncs_;
-    wl_callback_add_listener(wl_display_sync(display_), &Glue::sync, this);
+    wl_callback* sync = wl_display_sync(display_);
+    syncs_.insert(sync);
+    wl_callback_add_listener(sync, &Glue::sync, this);
     wl_display_flush(display_);
     return true;
 }
@@ -539,7 +548,7 @@ void DataControlClipboard::onSend(ext_data_control_source_v1* source, const char
         return;
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    auto pid = peerOf(fd);
+    auto [pid, application] = peerOf(fd);
     int32_t key = pid.value_or(0);
     auto now = Clock::now();
     if (auto kept = kept_.find(key); kept != kept_.end() && kept->second.until > now) {
@@ -564,7 +573,7 @@ void DataControlClipboard::onSend(ext_data_control_source_v1* source, const char
     asking.waiting.emplace_back(type, fd);
     uint64_t generation = generation_;
     callbacks_.pasteRequest(
-        Request{id, pid, type},
+        Request{id, pid, application, type},
         [this, key, generation](std::optional<std::vector<ClipboardSnapshot::Entry>> items) {
             post([this, key, generation, items = std::move(items)]() mutable {
                 answer(key, generation, std::move(items));

@@ -28,6 +28,7 @@
 struct wl_display;
 struct wl_registry;
 struct wl_seat;
+struct wl_callback;
 struct ext_data_control_manager_v1;
 struct ext_data_control_device_v1;
 struct ext_data_control_source_v1;
@@ -58,18 +59,23 @@ class DataControlClipboard {
         uint64_t changes = 1;  // selections this report covers
         bool empty = false;    // the selection was cleared
         std::optional<int32_t> ownerPID;
+        std::optional<std::string> ownerID;  // from `identify`, while the copier still ran
         x11::ReadResult content;
     };
 
     struct Request {
         uint64_t id = 0;  // one per paste, for `pasteFinished`
         std::optional<int32_t> pid;
+        std::optional<std::string> application;  // from `identify`
         std::string type;
     };
     // Nothing: serve the clipboard's content. Callable once, from any thread.
     using Answer = std::function<void(std::optional<std::vector<ClipboardSnapshot::Entry>>)>;
 
     struct Callbacks {
+        // Names the application of a process found on the other end of a
+        // transfer, at once: short-lived writers are gone soon after.
+        std::function<std::optional<std::string>(int32_t pid)> identify;
         std::function<void(Change)> changed;
         std::function<void(const Request&, Answer)> pasteRequest;
         std::function<void(uint64_t id, bool delivered)> pasteFinished;
@@ -146,13 +152,14 @@ class DataControlClipboard {
 
     void capture();
     std::optional<std::string> readType(ext_data_control_offer_v1* offer, const std::string& type,
-                                        std::optional<int32_t>& ownerPID, bool& scanned);
+                                        Change& change, bool& scanned);
     bool takeOwnership(std::vector<ClipboardSnapshot::Entry> items, std::vector<x11::ReadOrigin> origins,
                        std::optional<uint64_t> basis);
     bool select(Content content);
     void foreignSelection();
     void destroyOffer(ext_data_control_offer_v1* offer);
-    std::optional<int32_t> peerOf(int fd);
+    // The process on the other end of a pipe, with its application.
+    std::pair<std::optional<int32_t>, std::optional<std::string>> peerOf(int fd);
 
     void onDataOffer(ext_data_control_offer_v1* offer);
     void onOfferType(ext_data_control_offer_v1* offer, const char* type);
@@ -199,6 +206,7 @@ class DataControlClipboard {
     Content owned_;
     uint64_t generation_ = 0;
     int ownSyncs_ = 0;  // our selections the compositor has not confirmed yet
+    std::set<wl_callback*> syncs_;
     bool selectedWhileSyncing_ = false;
     std::map<int32_t, Asking> asking_;  // by requester pid, 0 unknown
     std::map<int32_t, Kept> kept_;

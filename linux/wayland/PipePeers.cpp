@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 
 namespace dz::wayland {
@@ -130,20 +131,25 @@ PipePeers::Scan PipePeers::find(ino_t inode, const std::vector<pid_t>& first,
     DIR* proc = opendir(procRoot_.c_str());
     if (!proc)
         return scan;
-    while (dirent* entry = readdir(proc)) {
-        auto pid = parsePID(entry->d_name);
-        if (!pid || excluded(*pid) || std::find(first.begin(), first.end(), *pid) != first.end())
+    // Newest first: the tools that paste and copy from scripts are young, and
+    // an application's helper is younger than the application.
+    std::vector<pid_t> pids;
+    while (dirent* entry = readdir(proc))
+        if (auto pid = parsePID(entry->d_name))
+            pids.push_back(*pid);
+    std::sort(pids.begin(), pids.end(), std::greater<>());
+    for (pid_t pid : pids) {
+        if (excluded(pid) || std::find(first.begin(), first.end(), pid) != first.end())
             continue;
         if (std::chrono::steady_clock::now() >= until) {
             scan.timedOut = true;
             break;
         }
-        struct stat st {};
-        if (fstatat(dirfd(proc), entry->d_name, &st, 0) != 0 || st.st_uid != uid_)
+        if (!mine(pid))
             continue;
         ++scan.processesSeen;
-        if (holds(*pid, link)) {
-            scan.pid = *pid;
+        if (holds(pid, link)) {
+            scan.pid = pid;
             break;
         }
     }

@@ -26,17 +26,19 @@ std::unique_ptr<WaylandClipboardService> WaylandClipboardService::create(Schedul
     std::unique_ptr<WaylandClipboardService> service(new WaylandClipboardService(scheduler, identity));
     auto* self = service.get();
     auto alive = service->alive_;
-    auto party = [&identity](std::optional<int32_t> pid) -> std::optional<Party> {
-        if (!pid)
+    auto party = [](std::optional<int32_t> pid, std::optional<std::string> id) -> std::optional<Party> {
+        if (!pid || !id)
             return std::nullopt;
-        return Party{identity.application(*pid).id, *pid};
+        return Party{std::move(id), *pid};
     };
 
     DataControlClipboard::Callbacks callbacks;
+    // On the clipboard thread: the first look-up reads the application folders.
+    callbacks.identify = [&identity](int32_t pid) -> std::optional<std::string> {
+        return identity.application(pid).id;
+    };
     callbacks.changed = [self, alive, party, &scheduler](DataControlClipboard::Change change) {
-        // Looked up here, off the main thread: the first look-up reads the
-        // application folders.
-        auto owner = party(change.ownerPID);
+        auto owner = party(change.ownerPID, change.ownerID);
         scheduler.post([self, alive, change = std::move(change), owner]() mutable {
             if (alive->alive)
                 self->applyChange(std::move(change), std::move(owner));
@@ -44,7 +46,7 @@ std::unique_ptr<WaylandClipboardService> WaylandClipboardService::create(Schedul
     };
     callbacks.pasteRequest = [self, alive, party, &scheduler](const DataControlClipboard::Request& r,
                                                               DataControlClipboard::Answer answer) {
-        PasteRequest request{r.id, party(r.pid).value_or(Party{}), false};
+        PasteRequest request{r.id, party(r.pid, r.application).value_or(Party{}), false};
         scheduler.post([self, alive, request, answer = std::move(answer)] {
             if (!alive->alive || !self->pasteHandler_) {
                 answer(std::nullopt);
