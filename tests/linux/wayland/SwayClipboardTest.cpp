@@ -1,5 +1,7 @@
 // The Wayland clipboard on a real compositor (headless Sway, wlr-data-control)
 // with wl-clipboard's tools as the other applications. Run by run-under-sway.sh.
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -65,16 +67,47 @@ class SwayHarness {
         start(args);
     }
     void copyHung() { start({DZ_WAYLAND_TOOL, "copy", "--hang", "text/plain;charset=utf-8=x"}); }
-    // wl-copy goes to the background itself once it has the selection.
+    // wl-copy goes to the background itself once it has the selection: wait
+    // for its foreground part to leave, never stop it (that would take its
+    // selection with it).
     void wlCopy(std::vector<std::string> args, const std::string& input = {}) {
+        std::string in = "/dev/null";
+        if (!input.empty()) {
+            in = dir_ + "/input-" + std::to_string(files_.size());
+            std::ofstream(in, std::ios::binary) << input;
+            files_.push_back(in);
+        }
         args.insert(args.begin(), "wl-copy");
-        Child(args, input).all();
+        pid_t pid = fork();
+        if (pid == 0) {
+            int fd = open(in.c_str(), O_RDONLY);
+            int null = open("/dev/null", O_WRONLY);
+            if (fd < 0 || null < 0)
+                _exit(126);
+            dup2(fd, 0);
+            dup2(null, 1);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wl-copy failed";
     }
 
     std::string requesterID(int requester) { return requester == 0 ? "wl-paste" : "dz_wayland_reader"; }
     std::string paste(int requester) {
-        return requester == 0 ? run({"wl-paste", "--no-newline", "--type", "text/plain;charset=utf-8"})
-                              : run({DZ_WAYLAND_READER, "paste", "text/plain;charset=utf-8"});
+        if (requester == 1)
+            return run({DZ_WAYLAND_READER, "paste", "text/plain;charset=utf-8"});
+        // With --no-newline wl-paste hands its own output to the copier and
+        // leaves at once: the reader of its output is the paster then. Without
+        // it, it reads the copy itself and adds a line break.
+        std::string text = run({"wl-paste", "--type", "text/plain;charset=utf-8"});
+        if (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        return text;
     }
     void probe() { run({"wl-paste", "--list-types"}); }
     void save() {}
