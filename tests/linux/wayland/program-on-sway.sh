@@ -5,7 +5,12 @@ set -u
 program=$1
 home=$(mktemp -d)
 log="$home/log"
-HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+as_user=()
+if [ -n "${DZ_SWAY_USER:-}" ]; then
+  chown "$DZ_SWAY_USER" "$home"
+  as_user=(runuser -u "$DZ_SWAY_USER" --)
+fi
+"${as_user[@]}" env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
   dbus-run-session -- "$program" >"$log" 2>&1 &
 pid=$!
 expected="Wayland (sway): copies and pastes of every application."

@@ -64,6 +64,8 @@ if [ -z "$socket" ]; then
 fi
 
 export XDG_RUNTIME_DIR="$dir/runtime" WAYLAND_DISPLAY="$socket" XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland
+# Xwayland admits only Sway's user: a test that needs X11 runs its program as that user.
+export DZ_SWAY_USER=${as_user:+$user}
 unset DISPLAY
 if [ "${DZ_SWAY_XWAYLAND:-}" = 1 ]; then
   for _ in $(seq 200); do
