@@ -2,6 +2,7 @@
 # The program on headless Sway with Xwayland: it picks the Wayland clipboard
 # and says so on its status line. Run by run-under-sway.sh (DZ_SWAY_XWAYLAND=1).
 set -u
+set -m  # the program in a process group of its own, so that all of it stops
 program=$1
 home=$(mktemp -d)
 log="$home/log"
@@ -20,7 +21,7 @@ for _ in $(seq 150); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
-kill "$pid" 2>/dev/null
+kill -- -"$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
 if [ -z "$found" ]; then
   echo "the program did not report the Wayland backend; its output:" >&2
