@@ -441,6 +441,7 @@ std::optional<std::string> DataControlClipboard::readType(ext_data_control_offer
     std::string data;
     auto deadline = Clock::now() + limits_.dataIdleTimeout;
     char buffer[65536];
+    const ssize_t capacity = fcntl(ends[0], F_GETPIPE_SZ);
     std::optional<std::string> result;
     for (;;) {
         auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
@@ -455,12 +456,16 @@ std::optional<std::string> DataControlClipboard::readType(ext_data_control_offer
             break;
         if (!events)
             continue;
-        if (!scanned) {
-            // The copying client holds the other end while it writes.
+        ssize_t n = read(ends[0], buffer, sizeof buffer);
+        if (!scanned && n > 0 && n >= std::min<ssize_t>(capacity, ssize_t(sizeof buffer))) {
+            // A full pipe: the copying client is still there, waiting to
+            // write the rest. A small copy's writer is mostly gone by now, and
+            // looking for it would hold up every copy for a whole scan; its
+            // owner is left unknown (the controller falls back to the front
+            // application).
             scanned = true;
             std::tie(change.ownerPID, change.ownerID) = peerOf(ends[0]);
         }
-        ssize_t n = read(ends[0], buffer, sizeof buffer);
         if (n == 0) {
             result = std::move(data);
             break;
