@@ -29,27 +29,37 @@ struct LoadedDesktop {
     std::vector<pid_t> children;
     pid_t holder = 0;
     int held = -1;
+    int ready[2] = {-1, -1};
     LoadedDesktop() {
         int ends[2];
-        if (pipe(ends) != 0)
+        if (pipe(ready) != 0 || pipe(ends) != 0)
             return;
         holder = spawn(-1);
         close(ends[1]);
         held = ends[0];
         children.push_back(holder);
         for (int i = 0; i < 300; ++i) children.push_back(spawn(held));
+        // Until every child has dropped what it must not hold.
+        char byte;
+        for (size_t i = 0; i < children.size(); ++i)
+            if (read(ready[0], &byte, 1) != 1)
+                break;
     }
     ~LoadedDesktop() {
         for (pid_t pid : children) kill(pid, SIGKILL);
         for (pid_t pid : children) waitpid(pid, nullptr, 0);
         if (held >= 0)
             close(held);
+        close(ready[0]);
+        close(ready[1]);
     }
-    static pid_t spawn(int drop) {
+    pid_t spawn(int drop) {
         pid_t pid = fork();
         if (pid == 0) {
             if (drop >= 0)
                 close(drop);
+            close(ready[0]);
+            (void)!write(ready[1], "r", 1);
             int ends[2];
             for (int i = 0; i < 4; ++i)
                 if (pipe(ends) != 0)
@@ -78,7 +88,7 @@ void BM_PipePeerScan300(benchmark::State& state) {
         seen = scan.processesSeen;
     }
     if (!found)
-        state.SkipWithError("the holder was not found");
+        state.SkipWithError(("the holder " + std::to_string(desktop.holder) + " was not found").c_str());
     state.counters["processes"] = double(seen);
 }
 BENCHMARK(BM_PipePeerScan300)->Unit(benchmark::kMillisecond);
@@ -109,7 +119,10 @@ void BM_ChangeNoticeToCopyRead(benchmark::State& state) {
         cv.notify_all();
     };
     auto watcher = DataControlClipboard::create(watching, nullptr, compositor.socket().c_str());
-    auto copier = DataControlClipboard::create({}, nullptr, compositor.socket().c_str());
+    // A copier that does not look for who reads: only the watcher's side is measured.
+    ClipboardLimits quick;
+    quick.peerScanDeadline = std::chrono::steady_clock::duration::zero();
+    auto copier = DataControlClipboard::create({}, nullptr, compositor.socket().c_str(), quick);
     if (!watcher || !copier) {
         state.SkipWithError("the compositor fake did not answer");
         return;
