@@ -83,7 +83,8 @@ std::optional<std::vector<x11::MimeItem>> ClipboardKeeper::decode(std::string_vi
     return content;
 }
 
-bool ClipboardKeeper::start(const std::vector<x11::MimeItem>& content, std::string* error, int waitMs) {
+bool ClipboardKeeper::start(const std::vector<x11::MimeItem>& content, std::string* error, int waitMs,
+                            const std::string& program) {
     auto fail = [&](const char* why) {
         if (error)
             *error = why;
@@ -104,13 +105,12 @@ bool ClipboardKeeper::start(const std::vector<x11::MimeItem>& content, std::stri
     int spawned = -1;
     if (written) {
         std::string dataArg = std::to_string(data), readyArg = std::to_string(ready[1]);
-        std::string self = "/proc/self/exe";
         char* argv[] = {const_cast<char*>("dozuzavuvu"), const_cast<char*>(argument.data()), dataArg.data(),
                         readyArg.data(), nullptr};
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-        spawned = posix_spawn(&pid, self.c_str(), nullptr, &attributes, argv, environ);
+        spawned = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv, environ);
         posix_spawnattr_destroy(&attributes);
     }
     close(data);

@@ -18,10 +18,11 @@ class ClipboardKeeper {
     // The program's first argument that makes it the keeper.
     static constexpr std::string_view argument = "--keep-clipboard";
 
-    // Starts the keeper with this content and waits (at most `waitMs`) until
-    // it holds the selection. False, with the reason, when it could not.
+    // Starts the keeper (`program`, by default our own executable) with this
+    // content and waits (at most `waitMs`) until it holds the selection.
+    // False, with the reason, when it could not.
     static bool start(const std::vector<x11::MimeItem>& content, std::string* error = nullptr,
-                      int waitMs = 1000);
+                      int waitMs = 1000, const std::string& program = "/proc/self/exe");
 
     // The keeper itself, from the program's main with the arguments after
     // `argument`: serves the content until it is replaced. An exit status.

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "core/clipboard/PasteboardTypes.h"
+#include "linux/wayland/ClipboardKeeper.h"
 #include "linux/wayland/OfferedTypes.h"
 #include "linux/wayland/WaylandClipboardService.h"
 #include "tests/app/platform/ClipboardContract.h"
@@ -133,6 +134,7 @@ class SwayHarness {
     void whenAsked(std::function<bool()> step) { step_ = std::move(step); }
     void keep(std::unique_ptr<Child> child) { owners_.push_back(std::move(child)); }
     void stopKept() { owners_.clear(); }
+    void release() { service_.reset(); }
     PumpScheduler& scheduler() { return scheduler_; }
 
   private:
@@ -261,6 +263,23 @@ TEST_F(SwayClipboard, AnotherCopyCancelsOurSelection) {
     EXPECT_GT(h.clipboard().changeCount(), ours);
     EXPECT_FALSE(h.service().engine().ownsClipboard());
     EXPECT_EQ(wlPaste(), "theirs");
+}
+
+TEST_F(SwayClipboard, QuitLeavesTheLastCopyPasteable) {
+    h.clipboard().publish(plain("kept after quit"));
+    h.settle();
+    ASSERT_TRUE(h.service().engine().holdsSelection());
+    // As the program does at quit, with the keeper built on its own.
+    h.service().shutdown(false);
+    auto content = h.service().engine().ownedContent();
+    ASSERT_TRUE(content);
+    std::string error;
+    ASSERT_TRUE(wayland::ClipboardKeeper::start(*content, &error, 2000, DZ_CLIPBOARD_KEEPER)) << error;
+    h.release();  // our connection, and with it our selection, goes
+    EXPECT_EQ(wlPaste(), "kept after quit");
+    // The keeper leaves once another copy replaces its own.
+    h.wlCopy({"next"});
+    EXPECT_EQ(wlPaste(), "next");
 }
 
 }  // namespace
