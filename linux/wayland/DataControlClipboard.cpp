@@ -488,7 +488,16 @@ std::pair<std::optional<int32_t>, std::optional<std::string>> DataControlClipboa
     auto inode = PipePeers::pipeInode(fd);
     if (!inode)
         return {};
-    auto scan = peers_->find(*inode, {}, limits_.peerScanDeadline);
+    auto now = Clock::now();
+    if (now - scanWindow_ >= std::chrono::seconds(1)) {
+        scanWindow_ = now;
+        scanSpent_ = {};
+    }
+    if (scanSpent_ >= limits_.peerScanBudget)
+        return {};  // unknown: served the common content
+    auto scan =
+        peers_->find(*inode, {}, std::min(limits_.peerScanDeadline, limits_.peerScanBudget - scanSpent_));
+    scanSpent_ += Clock::now() - now;
     if (!scan.pid)
         return {};
     auto pid = peers_->application(*scan.pid);
@@ -548,7 +557,9 @@ bool DataControlClipboard::select(Content content) {
 }
 
 void DataControlClipboard::onSend(ext_data_control_source_v1* source, const char* type, int fd) {
-    if (source != source_ || !owned_ || !type) {
+    size_t waiting = 0;
+    for (auto& [key, asking] : asking_) waiting += asking.waiting.size();
+    if (source != source_ || !owned_ || !type || transfers_.size() + waiting >= limits_.maxTransfers) {
         close(fd);
         return;
     }

@@ -44,6 +44,10 @@ struct ClipboardLimits {
     Duration answerKept = std::chrono::seconds(2);
     Duration servingIdleTimeout = std::chrono::seconds(5);  // a reader that stops reading
     Duration peerScanDeadline = std::chrono::milliseconds(100);
+    // Scanning time allowed per second: a client asking without end for our
+    // content must not keep the clipboard thread scanning.
+    Duration peerScanBudget = std::chrono::milliseconds(300);
+    size_t maxTransfers = 64;  // served at once; more are refused
 };
 
 enum class DataControlProtocol { ext, wlr };
@@ -213,6 +217,8 @@ class DataControlClipboard {
     std::deque<Transfer> transfers_;
     uint64_t nextPasteID_ = 1;
     std::set<uint64_t> openPastes_;
+    std::chrono::steady_clock::time_point scanWindow_;
+    Duration scanSpent_{};
 };
 
 }  // namespace dz::wayland

@@ -38,6 +38,7 @@ class SwayHarness {
         // these tests must be named all the same.
         wayland::ClipboardLimits limits;
         limits.peerScanDeadline = 2s;
+        limits.peerScanBudget = 10s;
         service_ = wayland::WaylandClipboardService::create(scheduler_, identity_, &error, nullptr, limits);
         if (!service_)
             ADD_FAILURE() << error;

@@ -61,6 +61,7 @@ class WaylandClipboardHarness {
         // these tests must be named all the same.
         wayland::ClipboardLimits limits;
         limits.peerScanDeadline = std::chrono::seconds(2);
+        limits.peerScanBudget = std::chrono::seconds(10);
         service_ = wayland::WaylandClipboardService::create(scheduler_, identity_, &error,
                                                             compositor_->socket().c_str(), limits);
         if (!service_)
