@@ -4,7 +4,6 @@
 // The render that follows is the controller's (bench_controller).
 #include <benchmark/benchmark.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,12 +100,6 @@ std::string html10k() {
 }
 
 void BM_ChangeNoticeToCopyRead(benchmark::State& state) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat st {};
-    if (!runtime || stat(runtime, &st) != 0) {
-        char dir[] = "/tmp/dz-bench-XXXXXX";
-        setenv("XDG_RUNTIME_DIR", mkdtemp(dir), 1);
-    }
     test::FakeCompositor compositor;
     std::mutex m;
     std::condition_variable cv;

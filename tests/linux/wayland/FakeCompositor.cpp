@@ -1,9 +1,11 @@
 #include "tests/linux/wayland/FakeCompositor.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <wayland-server.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,14 @@ struct FakeCompositor::State {
 };
 
 FakeCompositor::FakeCompositor() {
+    // The socket needs a runtime folder; CI's root session has none.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    if (!runtime || stat(runtime, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        char made[] = "/tmp/dz-runtime-XXXXXX";
+        if (mkdtemp(made))
+            setenv("XDG_RUNTIME_DIR", made, 1);
+    }
     display_ = wl_display_create();
     if (!display_)
         return;

@@ -14,7 +14,7 @@ namespace dz::wayland::test {
 
 class FakeCompositor {
   public:
-    // Listens in $XDG_RUNTIME_DIR, which must exist.
+    // Listens in $XDG_RUNTIME_DIR, made in /tmp when missing.
     FakeCompositor();
     ~FakeCompositor();
     FakeCompositor(const FakeCompositor&) = delete;

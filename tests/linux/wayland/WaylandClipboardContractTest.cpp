@@ -1,7 +1,6 @@
 // The Wayland clipboard keeps the promises every backend keeps, against the
 // compositor fake, with the test tool (two builds, two applications) as the
 // other clients.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,21 +22,6 @@ namespace {
 using x11::test::Child;
 using x11::test::PumpScheduler;
 
-// The compositor's socket needs a runtime folder; CI's root session has none.
-void ensureRuntimeDir() {
-    static const std::string dir = [] {
-        const char* set = std::getenv("XDG_RUNTIME_DIR");
-        struct stat st {};
-        if (set && stat(set, &st) == 0 && S_ISDIR(st.st_mode))
-            return std::string(set);
-        char made[] = "/tmp/dz-runtime-XXXXXX";
-        std::string dir = mkdtemp(made) ? made : "/tmp";
-        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-        return dir;
-    }();
-    (void)dir;
-}
-
 class WaylandClipboardHarness {
   public:
     static constexpr std::string_view copierID = "dz_wayland_tool";
@@ -46,7 +30,6 @@ class WaylandClipboardHarness {
     static constexpr bool seesProbes = false;
 
     WaylandClipboardHarness() {
-        ensureRuntimeDir();
         compositor_ = std::make_unique<wayland::test::FakeCompositor>();
         char dir[] = "/tmp/dz-copies-XXXXXX";
         if (mkdtemp(dir))
