@@ -20,7 +20,7 @@ std::string autostartCommand() {
 
 }  // namespace
 
-std::unique_ptr<X11Desktop> X11Desktop::open(Scheduler& scheduler, std::string* error) {
+std::unique_ptr<X11Desktop> X11Desktop::open(Scheduler& scheduler, std::string* error, bool withClipboard) {
     auto desktop = std::make_unique<X11Desktop>();
     auto env = [](const char* name) { return std::getenv(name); };
     desktop->status = detectDisplay(env, [] { return XcbConnection::open() != nullptr; });
@@ -31,8 +31,9 @@ std::unique_ptr<X11Desktop> X11Desktop::open(Scheduler& scheduler, std::string* 
     }
     desktop->identity = std::make_unique<AppIdentity>();
     std::string why;
-    desktop->clipboard = X11ClipboardService::create(scheduler, *desktop->identity, &why);
-    if (desktop->clipboard)
+    if (withClipboard)
+        desktop->clipboard = X11ClipboardService::create(scheduler, *desktop->identity, &why);
+    if (desktop->clipboard || !withClipboard)
         desktop->workspace = X11Workspace::create(*desktop->identity, &why);
     if (desktop->workspace)
         desktop->keyboard = X11Keyboard::create(scheduler, &why);

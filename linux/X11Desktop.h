@@ -20,7 +20,7 @@ namespace dz::x11 {
 struct X11Desktop {
     DisplayStatus status;
     std::unique_ptr<AppIdentity> identity;
-    std::unique_ptr<X11ClipboardService> clipboard;
+    std::unique_ptr<X11ClipboardService> clipboard;  // none when another backend has the clipboard
     std::unique_ptr<X11Workspace> workspace;
     std::unique_ptr<X11Keyboard> keyboard;  // HotKeyService, KeyEventSource and KeystrokeSender
     std::unique_ptr<AtspiPageAddress> pageAddresses;
@@ -29,7 +29,8 @@ struct X11Desktop {
 
     // Nothing, with `error` holding one line for the user, without a usable
     // X display. `scheduler` must outlive the desktop.
-    static std::unique_ptr<X11Desktop> open(Scheduler& scheduler, std::string* error);
+    static std::unique_ptr<X11Desktop> open(Scheduler& scheduler, std::string* error,
+                                            bool withClipboard = true);
     // Hands the clipboard to a clipboard manager (at most a second); call on quit.
     void shutdown();
 };

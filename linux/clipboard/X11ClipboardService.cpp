@@ -88,6 +88,10 @@ void X11ClipboardService::shutdown() {
 }
 
 void X11ClipboardService::applyChange(X11Clipboard::Change change, std::optional<Party> owner) {
+    if (echo_.isEcho(change.content.items)) {
+        lastReport_ = change.serial;
+        return;  // our own text coming back: what we published still stands
+    }
     // Each owner event is one change of the counter; the contents move at
     // least as far as the desktop did.
     contents_.changeCount += static_cast<int64_t>(std::max<uint64_t>(change.changes, 1));
@@ -102,6 +106,8 @@ void X11ClipboardService::applyChange(X11Clipboard::Change change, std::optional
 }
 
 void X11ClipboardService::publish(Rendition items) {
+    const bool replacesOurs = contents_.owner && contents_.owner->bundleID == Workspace::ownBundleID;
+    echo_.published(items, replacesOurs ? Rendition{} : contents_.items);
     contents_.items = std::move(items);
     contents_.owner = Party{std::string(Workspace::ownBundleID), std::nullopt};
     ++contents_.changeCount;

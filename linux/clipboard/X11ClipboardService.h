@@ -10,6 +10,7 @@
 
 #include "app/platform/Clipboard.h"
 #include "app/platform/Scheduler.h"
+#include "linux/clipboard/EchoGuard.h"
 #include "linux/clipboard/X11Clipboard.h"
 #include "linux/clipboard/X11PrimarySelection.h"
 #include "linux/workspace/AppIdentity.h"
@@ -58,6 +59,7 @@ class X11ClipboardService final : public Clipboard {
     std::optional<std::string> display_;
     Contents contents_;
     std::vector<ReadOrigin> origins_;  // of the last foreign copy, for restoring it
+    EchoGuard echo_;
     bool identifiesRequesters_ = false;
     bool ownershipPending_ = false;
     uint64_t lastReport_ = 0;  // the clipboard thread's report the contents come from

@@ -113,9 +113,9 @@ DisplayStatus detectDisplay(const std::function<const char*(const char*)>& geten
                                                         getenv("DISPLAY") + "."
                                                   : "Dozuzavuvu needs an X display (DISPLAY is not set)."};
     }
+    // What Xwayland lets us see depends on the compositor: the backend choice says.
     if (wayland)
-        return {DisplayKind::xwayland,
-                "Running under Xwayland: Dozuzavuvu sees copies and pastes of X11 applications only."};
+        return {DisplayKind::xwayland, {}};
     return {DisplayKind::x11, {}};
 }
 

@@ -37,7 +37,7 @@ enum class DisplayKind { x11, xwayland, none };
 
 struct DisplayStatus {
     DisplayKind kind = DisplayKind::none;
-    std::string message;  // one line for the status and the log; empty on plain X11
+    std::string message;  // one line for the log when there is no display; empty otherwise
 };
 
 // `canConnect` opens the X display named by DISPLAY.

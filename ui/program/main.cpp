@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -26,9 +28,10 @@
 #include "app/tryit/TryItBinding.h"
 #include "app/tryit/TryItTab.h"
 #include "linux/HunspellDictionary.h"
+#include "linux/LinuxDesktop.h"
 #include "linux/ThreadWorker.h"
-#include "linux/X11Desktop.h"
 #include "linux/portal/PortalShortcutBinding.h"
+#include "linux/wayland/ClipboardKeeper.h"
 #include "linux/workspace/AppIdentity.h"
 #include "linux/x11/SystemTrayColors.h"
 #include "ui/MenuBarIconArt.h"
@@ -101,6 +104,10 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     using namespace dz;
+    // Started by ourselves at quit on Wayland to keep the last copy pasteable:
+    // no window, no settings, nothing but the clipboard.
+    if (argc >= 2 && argv[1] == wayland::ClipboardKeeper::argument)
+        return wayland::ClipboardKeeper::run(std::vector<std::string>(argv + 2, argv + argc));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dozuzavuvu"));
     QApplication::setApplicationVersion(QStringLiteral(DZ_VERSION));
@@ -151,19 +158,25 @@ int main(int argc, char** argv) {
     // The desktop.
     QtScheduler scheduler;
     std::string error;
-    auto desktop = x11::X11Desktop::open(scheduler, &error);
-    if (!desktop)
+    auto session = LinuxDesktop::open(scheduler, &error);
+    if (!session)
         return fail(error.empty() ? "no X display" : error);
-    if (!desktop->status.message.empty())
-        std::fprintf(stderr, "dozuzavuvu: %s\n", desktop->status.message.c_str());
+    auto& desktop = session->x11;
+    if (!session->choice.status.empty())
+        std::fprintf(stderr, "dozuzavuvu: %s\n", session->choice.status.c_str());
     DictionarySpelling spelling;
     // After the services its jobs use, so that it stops first.
     ThreadWorker worker(scheduler);
-    const Platform platform{*desktop->clipboard, *desktop->workspace,
-                            *desktop->keyboard,  *desktop->keyboard,
-                            *desktop->keyboard,  *desktop->pageAddresses,
-                            *desktop->system,    spelling,
-                            scheduler,           worker,
+    const Platform platform{session->clipboard(),
+                            *desktop->workspace,
+                            *desktop->keyboard,
+                            *desktop->keyboard,
+                            *desktop->keyboard,
+                            *desktop->pageAddresses,
+                            *desktop->system,
+                            spelling,
+                            scheduler,
+                            worker,
                             *desktop->windows};
 
     // The program.
@@ -172,10 +185,17 @@ int main(int argc, char** argv) {
     backend.installedApplications = [&desktop] { return installedApplications(*desktop->identity); };
     backend.browserAccess = [] { return x11::AtspiPageAddress::accessibilityEnabled().value_or(false); };
     backend.enableBrowserAccess = [] { return x11::AtspiPageAddress::setAccessibilityEnabled(true); };
-    if (desktop->status.kind == x11::DisplayKind::xwayland) {
-        backend.displayNotice = desktop->status.message;
-        // Through Xwayland only X11 applications' pastes can be told apart.
-        backend.pastingApps = PastingAppIdentification::x11ApplicationsOnly;
+    backend.displayNotice = session->choice.status;
+    switch (session->choice.pasters) {
+        case wayland::IdentifiedPasters::everyApplication:
+            backend.pastingApps = PastingAppIdentification::everyApplication;
+            break;
+        case wayland::IdentifiedPasters::x11ApplicationsOnly:
+            backend.pastingApps = PastingAppIdentification::x11ApplicationsOnly;
+            break;
+        case wayland::IdentifiedPasters::none:
+            backend.pastingApps = PastingAppIdentification::none;
+            break;
     }
     // On a Wayland desktop our key grabs and the tap see X11 applications
     // only: the desktop's shortcuts portal holds the shortcuts where it
@@ -257,7 +277,7 @@ int main(int argc, char** argv) {
 
     quitOnSignals();
     // Settings are saved on every change; only the clipboard needs handing on.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&desktop] { desktop->shutdown(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&session] { session->shutdown(); });
     const int exitStatus = app.exec();
     // A render still running would hold up the exit for seconds; nothing of
     // it is worth waiting for, and the objects it reads go away with us.

@@ -1,0 +1,19 @@
+#pragma once
+// Finds what the session offers at start: whether it is a Wayland session,
+// which globals its compositor announces, whether an X display answers.
+
+#include <functional>
+
+#include "linux/wayland/BackendChoice.h"
+
+namespace dz::wayland {
+
+// The Wayland globals' interface names, or nothing when no Wayland display
+// answers (`display` as for wl_display_connect).
+std::optional<std::vector<std::string>> waylandGlobals(const char* display = nullptr);
+
+// `canConnectX11` opens the X display named by DISPLAY.
+SessionFacts probeSession(const std::function<const char*(const char*)>& getenv,
+                          const std::function<bool()>& canConnectX11);
+
+}  // namespace dz::wayland
