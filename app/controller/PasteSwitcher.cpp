@@ -160,14 +160,22 @@ void PasteSwitcher::pasteFinished(const Clipboard::PasteRequest& request, bool d
             platform_.scheduler.after(nextPasteGrace, guarded(alive_, [this] { putBack(); }));
         return;
     }
-    if (!restore_ || !restore_->paster)
+    // Looking at the types is not the paste yet.
+    if (!restore_ || !delivered)
         return;
-    const Clipboard::Party& paster = *restore_->paster;
     const Clipboard::Party& requester = request.requester;
-    if (!requester.bundleID || requester.bundleID != paster.bundleID)
+    if (restore_->paster) {
+        const Clipboard::Party& paster = *restore_->paster;
+        if (!requester.bundleID || requester.bundleID != paster.bundleID)
+            return;
+        if (paster.pid && requester.pid && *paster.pid != *requester.pid)
+            return;
+    } else if (request.fromManager || requester.bundleID == Workspace::ownBundleID) {
+        // Without a known paster, the first paste that is not a manager's
+        // copy or our own read is the one the key asked for: a loaded
+        // desktop may take longer than the usual wait to make it.
         return;
-    if (paster.pid && requester.pid && *paster.pid != *requester.pid)
-        return;
+    }
     restore_->fetched = true;
     if (restore_->waitingForFetch)
         putBack();
@@ -216,8 +224,7 @@ void PasteSwitcher::putBackLater(Written previous, std::optional<Clipboard::Part
                                                        if (!restore_)
                                                            return;
                                                        restore_->dueTimer = 0;
-                                                       // Without a known paster there is nothing to wait for.
-                                                       if (restore_->fetched || !restore_->paster)
+                                                       if (restore_->fetched)
                                                            putBack();
                                                        else
                                                            restore_->waitingForFetch = true;

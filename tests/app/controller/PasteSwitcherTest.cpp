@@ -48,6 +48,28 @@ TEST(PasteSwitcherTest, OneShotPutBackWaitsForASlowPasterAndANewCopyCancelsIt) {
     EXPECT_EQ(h.clipboardText(), "fresh");
 }
 
+TEST(PasteSwitcherTest, APutBackWaitsForThePastersDataNotItsLookAtTheTypesOrAnUnknownPaster) {
+    ControllerHarness h;
+    const std::string markdown = "Hello **world** and [a link](https://example.com/)";
+    h.copyHTML(richHTML, "Hello world and a link");
+    h.controller->actions().perform(ShortcutAction::pasteMarkdown);
+    // The editor looks at the types first; its paste comes after the usual wait.
+    h.fakes.clipboard.paste(
+        Clipboard::Party{"org.gnome.TextEditor", h.fakes.workspace.application("org.gnome.TextEditor").pid},
+        {}, fake::FakeClipboard::Reading::types);
+    h.fakes.scheduler.advance(1.0);
+    EXPECT_EQ(h.paste("org.gnome.TextEditor"), markdown);
+    EXPECT_EQ(h.clipboardText(), "Hello world and a link");
+
+    // No front application known: the first paste is the one the key made,
+    // however late within the limit.
+    h.fakes.workspace.frontmost.reset();
+    h.controller->actions().perform(ShortcutAction::pasteMarkdown);
+    h.fakes.scheduler.advance(2.0);
+    EXPECT_EQ(h.paste("org.gnome.TextEditor"), markdown);
+    EXPECT_EQ(h.clipboardText(), "Hello world and a link");
+}
+
 TEST(PasteSwitcherTest, ARequestersOwnRenditionIsRenderedOnTheWorkerAndAnsweredWhenReady) {
     ControllerHarness h;
     h.edit([](SettingsData& d) {
