@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 #include <csignal>
 
@@ -104,6 +105,11 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     using namespace dz;
+    // A copy and its renditions are blocks of megabytes. From the heap, the
+    // memory they leave is held on to between the program's small blocks;
+    // mapped apart, it goes back to the system when they are freed. A fixed
+    // threshold also keeps glibc from raising it after the first large free.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     // Started by ourselves at quit on Wayland to keep the last copy pasteable:
     // no window, no settings, nothing but the clipboard.
     if (argc >= 2 && argv[1] == wayland::ClipboardKeeper::argument)
