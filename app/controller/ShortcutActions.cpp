@@ -176,12 +176,17 @@ void ShortcutActions::pasteOnce(const TargetFor& target) {
         }
         const Written previous = clip.written;
         copies_.write(clip, wanted);
-        keyboard_.pressPaste(style);
-
         std::optional<Clipboard::Party> paster;
         if (front && platform_.clipboard.canIdentifyRequesters())
             paster = Clipboard::Party{front->bundleID, front->pid};
-        pastes_.putBackLater(previous, std::move(paster));
+        const int64_t written = clip.changeCount;
+        platform_.clipboard.afterPublished(guarded(alive_, [this, style, previous, paster, written] {
+            // A copy that came meanwhile is not pasted for the user.
+            if (platform_.clipboard.changeCount() != written)
+                return;
+            keyboard_.pressPaste(style);
+            pastes_.putBackLater(previous, paster);
+        }));
     });
     if (!any)
         platform_.system.beep();
@@ -214,13 +219,15 @@ void ShortcutActions::cleanAndPaste() {
         return;
     }
     convert(plain, true, [this](CleanOutcome) {
-        platform_.scheduler.after(cleanAndPasteDelay, guarded(alive_, [this] {
-                                      const KeyboardSimulator::KeyStyle style = frontKeyStyle();
-                                      if (style == KeyboardSimulator::KeyStyle::selectionTerminal)
-                                          pasteThroughPrimary(platform_.clipboard.contents().items);
-                                      else
-                                          keyboard_.pressPaste(style);
-                                  }));
+        platform_.clipboard.afterPublished(guarded(alive_, [this] {
+            platform_.scheduler.after(cleanAndPasteDelay, guarded(alive_, [this] {
+                                          const KeyboardSimulator::KeyStyle style = frontKeyStyle();
+                                          if (style == KeyboardSimulator::KeyStyle::selectionTerminal)
+                                              pasteThroughPrimary(platform_.clipboard.contents().items);
+                                          else
+                                              keyboard_.pressPaste(style);
+                                      }));
+        }));
     });
 }
 

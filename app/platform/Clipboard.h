@@ -104,6 +104,11 @@ class Clipboard {
     // have nothing to do.
     virtual void forgetAnswers(int32_t pid) { (void)pid; }
 
+    // Calls `then` on the main thread once what was published last is what
+    // the clipboard serves: a key that makes an application paste must not
+    // reach it before. Backends that publish at once call it at once.
+    virtual void afterPublished(std::function<void()> then) { then(); }
+
     // For terminals whose only paste key reads the primary selection (X11's
     // PRIMARY; Shift+Insert in xterm): keeps what it holds, puts the text of
     // `items` there and calls `ready` on the main thread with whether that

@@ -148,6 +148,10 @@ void X11Clipboard::own(std::vector<ClipboardSnapshot::Entry> items, std::vector<
     });
 }
 
+void X11Clipboard::afterQueued(std::function<void()> task) {
+    loop_.post(std::move(task));
+}
+
 void X11Clipboard::shutdown(bool handOverContent) {
     loop_.stop([this, handOverContent] {
         if (handOverContent && alive_)

@@ -103,6 +103,9 @@ class X11Clipboard {
     // Forgets the answers kept for process `pid`'s requesters: their next
     // request is asked about again. Thread-safe, returns at once.
     void forgetAnswers(int32_t pid);
+    // Runs `task` on the clipboard thread after what was asked of it before
+    // (an `own` included) is done.
+    void afterQueued(std::function<void()> task);
     // Abandons a copy being read, waits (at most the hand-over limit, which
     // grows with the content's size) for a clipboard manager to take our
     // content when one runs, its text first, then stops. Call once before

@@ -141,6 +141,19 @@ void X11ClipboardService::offerPrimaryOnce(Rendition items, std::function<void(b
     });
 }
 
+void X11ClipboardService::afterPublished(std::function<void()> then) {
+    // Sent now rather than on the next turn, so the clipboard thread takes
+    // the clipboard before it runs what is queued after it.
+    if (ownershipPending_)
+        takeOwnership();
+    clipboard_->afterQueued([this, alive = alive_, then = std::move(then)] {
+        scheduler_.post([alive, then] {
+            if (alive->alive)
+                then();
+        });
+    });
+}
+
 void X11ClipboardService::takeOwnership() {
     ownershipPending_ = false;
     clipboard_->own(contents_.items, origins_, lastReport_);

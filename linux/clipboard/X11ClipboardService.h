@@ -36,6 +36,7 @@ class X11ClipboardService final : public Clipboard {
         finishedHandler_ = std::move(handler);
     }
     void forgetAnswers(int32_t pid) override;
+    void afterPublished(std::function<void()> then) override;
     bool hasPrimarySelection() const override { return true; }
     void offerPrimaryOnce(Rendition items, std::function<void(bool)> ready) override;
 

@@ -134,6 +134,15 @@ TYPED_TEST_P(ClipboardContract, APublishShowsAtOnceAndIsNotReportedAsAForeignCha
     this->clipboard().publish(this->plain("second"));
     this->harness.settle();
     EXPECT_EQ(this->harness.paste(0), "second");
+
+    // Told once the latest publish is what is served, and only once.
+    this->clipboard().publish(this->plain("third"));
+    int told = 0;
+    this->clipboard().afterPublished([&told] { ++told; });
+    ASSERT_TRUE(this->harness.runUntil([&] { return told > 0; }));
+    EXPECT_EQ(this->harness.paste(1), "third");
+    this->harness.settle();
+    EXPECT_EQ(told, 1);
 }
 
 TYPED_TEST_P(ClipboardContract, EachRequesterGetsItsOwnReplyAndEachPasteFinishes) {
