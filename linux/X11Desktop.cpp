@@ -38,6 +38,7 @@ std::unique_ptr<X11Desktop> X11Desktop::open(Scheduler& scheduler, std::string* 
     if (desktop->workspace)
         desktop->keyboard = X11Keyboard::create(scheduler, &why);
     if (desktop->keyboard) {
+        desktop->keyboard->setUnderXwayland(desktop->status.kind == DisplayKind::xwayland);
         X11Workspace* workspace = desktop->workspace.get();
         desktop->windows = X11WindowEvents::create(
             scheduler, [workspace](xcb_window_t window) { return workspace->applicationOf(window); }, &why);

@@ -8,6 +8,7 @@
 #include "app/controller/ClipboardMonitor.h"
 #include "app/controller/CopyHandler.h"
 #include "app/controller/PasteSwitcher.h"
+#include "app/platform/KeystrokeSender.h"
 #include "app/platform/SystemServices.h"
 #include "app/platform/Workspace.h"
 #include "app/settings/AppSettings.h"
@@ -156,8 +157,11 @@ void ShortcutActions::pasteThroughPrimary(Clipboard::Rendition items) {
 }
 
 void ShortcutActions::pasteOnce(const TargetFor& target) {
-    // Where no key can be typed, the user's own Ctrl+V takes the rendition.
-    if (!keyboard_.canPressKeys()) {
+    // Where no key can be typed, or it would reach no window (a native
+    // Wayland application in front of Xwayland's), the user's own Ctrl+V
+    // takes the rendition.
+    if (!keyboard_.canPressKeys() ||
+        (platform_.keystrokes.reachesKnownWindowsOnly() && !platform_.workspace.frontmostApplication())) {
         offerOnce(target);
         return;
     }

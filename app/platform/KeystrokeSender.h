@@ -12,6 +12,10 @@ class KeystrokeSender {
     // Whether keystrokes can be sent on this desktop at all (on X11: the XTest
     // extension is there). Main thread.
     virtual bool canSendKeystrokes() const = 0;
+    // Whether keys reach only the windows the workspace knows: X11's through
+    // Xwayland, where a native Wayland application in front (no known front
+    // application) would get nothing.
+    virtual bool reachesKnownWindowsOnly() const { return false; }
 
     // Presses and releases the key with this stored key code (the codes of
     // `KeyCombo`) while holding the modifiers of this mask (`KeyCombo::control`,

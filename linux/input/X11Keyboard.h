@@ -37,6 +37,9 @@ class X11Keyboard final : public HotKeyService, public KeyEventSource, public Ke
     std::optional<bool> isHeld(KeyStateEvent::Key key) const override;
 
     bool canSendKeystrokes() const override { return hasXTest_; }
+    bool reachesKnownWindowsOnly() const override { return underXwayland_; }
+    // Set where the display is Xwayland.
+    void setUnderXwayland(bool under) { underXwayland_ = under; }
     void press(uint32_t keyCode, uint32_t modifiers) override;
 
     // Whether raw key events arrive (the server has XInput 2).
@@ -89,6 +92,7 @@ class X11Keyboard final : public HotKeyService, public KeyEventSource, public Ke
     Scheduler& scheduler_;
     std::shared_ptr<Alive> alive_ = std::make_shared<Alive>();
     bool hasXTest_ = false;
+    bool underXwayland_ = false;
     bool hasXI2_ = false;
     uint8_t xinputOpcode_ = 0;
 

@@ -72,6 +72,7 @@ class FakeHotKeyService final : public HotKeyService {
 class FakeKeystrokeSender final : public KeystrokeSender {
   public:
     bool canSendKeystrokes() const override { return canSend; }
+    bool reachesKnownWindowsOnly() const override { return knownWindowsOnly; }
     void press(uint32_t keyCode, uint32_t modifiers) override {
         pressed.emplace_back(keyCode, modifiers);
         if (onPress)
@@ -79,6 +80,7 @@ class FakeKeystrokeSender final : public KeystrokeSender {
     }
 
     bool canSend = true;
+    bool knownWindowsOnly = false;  // as through Xwayland
     std::vector<std::pair<uint32_t, uint32_t>> pressed;
     std::function<void(uint32_t keyCode, uint32_t modifiers)> onPress;
 };

@@ -99,5 +99,20 @@ TEST(ShortcutActionsTest, PauseTogglesAndEndsOnItsOwn) {
     EXPECT_EQ(h.settings.data().defaultFormat, OutputFormat::plainWithLinks);
 }
 
+TEST(ShortcutActionsTest, ThroughXwaylandAOneShotWithNoKnownFrontApplicationWaitsForTheUsersPaste) {
+    ControllerHarness h;
+    h.copyHTML("<p>a <b>b</b></p>", "a b");
+    h.fakes.keystrokes.knownWindowsOnly = true;
+    h.fakes.workspace.frontmost.reset();  // a native Wayland window has the focus
+    h.controller->actions().perform(ShortcutAction::pasteMarkdown);
+    EXPECT_TRUE(h.fakes.keystrokes.pressed.empty());
+    EXPECT_EQ(h.fakes.system.notices.back(), "Press Ctrl+V to paste as Markdown.");
+    EXPECT_EQ(h.paste("org.gnome.TextEditor"), "a **b**");
+
+    h.fakes.workspace.frontmost = "org.gnome.TextEditor";  // an X11 window
+    h.controller->actions().perform(ShortcutAction::pasteMarkdown);
+    EXPECT_EQ(h.fakes.keystrokes.pressed.size(), 1u);
+}
+
 }  // namespace
 }  // namespace dz::test
