@@ -43,8 +43,9 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Rewrites each copied text into plain text, plain text with links or Markdown, repairs text copied from PDFs and strips tracking parameters from links; with dozuzavuvu-cli, the cleaning engine on the command line.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The script engine and the dictionary are opened when first needed.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libjavascriptcoregtk-4.1-0, hunspell-en-us, xdg-utils")
+# The script engine and the dictionary are opened when first needed; Qt draws
+# on a Wayland desktop without Xwayland only through its Wayland plugin.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libjavascriptcoregtk-4.1-0, hunspell-en-us, xdg-utils, qt6-wayland")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -3,60 +3,137 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "linux/inert/InertClipboard.h"
+#include "linux/inert/InertKeyboard.h"
+#include "linux/inert/InertWindowEvents.h"
+#include "linux/inert/InertWorkspace.h"
 #include "linux/wayland/WaylandSession.h"
 #include "linux/x11/XcbConnection.h"
 
 namespace dz {
 
+namespace {
+
+void log(const std::string& line) {
+    std::fprintf(stderr, "dozuzavuvu: %s\n", line.c_str());
+}
+
+}  // namespace
+
+LinuxDesktop::~LinuxDesktop() = default;
+
 std::unique_ptr<LinuxDesktop> LinuxDesktop::open(Scheduler& scheduler, std::string* error) {
-    auto desktop = std::make_unique<LinuxDesktop>();
+    std::unique_ptr<LinuxDesktop> desktop(new LinuxDesktop);
     auto env = [](const char* name) { return std::getenv(name); };
     auto facts = wayland::probeSession(env, [] { return x11::XcbConnection::open() != nullptr; });
-    desktop->choice = wayland::chooseBackend(facts);
-    if (desktop->choice.warning)
-        std::fprintf(stderr, "dozuzavuvu: %s\n", desktop->choice.warning->c_str());
+    desktop->waylandSession_ = facts.wayland;
+    desktop->choice_ = wayland::chooseBackend(facts);
+    if (desktop->choice_.warning)
+        log(*desktop->choice_.warning);
 
-    const bool onWayland = desktop->choice.clipboard == wayland::ClipboardBackend::wayland;
-    desktop->x11 = x11::X11Desktop::open(scheduler, error, !onWayland);
-    if (!desktop->x11) {
-        // The program's other services still need an X display.
-        if (facts.wayland && !desktop->choice.status.empty() && error)
-            *error = desktop->choice.status + " " + *error;
-        return nullptr;
+    const bool onWayland = desktop->choice_.clipboard == wayland::ClipboardBackend::wayland;
+    std::string x11Error;
+    if (facts.x11 || !facts.wayland)
+        desktop->x11_ = x11::X11Desktop::open(scheduler, &x11Error, !onWayland);
+    if (!desktop->x11_) {
+        if (!facts.wayland) {
+            if (error)
+                *error = x11Error;
+            return nullptr;
+        }
+        // A Wayland desktop without a usable X display: what needs one is
+        // left out, and the program runs all the same.
+        if (facts.x11) {
+            log(x11Error);
+            facts.x11 = false;
+            desktop->choice_ = wayland::chooseBackend(facts);
+        }
+        desktop->openWithoutX11(scheduler);
     }
-    if (onWayland) {
+    if (desktop->choice_.clipboard == wayland::ClipboardBackend::wayland) {
         std::string why;
-        desktop->waylandClipboard =
-            wayland::WaylandClipboardService::create(scheduler, *desktop->x11->identity, &why);
-        if (!desktop->waylandClipboard) {
-            std::fprintf(stderr, "dozuzavuvu: the Wayland clipboard is unavailable (%s); using X11's.\n",
-                         why.c_str());
+        desktop->waylandClipboard_ =
+            wayland::WaylandClipboardService::create(scheduler, desktop->identity(), &why);
+        if (!desktop->waylandClipboard_) {
             facts.dataControl = false;
             facts.forced.reset();
-            desktop->choice = wayland::chooseBackend(facts);
-            desktop->x11->clipboard =
-                x11::X11ClipboardService::create(scheduler, *desktop->x11->identity, &why);
-            if (!desktop->x11->clipboard) {
-                if (error)
-                    *error = "Dozuzavuvu cannot use the clipboard: " + why + ".";
-                return nullptr;
+            desktop->choice_ = wayland::chooseBackend(facts);
+            if (desktop->x11_) {
+                log("the Wayland clipboard is unavailable (" + why + "); using X11's.");
+                desktop->x11_->clipboard =
+                    x11::X11ClipboardService::create(scheduler, *desktop->x11_->identity, &why);
+                if (!desktop->x11_->clipboard) {
+                    if (error)
+                        *error = "Dozuzavuvu cannot use the clipboard: " + why + ".";
+                    return nullptr;
+                }
+            } else {
+                log("the Wayland clipboard is unavailable (" + why + ").");
             }
         }
     }
+    if (!desktop->x11_ && !desktop->waylandClipboard_)
+        desktop->noClipboard_ = std::make_unique<InertClipboard>();
     return desktop;
 }
 
+void LinuxDesktop::openWithoutX11(Scheduler& scheduler) {
+    auto env = [](const char* name) { return std::getenv(name); };
+    identity_ = std::make_unique<x11::AppIdentity>();
+    // Both over the session bus, which needs no display.
+    pageAddresses_ = std::make_unique<x11::AtspiPageAddress>(scheduler);
+    system_ = std::make_unique<x11::X11SystemServices>(
+        nullptr, x11::Autostart(x11::Autostart::defaultConfigHome(env), x11::Autostart::programCommand()));
+    noWorkspace_ = std::make_unique<InertWorkspace>();
+    noKeyboard_ = std::make_unique<InertKeyboard>();
+    noWindows_ = std::make_unique<InertWindowEvents>();
+}
+
 Clipboard& LinuxDesktop::clipboard() {
-    if (waylandClipboard)
-        return *waylandClipboard;
-    return *x11->clipboard;
+    if (waylandClipboard_)
+        return *waylandClipboard_;
+    if (x11_)
+        return *x11_->clipboard;
+    return *noClipboard_;
+}
+
+Workspace& LinuxDesktop::workspace() {
+    return x11_ ? static_cast<Workspace&>(*x11_->workspace) : *noWorkspace_;
+}
+
+HotKeyService& LinuxDesktop::hotKeys() {
+    return x11_ ? static_cast<HotKeyService&>(*x11_->keyboard) : *noKeyboard_;
+}
+
+KeyEventSource& LinuxDesktop::keys() {
+    return x11_ ? static_cast<KeyEventSource&>(*x11_->keyboard) : *noKeyboard_;
+}
+
+KeystrokeSender& LinuxDesktop::keystrokes() {
+    return x11_ ? static_cast<KeystrokeSender&>(*x11_->keyboard) : *noKeyboard_;
+}
+
+PageAddressLookup& LinuxDesktop::pageAddresses() {
+    return x11_ ? *x11_->pageAddresses : *pageAddresses_;
+}
+
+SystemServices& LinuxDesktop::system() {
+    return x11_ ? *x11_->system : *system_;
+}
+
+WindowEvents& LinuxDesktop::windows() {
+    return x11_ ? static_cast<WindowEvents&>(*x11_->windows) : *noWindows_;
+}
+
+x11::AppIdentity& LinuxDesktop::identity() {
+    return x11_ ? *x11_->identity : *identity_;
 }
 
 void LinuxDesktop::shutdown() {
-    if (waylandClipboard)
-        waylandClipboard->shutdown(true);
-    if (x11)
-        x11->shutdown();
+    if (waylandClipboard_)
+        waylandClipboard_->shutdown(true);
+    if (x11_)
+        x11_->shutdown();
 }
 
 }  // namespace dz

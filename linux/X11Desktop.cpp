@@ -1,24 +1,8 @@
 #include "linux/X11Desktop.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
-#include <filesystem>
 
 namespace dz::x11 {
-namespace {
-
-// How the autostart entry starts us: by name when installed on the PATH, so
-// the entry keeps working wherever the package puts the program.
-std::string autostartCommand() {
-    std::error_code ec;
-    const std::string exe = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-    if (ec || exe == "/usr/bin/dozuzavuvu" || exe == "/usr/local/bin/dozuzavuvu")
-        return "dozuzavuvu";
-    return exe;
-}
-
-}  // namespace
 
 std::unique_ptr<X11Desktop> X11Desktop::open(Scheduler& scheduler, std::string* error, bool withClipboard) {
     auto desktop = std::make_unique<X11Desktop>();
@@ -51,7 +35,7 @@ std::unique_ptr<X11Desktop> X11Desktop::open(Scheduler& scheduler, std::string* 
     }
     desktop->pageAddresses = std::make_unique<AtspiPageAddress>(scheduler);
     desktop->system = std::make_unique<X11SystemServices>(
-        std::move(bell), Autostart(Autostart::defaultConfigHome(env), autostartCommand()));
+        std::move(bell), Autostart(Autostart::defaultConfigHome(env), Autostart::programCommand()));
     return desktop;
 }
 

@@ -26,6 +26,14 @@ fs::path Autostart::defaultConfigHome(const std::function<const char*(const char
     return fs::path(home && *home ? home : "/") / ".config";
 }
 
+std::string Autostart::programCommand() {
+    std::error_code ec;
+    const std::string exe = fs::read_symlink("/proc/self/exe", ec).string();
+    if (ec || exe == "/usr/bin/dozuzavuvu" || exe == "/usr/local/bin/dozuzavuvu")
+        return "dozuzavuvu";
+    return exe;
+}
+
 std::string Autostart::entryText(const std::string& exec) {
     // Exec quoting: a path with spaces or specials goes in double quotes.
     std::string quoted = exec;

@@ -1,7 +1,8 @@
 #pragma once
 // Small desktop services: the X bell, desktop notifications (over the session
 // bus), opening addresses with xdg-open, starting at login (an XDG autostart
-// file), and which kind of display the program runs on.
+// file), and which kind of display the program runs on. Only the bell needs
+// the X display: without a connection it is silent and the rest works.
 
 #include <filesystem>
 #include <functional>
@@ -21,6 +22,9 @@ class Autostart {
     // `configHome` is $XDG_CONFIG_HOME (or ~/.config); `exec` the program to start.
     Autostart(std::filesystem::path configHome, std::string exec);
     static std::filesystem::path defaultConfigHome(const std::function<const char*(const char*)>& getenv);
+    // How the entry starts this program: by name when installed on the PATH,
+    // so that it keeps working wherever the package puts the program.
+    static std::string programCommand();
 
     std::filesystem::path path() const { return configHome_ / "autostart" / std::string(fileName); }
     // Read back from the file: present and not hidden or disabled.
@@ -46,6 +50,7 @@ DisplayStatus detectDisplay(const std::function<const char*(const char*)>& geten
 
 class X11SystemServices final : public SystemServices {
   public:
+    // `connection` may be null where there is no X display.
     explicit X11SystemServices(std::unique_ptr<XcbConnection> connection, Autostart autostart);
     ~X11SystemServices() override;
 

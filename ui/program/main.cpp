@@ -167,32 +167,32 @@ int main(int argc, char** argv) {
     auto session = LinuxDesktop::open(scheduler, &error);
     if (!session)
         return fail(error.empty() ? "no X display" : error);
-    auto& desktop = session->x11;
-    if (!session->choice.status.empty())
-        std::fprintf(stderr, "dozuzavuvu: %s\n", session->choice.status.c_str());
+    const wayland::BackendChoice& choice = session->choice();
+    if (!choice.status.empty())
+        std::fprintf(stderr, "dozuzavuvu: %s\n", choice.status.c_str());
     DictionarySpelling spelling;
     // After the services its jobs use, so that it stops first.
     ThreadWorker worker(scheduler);
     const Platform platform{session->clipboard(),
-                            *desktop->workspace,
-                            *desktop->keyboard,
-                            *desktop->keyboard,
-                            *desktop->keyboard,
-                            *desktop->pageAddresses,
-                            *desktop->system,
+                            session->workspace(),
+                            session->keys(),
+                            session->hotKeys(),
+                            session->keystrokes(),
+                            session->pageAddresses(),
+                            session->system(),
                             spelling,
                             scheduler,
                             worker,
-                            *desktop->windows};
+                            session->windows()};
 
     // The program.
     AppController controller(settings, platform);
     ProgramServices::Backend backend;
-    backend.installedApplications = [&desktop] { return installedApplications(*desktop->identity); };
+    backend.installedApplications = [&session] { return installedApplications(session->identity()); };
     backend.browserAccess = [] { return x11::AtspiPageAddress::accessibilityEnabled().value_or(false); };
     backend.enableBrowserAccess = [] { return x11::AtspiPageAddress::setAccessibilityEnabled(true); };
-    backend.displayNotice = session->choice.status;
-    switch (session->choice.pasters) {
+    backend.displayNotice = choice.status;
+    switch (choice.pasters) {
         case wayland::IdentifiedPasters::everyApplication:
             backend.pastingApps = PastingAppIdentification::everyApplication;
             break;
@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
     // exists, and otherwise the user binds desktop shortcuts to our addresses.
     ProgramServices* servicesForPortal = nullptr;
     std::unique_ptr<portal::PortalShortcutBinding> portalShortcuts;
-    if (desktop->status.kind == x11::DisplayKind::xwayland) {
+    if (session->waylandSession()) {
         portalShortcuts = portal::PortalShortcutBinding::open(settings, controller.actions(), scheduler, [&] {
             if (servicesForPortal)
                 servicesForPortal->desktopTriggersChanged();
@@ -216,9 +216,10 @@ int main(int argc, char** argv) {
         backend.shortcutRoute =
             portalShortcuts ? KeystrokeSupport::ShortcutRoute::portal : KeystrokeSupport::ShortcutRoute::none;
         backend.tapAvailable = false;
-        backend.keystrokesNote =
-            "Typed into X11 applications only in this session; elsewhere a paste shortcut waits for your own "
-            "Ctrl+V.";
+        if (session->x11())
+            backend.keystrokesNote =
+                "Typed into X11 applications only in this session; elsewhere a paste shortcut waits for your "
+                "own Ctrl+V.";
         if (portalShortcuts) {
             backend.desktopTrigger = [&portalShortcuts](ShortcutAction action) {
                 return portalShortcuts->trigger(action);
@@ -250,7 +251,10 @@ int main(int argc, char** argv) {
         statusItemActions(
             controller, [&window] { window().show(); }, [] { QApplication::quit(); }));
     TrayIcon tray(status);
-    tray.trayForeground = []() -> std::optional<QColor> {
+    tray.trayForeground = [&session]() -> std::optional<QColor> {
+        // An XEmbed tray's colours; a Wayland desktop without Xwayland has none.
+        if (!session->x11())
+            return std::nullopt;
         if (auto rgb = x11::systemTrayForeground())
             return QColor::fromRgba64((*rgb)[0], (*rgb)[1], (*rgb)[2]);
         return std::nullopt;

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# The program on headless Sway with Xwayland: it picks the Wayland clipboard
-# and says so on its status line. Run by run-under-sway.sh (DZ_SWAY_XWAYLAND=1).
+# The program on headless Sway: it picks the Wayland clipboard, says so on its
+# status line, and cleans a copy (its link loses a tracking parameter) that
+# wl-paste then gets, whether Xwayland runs beside it (DZ_SWAY_XWAYLAND=1) or
+# not, in which case it does without the services that need an X display.
+# Run by run-under-sway.sh.
 set -u
 set -m  # the program in a process group of its own, so that all of it stops
 program=$1
@@ -21,10 +24,27 @@ for _ in $(seq 150); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
+failure=""
+[ -n "$found" ] || failure="the program did not report the Wayland backend"
+if [ -z "$failure" ]; then
+  # wl-copy leaves a process of its own holding the selection.
+  wl-copy 'Read https://example.com/a?utm_source=news&id=7'
+  cleaned=""
+  for _ in $(seq 100); do
+    if [ "$(wl-paste --no-newline 2>/dev/null)" = "Read https://example.com/a?id=7" ]; then cleaned=1; break; fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -z "$cleaned" ]; then
+    failure="the copy was not cleaned"
+  elif ! kill -0 "$pid" 2>/dev/null; then
+    failure="the program left"
+  fi
+fi
 kill -- -"$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
-if [ -z "$found" ]; then
-  echo "the program did not report the Wayland backend; its output:" >&2
+if [ -n "$failure" ]; then
+  echo "$failure; its output:" >&2
   cat "$log" >&2
   rm -rf "$home"
   exit 1
