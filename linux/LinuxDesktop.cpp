@@ -1,8 +1,12 @@
 #include "linux/LinuxDesktop.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
+#include "linux/accessibility/AtspiFrontApplication.h"
 #include "linux/inert/InertClipboard.h"
 #include "linux/inert/InertKeyboard.h"
 #include "linux/inert/InertWindowEvents.h"
@@ -16,6 +20,21 @@ namespace {
 
 void log(const std::string& line) {
     std::fprintf(stderr, "dozuzavuvu: %s\n", line.c_str());
+}
+
+// Native applications' pastes through Xwayland come from the compositor's
+// own window: the accessibility bus tells which application is in front.
+std::unique_ptr<x11::CompositorPastes> compositorPastes(Scheduler& scheduler, x11::AppIdentity& identity,
+                                                        std::optional<int32_t> compositor) {
+    std::set<int32_t> ignored{int32_t(getpid())};
+    if (compositor)
+        ignored.insert(*compositor);
+    auto front = std::make_shared<x11::AtspiFrontApplication>(std::move(ignored));
+    return std::make_unique<x11::CompositorPastes>(
+        scheduler, compositor, [front](auto deadline) { return front->find(deadline); },
+        [&identity](int32_t pid) {
+            return Clipboard::Party{identity.application(pid).id, pid};
+        });
 }
 
 }  // namespace
@@ -74,6 +93,9 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::open(Scheduler& scheduler, std::stri
     }
     if (!desktop->x11_ && !desktop->waylandClipboard_)
         desktop->noClipboard_ = std::make_unique<InertClipboard>();
+    if (facts.wayland && desktop->x11_ && desktop->x11_->clipboard)
+        desktop->x11_->clipboard->setCompositorPastes(
+            compositorPastes(scheduler, *desktop->x11_->identity, facts.compositorPID));
     return desktop;
 }
 

@@ -20,6 +20,8 @@
 
 namespace dz::x11 {
 
+class AtspiBus;
+
 class AtspiPageAddress final : public PageAddressLookup {
   public:
     explicit AtspiPageAddress(Scheduler& scheduler);
@@ -40,12 +42,11 @@ class AtspiPageAddress final : public PageAddressLookup {
     std::optional<std::string> find(int32_t pid);
 
   private:
-    struct Bus;
     void run();
     void enqueue(std::function<void()> job) const;
 
     Scheduler& scheduler_;
-    std::unique_ptr<Bus> bus_;
+    std::unique_ptr<AtspiBus> bus_;
     mutable std::mutex mutex_;
     mutable std::condition_variable cv_;
     mutable std::deque<std::function<void()>> jobs_;

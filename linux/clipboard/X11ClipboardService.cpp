@@ -38,24 +38,24 @@ std::unique_ptr<X11ClipboardService> X11ClipboardService::create(Scheduler& sche
                 self->applyChange(std::move(change), std::move(owner));
         });
     };
-    callbacks.pasteRequest = [self, alive, party, &scheduler](const X11Clipboard::Request& r,
-                                                              X11Clipboard::Answer answer) {
+    callbacks.pasteRequest = [self, alive, party, &scheduler, &identity](const X11Clipboard::Request& r,
+                                                                         X11Clipboard::Answer answer) {
         // A clipboard manager asks for SAVE_TARGETS before it reads.
         PasteRequest request{r.id, party(r.pid).value_or(Party{}), r.target == "SAVE_TARGETS"};
-        scheduler.post([self, alive, request, answer = std::move(answer)] {
+        auto executable = identity.executable(r.pid);
+        scheduler.post([self, alive, request, answer = std::move(answer), executable]() mutable {
             if (!alive->alive || !self->pasteHandler_) {
                 answer(std::nullopt);
                 return;
             }
-            self->requests_[request.id] = request;
-            self->pasteHandler_(
-                request, [answer](std::optional<Rendition> rendition) { answer(std::move(rendition)); });
+            self->ask(std::move(request), std::move(answer), std::move(executable));
         });
     };
     callbacks.pasteFinished = [self, alive, &scheduler](uint64_t id, bool delivered) {
         scheduler.post([self, alive, id, delivered] {
             if (!alive->alive)
                 return;
+            self->identifying_.erase(id);
             auto it = self->requests_.find(id);
             if (it == self->requests_.end())
                 return;
@@ -85,6 +85,30 @@ void X11ClipboardService::shutdown() {
         takeOwnership();
     alive_->alive = false;
     clipboard_->shutdown(true);
+}
+
+void X11ClipboardService::ask(PasteRequest request, X11Clipboard::Answer answer,
+                              std::optional<std::string> executable) {
+    auto handle = [this, answer](const PasteRequest& request) {
+        requests_[request.id] = request;
+        pasteHandler_(request,
+                      [answer](std::optional<Rendition> rendition) { answer(std::move(rendition)); });
+    };
+    if (!compositorPastes_ || request.fromManager || !request.requester.pid ||
+        !compositorPastes_->fromCompositor(*request.requester.pid, executable)) {
+        handle(request);
+        return;
+    }
+    identifying_.insert(request.id);
+    compositorPastes_->identify([this, alive = alive_, request, answer, handle](Party front) mutable {
+        if (!alive->alive)
+            return answer(std::nullopt);
+        // A paste the clipboard answered meanwhile (its own deadline) is over.
+        if (!identifying_.erase(request.id) || !pasteHandler_)
+            return answer(std::nullopt);
+        request.requester = std::move(front);
+        handle(request);
+    });
 }
 
 void X11ClipboardService::applyChange(X11Clipboard::Change change, std::optional<Party> owner) {

@@ -6,10 +6,12 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "app/platform/Clipboard.h"
 #include "app/platform/Scheduler.h"
+#include "linux/clipboard/CompositorPastes.h"
 #include "linux/clipboard/EchoGuard.h"
 #include "linux/clipboard/X11Clipboard.h"
 #include "linux/clipboard/X11PrimarySelection.h"
@@ -40,6 +42,13 @@ class X11ClipboardService final : public Clipboard {
     bool hasPrimarySelection() const override { return true; }
     void offerPrimaryOnce(Rendition items, std::function<void(bool)> ready) override;
 
+    // Under Xwayland: requests from the compositor's own window are taken
+    // for pastes of the application in front, as `pastes` tells it. Main
+    // thread.
+    void setCompositorPastes(std::unique_ptr<CompositorPastes> pastes) {
+        compositorPastes_ = std::move(pastes);
+    }
+
     // Hands our content to a clipboard manager if one runs, its text first
     // (at most 1 s, plus 1 s per 10 MB, up to 5 s).
     void shutdown();
@@ -50,6 +59,7 @@ class X11ClipboardService final : public Clipboard {
     X11ClipboardService(Scheduler& scheduler, AppIdentity& identity);
     void takeOwnership();
     void applyChange(X11Clipboard::Change change, std::optional<Party> owner);
+    void ask(PasteRequest request, X11Clipboard::Answer answer, std::optional<std::string> executable);
 
     Scheduler& scheduler_;
     AppIdentity& identity_;
@@ -68,6 +78,8 @@ class X11ClipboardService final : public Clipboard {
     PasteHandler pasteHandler_;
     PasteFinishedHandler finishedHandler_;
     std::unordered_map<uint64_t, PasteRequest> requests_;
+    std::unordered_set<uint64_t> identifying_;  // compositor's requests waiting for the front application
+    std::unique_ptr<CompositorPastes> compositorPastes_;
 };
 
 }  // namespace dz::x11

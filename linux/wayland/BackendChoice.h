@@ -3,6 +3,7 @@
 // and the one status line that tells the user what that means. Pure, so each
 // kind of desktop can be tried without one.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,13 +12,14 @@ namespace dz::wayland {
 
 // What the session offers, as found at start.
 struct SessionFacts {
-    bool wayland = false;               // a Wayland session (WAYLAND_DISPLAY or XDG_SESSION_TYPE)
-    bool waylandReachable = false;      // its display answered
-    bool x11 = false;                   // an X display (Xwayland on Wayland) that answers
-    bool dataControl = false;           // a data-control global (ext or wlr)
-    std::string xdgCurrentDesktop;      // as set, "" when not
-    std::vector<std::string> globals;   // the Wayland globals' interface names
-    std::optional<std::string> forced;  // DZ_BACKEND, when set
+    bool wayland = false;                  // a Wayland session (WAYLAND_DISPLAY or XDG_SESSION_TYPE)
+    bool waylandReachable = false;         // its display answered
+    bool x11 = false;                      // an X display (Xwayland on Wayland) that answers
+    bool dataControl = false;              // a data-control global (ext or wlr)
+    std::string xdgCurrentDesktop;         // as set, "" when not
+    std::vector<std::string> globals;      // the Wayland globals' interface names
+    std::optional<std::string> forced;     // DZ_BACKEND, when set
+    std::optional<int32_t> compositorPID;  // from its end of the Wayland socket
 };
 
 enum class ClipboardBackend { x11, wayland, none };

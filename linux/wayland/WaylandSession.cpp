@@ -1,5 +1,6 @@
 #include "linux/wayland/WaylandSession.h"
 
+#include <sys/socket.h>
 #include <wayland-client.h>
 
 #include <cstring>
@@ -16,10 +17,18 @@ constexpr wl_registry_listener listener{addGlobal, removeGlobal};
 
 }  // namespace
 
-std::optional<std::vector<std::string>> waylandGlobals(const char* display) {
+std::optional<std::vector<std::string>> waylandGlobals(const char* display,
+                                                       std::optional<int32_t>* compositor) {
     wl_display* connection = wl_display_connect(display);
     if (!connection)
         return std::nullopt;
+    if (compositor) {
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        if (getsockopt(wl_display_get_fd(connection), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+            peer.pid > 0)
+            *compositor = int32_t(peer.pid);
+    }
     std::vector<std::string> names;
     wl_registry* registry = wl_display_get_registry(connection);
     wl_registry_add_listener(registry, &listener, &names);
@@ -43,7 +52,7 @@ SessionFacts probeSession(const std::function<const char*(const char*)>& getenv,
     if (const char* forced = getenv("DZ_BACKEND"))
         facts.forced = forced;
     if (facts.wayland) {
-        if (auto globals = waylandGlobals()) {
+        if (auto globals = waylandGlobals(nullptr, &facts.compositorPID)) {
             facts.waylandReachable = true;
             facts.globals = std::move(*globals);
             for (const auto& name : facts.globals)

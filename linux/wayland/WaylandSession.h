@@ -9,8 +9,10 @@
 namespace dz::wayland {
 
 // The Wayland globals' interface names, or nothing when no Wayland display
-// answers (`display` as for wl_display_connect).
-std::optional<std::vector<std::string>> waylandGlobals(const char* display = nullptr);
+// answers (`display` as for wl_display_connect). `compositor`, when given,
+// receives the compositor's process, from its end of the socket.
+std::optional<std::vector<std::string>> waylandGlobals(const char* display = nullptr,
+                                                       std::optional<int32_t>* compositor = nullptr);
 
 // `canConnectX11` opens the X display named by DISPLAY.
 SessionFacts probeSession(const std::function<const char*(const char*)>& getenv,

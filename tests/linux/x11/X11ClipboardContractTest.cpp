@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -42,6 +43,8 @@ class X11ClipboardHarness {
     }
 
     Clipboard& clipboard() { return *service_; }
+    x11::X11ClipboardService& service() { return *service_; }
+    PumpScheduler& scheduler() { return scheduler_; }
 
     // The copy is offered in the X targets our own table serves it as; a
     // single large plain text goes through xclip, which sends it in parts.
@@ -115,6 +118,71 @@ class X11ClipboardHarness {
 
 INSTANTIATE_TYPED_TEST_SUITE_P(X11, ClipboardContract, X11ClipboardHarness);
 INSTANTIATE_TYPED_TEST_SUITE_P(X11, RealClipboardContract, X11ClipboardHarness);
+
+// A paste through Xwayland from the compositor's own window: a reader whose
+// process the case names the compositor's stands for it, and the application
+// in front is what a stand-in for the accessibility bus says.
+class CompositorPastesX11 : public ::testing::Test {
+  protected:
+    static Clipboard::Rendition plain(const std::string& text) {
+        return {{std::string(pasteboardtype::string), text}, {std::string(pasteboardtype::markerType), ""}};
+    }
+    // Pastes with xclip, which starts reading once its process has been
+    // named the compositor's (exec keeps the shell's process).
+    std::string pasteAsCompositor(std::optional<int32_t> front) {
+        std::atomic<bool> done{false};
+        std::string text;
+        char go[] = "/tmp/dz-go-XXXXXX";
+        close(mkstemp(go));
+        std::remove(go);
+        Child reader({"sh", "-c",
+                      std::string("until [ -e ") + go +
+                          " ]; do sleep 0.01; done; exec xclip -o -selection clipboard -t UTF8_STRING"});
+        h.service().setCompositorPastes(std::make_unique<x11::CompositorPastes>(
+            h.scheduler(), reader.pid(), [front](auto) { return front; },
+            [](int32_t pid) {
+                return Clipboard::Party{"front-" + std::to_string(pid), pid};
+            }));
+        std::ofstream{go};
+        std::thread collect([&] {
+            text = reader.all();
+            done = true;
+        });
+        h.runUntil([&] { return done.load(); });
+        collect.join();
+        std::remove(go);
+        return text;
+    }
+
+    X11ClipboardHarness h;
+};
+
+TEST_F(CompositorPastesX11, TheApplicationInFrontPastesOrElseAnUnknownOne) {
+    std::vector<Clipboard::PasteRequest> asked;
+    h.clipboard().setPasteHandler([&](const Clipboard::PasteRequest& request, Clipboard::PasteReply reply) {
+        asked.push_back(request);
+        if (request.requester.bundleID == "front-4242")
+            reply(plain("for the front application"));
+        else
+            reply(std::nullopt);
+    });
+    h.clipboard().publish(plain("for everyone"));
+    h.settle();
+
+    EXPECT_EQ(pasteAsCompositor(4242), "for the front application");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].requester, (Clipboard::Party{"front-4242", 4242}));
+
+    // The accessibility bus cannot tell: an unknown application, served what everyone gets.
+    EXPECT_EQ(pasteAsCompositor(std::nullopt), "for everyone");
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].requester, Clipboard::Party{});
+
+    // Any other X11 application names itself.
+    EXPECT_EQ(h.paste(1), "for everyone");
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[2].requester.bundleID, "xsel");
+}
 
 }  // namespace
 }  // namespace dz::test
