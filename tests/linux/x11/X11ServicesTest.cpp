@@ -1,8 +1,14 @@
 // Services over the private session bus that run-under-x.sh provides.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <thread>
+
+#include "linux/accessibility/AtspiFrontApplication.h"
 #include "linux/accessibility/AtspiPageAddress.h"
 #include "tests/linux/x11/PumpScheduler.h"
+#include "tests/linux/x11/X11TestSupport.h"
 
 namespace dz::x11 {
 namespace {
@@ -28,6 +34,34 @@ TEST(AtspiServiceTest, TheSwitchAndALookUpWithoutABrowser) {
     ASSERT_TRUE(scheduler.pumpUntil([&] { return answer.has_value(); }));
     EXPECT_EQ(*answer, std::nullopt);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+}
+
+TEST(AtspiServiceTest, TheApplicationInFrontIsTheOneWhoseWindowIsActive) {
+    if (!AtspiPageAddress::accessibilityEnabled())
+        GTEST_SKIP() << "no accessibility bus on this session bus (at-spi2-core missing)";
+    ASSERT_TRUE(AtspiPageAddress::setAccessibilityEnabled(true));
+    test::Child window({DZ_ATSPI_WINDOW});
+    ASSERT_EQ(window.line(20000ms), "active");
+
+    using Clock = std::chrono::steady_clock;
+    AtspiFrontApplication front({int32_t(getpid())});
+    // The window registers on the bus on its own time.
+    std::optional<int32_t> found;
+    for (auto until = Clock::now() + 15s; Clock::now() < until && found != window.pid();) {
+        found = front.find(Clock::now() + 500ms);
+        if (found != window.pid())
+            std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(found, window.pid());
+
+    // Its process ignored (as the compositor's shell is), nothing is in front.
+    AtspiFrontApplication ignoring({int32_t(getpid()), window.pid()});
+    EXPECT_EQ(ignoring.find(Clock::now() + 500ms), std::nullopt);
+    // A deadline already past asks nothing.
+    auto start = Clock::now();
+    EXPECT_EQ(front.find(start), std::nullopt);
+    EXPECT_LT(Clock::now() - start, 50ms);
+    AtspiPageAddress::setAccessibilityEnabled(false);
 }
 
 }  // namespace
