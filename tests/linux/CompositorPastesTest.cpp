@@ -45,7 +45,8 @@ class CompositorPastesTest : public ::testing::Test {
   protected:
     // Runs what the worker posted until `done`, in real time (the worker is a thread).
     bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-        for (auto until = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < until;) {
+        for (auto until = std::chrono::steady_clock::now() + limit;
+             std::chrono::steady_clock::now() < until;) {
             scheduler.runDue();
             if (done())
                 return true;
