@@ -56,6 +56,13 @@ std::unique_ptr<X11ClipboardService> X11ClipboardService::create(Scheduler& sche
             if (!alive->alive)
                 return;
             self->identifying_.erase(id);
+            if (auto c = self->throughCompositor_.find(id); c != self->throughCompositor_.end()) {
+                // The answer kept for the compositor's window would go to
+                // whichever application pastes next: each paste asks afresh.
+                if (delivered)
+                    self->clipboard_->forgetAnswers(c->second);
+                self->throughCompositor_.erase(c);
+            }
             auto it = self->requests_.find(id);
             if (it == self->requests_.end())
                 return;
@@ -100,6 +107,7 @@ void X11ClipboardService::ask(PasteRequest request, X11Clipboard::Answer answer,
         return;
     }
     identifying_.insert(request.id);
+    throughCompositor_[request.id] = *request.requester.pid;
     compositorPastes_->identify([this, alive = alive_, request, answer, handle](Party front) mutable {
         if (!alive->alive)
             return answer(std::nullopt);

@@ -79,6 +79,7 @@ class X11ClipboardService final : public Clipboard {
     PasteFinishedHandler finishedHandler_;
     std::unordered_map<uint64_t, PasteRequest> requests_;
     std::unordered_set<uint64_t> identifying_;  // compositor's requests waiting for the front application
+    std::unordered_map<uint64_t, int32_t> throughCompositor_;  // compositor's requests, to its process
     std::unique_ptr<CompositorPastes> compositorPastes_;
 };
 

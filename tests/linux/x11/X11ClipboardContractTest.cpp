@@ -127,25 +127,27 @@ class CompositorPastesX11 : public ::testing::Test {
     static Clipboard::Rendition plain(const std::string& text) {
         return {{std::string(pasteboardtype::string), text}, {std::string(pasteboardtype::markerType), ""}};
     }
-    // Pastes with xclip, which starts reading once its process has been
-    // named the compositor's (exec keeps the shell's process).
+    // Pastes with xclip (or `reader`), which starts reading once its process
+    // has been named the compositor's (exec keeps the shell's process).
     std::string pasteAsCompositor(std::optional<int32_t> front) {
+        return pasteAsCompositor([front](auto) { return front; },
+                                 "xclip -o -selection clipboard -t UTF8_STRING");
+    }
+    std::string pasteAsCompositor(x11::CompositorPastes::FrontProcess front, const std::string& reader) {
         std::atomic<bool> done{false};
         std::string text;
         char go[] = "/tmp/dz-go-XXXXXX";
         close(mkstemp(go));
         std::remove(go);
-        Child reader({"sh", "-c",
-                      std::string("until [ -e ") + go +
-                          " ]; do sleep 0.01; done; exec xclip -o -selection clipboard -t UTF8_STRING"});
+        Child child(
+            {"sh", "-c", std::string("until [ -e ") + go + " ]; do sleep 0.01; done; exec " + reader});
         h.service().setCompositorPastes(std::make_unique<x11::CompositorPastes>(
-            h.scheduler(), reader.pid(), [front](auto) { return front; },
-            [](int32_t pid) {
+            h.scheduler(), child.pid(), std::move(front), [](int32_t pid) {
                 return Clipboard::Party{"front-" + std::to_string(pid), pid};
             }));
         std::ofstream{go};
         std::thread collect([&] {
-            text = reader.all();
+            text = child.all();
             done = true;
         });
         h.runUntil([&] { return done.load(); });
@@ -182,6 +184,21 @@ TEST_F(CompositorPastesX11, TheApplicationInFrontPastesOrElseAnUnknownOne) {
     EXPECT_EQ(h.paste(1), "for everyone");
     ASSERT_EQ(asked.size(), 3u);
     EXPECT_EQ(asked[2].requester.bundleID, "xsel");
+}
+
+// The compositor pastes for one application after another from the same
+// window: the answer for the first must not be kept for the next.
+TEST_F(CompositorPastesX11, EachPasteFromTheCompositorsWindowAsksAgain) {
+    h.clipboard().setPasteHandler([&](const Clipboard::PasteRequest& request, Clipboard::PasteReply reply) {
+        reply(plain("for " + request.requester.bundleID.value_or("?")));
+    });
+    h.clipboard().publish(plain("for everyone"));
+    h.settle();
+    std::atomic<int> lookUps{0};
+    auto front = [&](auto) -> std::optional<int32_t> { return ++lookUps == 1 ? 4242 : 4343; };
+    EXPECT_EQ(pasteAsCompositor(
+                  front, std::string(DZ_CLIPBOARD_TOOL) + " read UTF8_STRING --times 2 --interval 300"),
+              "for front-4242\nfor front-4343\n");
 }
 
 }  // namespace
