@@ -1,0 +1,115 @@
+#include "linux/wayland/WaylandWorkspace.h"
+
+#include <algorithm>
+
+namespace dz::wayland {
+
+namespace {
+
+bool sameID(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto low = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        return low(x) == low(y);
+    });
+}
+
+}  // namespace
+
+WaylandWorkspace::WaylandWorkspace(ForeignToplevels& toplevels, Workspace& fallback,
+                                   x11::AppIdentity& identity, AppProcesses processes)
+    : toplevels_(toplevels), fallback_(fallback), identity_(identity), processes_(std::move(processes)) {
+    listening_ = toplevels_.listen([this](const ForeignToplevels::Change& change) { changed(change); });
+}
+
+WaylandWorkspace::~WaylandWorkspace() {
+    toplevels_.stopListening(listening_);
+}
+
+std::optional<std::string> WaylandWorkspace::applicationLocation(std::string_view bundleID) const {
+    return fallback_.applicationLocation(bundleID);
+}
+
+std::optional<Workspace::BundleInfo> WaylandWorkspace::bundleInfo(std::string_view location) const {
+    return fallback_.bundleInfo(location);
+}
+
+void WaylandWorkspace::changed(const ForeignToplevels::Change& change) {
+    if (change.closed) {
+        known_.erase(change.toplevel.id);
+        return;
+    }
+    if (!change.becameActive || !change.toplevel.activated || !frontProcess_)
+        return;
+    auto app = applicationOf(change.toplevel);
+    frontProcess_(app && app->pid ? std::optional<pid_t>(*app->pid) : std::nullopt);
+}
+
+std::optional<Workspace::RunningApplication> WaylandWorkspace::applicationOf(
+    const ForeignToplevels::Toplevel& toplevel) const {
+    if (toplevel.appID.empty())
+        return std::nullopt;
+    const auto now = std::chrono::steady_clock::now();
+    auto it = known_.find(toplevel.id);
+    if (it != known_.end() && it->second.appID == toplevel.appID &&
+        (it->second.complete || it->second.app.pid || now - it->second.scanned < rescanAfter))
+        return it->second.app;
+
+    Known known{toplevel.appID, {}, true, now};
+    auto installed = identity_.applicationOfClass(toplevel.appID);
+    known.app.bundleID = installed ? installed->id : toplevel.appID;
+    if (installed)
+        known.app.localizedName = installed->name;
+    std::optional<pid_t> pid;
+    // An Xwayland window in front is X11's active window too, and X11 names
+    // its process exactly.
+    if (toplevel.activated)
+        if (auto x11Front = fallback_.frontmostApplication();
+            x11Front && x11Front->pid && sameID(x11Front->bundleID, known.app.bundleID))
+            pid = *x11Front->pid;
+    if (!pid) {
+        auto scan = processes_.find(known.app.bundleID);
+        pid = scan.pid;
+        known.complete = scan.complete;
+    }
+    if (pid) {
+        auto app = identity_.application(*pid, toplevel.appID);
+        known.app = RunningApplication{app.id, app.name, int32_t(*pid), identity_.executable(*pid)};
+    }
+    if (toplevels_.following() && known_.size() < maxKnown)
+        known_[toplevel.id] = known;
+    return known.app;
+}
+
+std::optional<Workspace::RunningApplication> WaylandWorkspace::frontmostApplication() const {
+    if (!toplevels_.following())
+        return fallback_.frontmostApplication();
+    auto active = toplevels_.active();
+    if (!active)
+        return std::nullopt;
+    return applicationOf(*active);
+}
+
+std::vector<Workspace::RunningApplication> WaylandWorkspace::runningApplications() const {
+    std::vector<RunningApplication> out;
+    auto add = [&](RunningApplication app) {
+        if (std::none_of(out.begin(), out.end(), [&](const auto& a) { return a.bundleID == app.bundleID; }))
+            out.push_back(std::move(app));
+    };
+    // Without a process scan per window: the ones known already, else the
+    // id alone.
+    for (const auto& toplevel : toplevels_.toplevels()) {
+        if (toplevel.appID.empty())
+            continue;
+        if (auto it = known_.find(toplevel.id); it != known_.end() && it->second.appID == toplevel.appID) {
+            add(it->second.app);
+        } else if (auto installed = identity_.applicationOfClass(toplevel.appID)) {
+            add(RunningApplication{installed->id, installed->name, std::nullopt});
+        } else {
+            add(RunningApplication{toplevel.appID, std::nullopt, std::nullopt});
+        }
+    }
+    for (auto& app : fallback_.runningApplications()) add(std::move(app));
+    return out;
+}
+
+}  // namespace dz::wayland
