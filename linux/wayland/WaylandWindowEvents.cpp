@@ -55,11 +55,8 @@ void WaylandWindowEvents::changed(const ForeignToplevels::Change& change) {
         Window window = it->second;
         known_.erase(it);
         handler_(Change::closed, window);
-        // The handler may have stopped watching.
-        if (handler_ && front_ == toplevel.id && !toplevels_.active()) {
-            front_ = 0;
-            handler_(Change::activated, Window{});
-        }
+        if (front_ == toplevel.id)
+            checkNothingInFront();
         return;
     }
     if (change.becameActive && toplevel.activated) {
@@ -78,11 +75,21 @@ void WaylandWindowEvents::changed(const ForeignToplevels::Change& change) {
     }
     if (it != known_.end() && change.titleChanged)
         handler_(Change::titleChanged, it->second);
-    // Nothing in front any more: the focus went to no window at all.
-    if (handler_ && !toplevel.activated && front_ == toplevel.id && !toplevels_.active()) {
+    if (handler_ && !toplevel.activated && front_ == toplevel.id)
+        checkNothingInFront();
+}
+
+void WaylandWindowEvents::checkNothingInFront() {
+    // A focus switch may show the old window inactive a moment before the
+    // new one active: only a gap that lasts means no window is in front.
+    std::weak_ptr<int> alive = alive_;
+    scheduler_.after(nothingInFrontAfter, [this, alive, front = front_, generation = generation_] {
+        if (alive.expired() || generation != generation_ || !handler_ || front_ != front ||
+            toplevels_.active())
+            return;
         front_ = 0;
         handler_(Change::activated, Window{});
-    }
+    });
 }
 
 }  // namespace dz::wayland

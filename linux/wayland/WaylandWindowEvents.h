@@ -28,9 +28,13 @@ class WaylandWindowEvents final : public WindowEvents {
 
     void watch(Handler handler) override;
 
+    // How long no window may be active before that is reported (as window 0).
+    static constexpr double nothingInFrontAfter = 0.1;
+
   private:
     void changed(const ForeignToplevels::Change& change);
     void activated(const ForeignToplevels::Toplevel& toplevel);
+    void checkNothingInFront();
 
     ForeignToplevels& toplevels_;
     Scheduler& scheduler_;

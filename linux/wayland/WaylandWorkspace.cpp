@@ -59,21 +59,21 @@ std::optional<Workspace::RunningApplication> WaylandWorkspace::applicationOf(
     known.app.bundleID = installed ? installed->id : toplevel.appID;
     if (installed)
         known.app.localizedName = installed->name;
-    std::optional<pid_t> pid;
     // An Xwayland window in front is X11's active window too, and X11 names
     // its process exactly.
+    std::optional<RunningApplication> x11Front;
     if (toplevel.activated)
-        if (auto x11Front = fallback_.frontmostApplication();
-            x11Front && x11Front->pid && sameID(x11Front->bundleID, known.app.bundleID))
-            pid = *x11Front->pid;
-    if (!pid) {
+        x11Front = fallback_.frontmostApplication();
+    if (x11Front && x11Front->pid && sameID(x11Front->bundleID, known.app.bundleID)) {
+        known.app = *x11Front;
+    } else {
         auto scan = processes_.find(known.app.bundleID);
-        pid = scan.pid;
         known.complete = scan.complete;
-    }
-    if (pid) {
-        auto app = identity_.application(*pid, toplevel.appID);
-        known.app = RunningApplication{app.id, app.name, int32_t(*pid), identity_.executable(*pid)};
+        if (scan.pid) {
+            auto app = identity_.application(*scan.pid, toplevel.appID);
+            known.app =
+                RunningApplication{app.id, app.name, int32_t(*scan.pid), identity_.executable(*scan.pid)};
+        }
     }
     if (toplevels_.following() && known_.size() < maxKnown)
         known_[toplevel.id] = known;
