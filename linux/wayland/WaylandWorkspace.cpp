@@ -64,7 +64,10 @@ std::optional<Workspace::RunningApplication> WaylandWorkspace::applicationOf(
     std::optional<RunningApplication> x11Front;
     if (toplevel.activated)
         x11Front = fallback_.frontmostApplication();
-    if (x11Front && x11Front->pid && sameID(x11Front->bundleID, known.app.bundleID)) {
+    // Its class is the app id, and often its program's name too (XTerm and xterm).
+    if (x11Front && x11Front->pid &&
+        (sameID(x11Front->bundleID, known.app.bundleID) ||
+         (x11Front->executable && sameID(*x11Front->executable, toplevel.appID)))) {
         known.app = *x11Front;
     } else {
         auto scan = processes_.find(known.app.bundleID);

@@ -4,6 +4,7 @@
 // finds an application's process from its id.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -242,6 +243,20 @@ TEST(AppProcesses, FindsTheApplicationsTopmostProcessWithinItsBounds) {
     EXPECT_FALSE(scan.pid) << "past the cap";
     EXPECT_FALSE(scan.complete);
     EXPECT_EQ(scan.processesSeen, 2u);
+}
+
+// On this machine's own /proc, the scan ends at its deadline whatever it finds.
+TEST(AppProcesses, AScanOfThisMachineKeepsToItsDeadline) {
+    x11::AppIdentity identity;
+    identity.installed();  // the desktop files are read once, before any scan
+    AppProcesses processes(identity);
+    const auto start = std::chrono::steady_clock::now();
+    auto scan = processes.find("no.such.Application");
+    const auto spent = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(scan.pid);
+    EXPECT_LT(spent, AppProcessLimits{}.deadline + 50ms) << scan.processesSeen << " processes";
+    std::printf("scanned %zu processes in %.1f ms (%s)\n", scan.processesSeen,
+                std::chrono::duration<double, std::milli>(spent).count(), scan.complete ? "all" : "cut");
 }
 
 }  // namespace
