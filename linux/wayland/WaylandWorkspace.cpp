@@ -94,9 +94,14 @@ std::optional<Workspace::RunningApplication> WaylandWorkspace::frontmostApplicat
 
 std::vector<Workspace::RunningApplication> WaylandWorkspace::runningApplications() const {
     std::vector<RunningApplication> out;
+    // One entry per application, with a process where either source knows it.
     auto add = [&](RunningApplication app) {
-        if (std::none_of(out.begin(), out.end(), [&](const auto& a) { return a.bundleID == app.bundleID; }))
+        auto same =
+            std::find_if(out.begin(), out.end(), [&](const auto& a) { return a.bundleID == app.bundleID; });
+        if (same == out.end())
             out.push_back(std::move(app));
+        else if (!same->pid && app.pid)
+            *same = std::move(app);
     };
     // Without a process scan per window: the ones known already, else the
     // id alone.

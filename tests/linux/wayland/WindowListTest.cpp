@@ -29,11 +29,13 @@ x11::AppIdentity fixtureIdentity() {
                             std::vector<std::filesystem::path>{fixtures + "/apps/applications"}, "C");
 }
 
-// X11's view through Xwayland: an xterm in front.
+// X11's view through Xwayland: an xterm in front, and a LibreOffice Writer.
 class X11Front final : public Workspace {
   public:
     std::optional<std::string> applicationLocation(std::string_view) const override { return std::nullopt; }
-    std::vector<RunningApplication> runningApplications() const override { return {}; }
+    std::vector<RunningApplication> runningApplications() const override {
+        return {{"xterm", std::nullopt, 77}, {"libreoffice-writer", std::nullopt, 88}};
+    }
     std::optional<BundleInfo> bundleInfo(std::string_view) const override { return std::nullopt; }
     std::optional<RunningApplication> frontmostApplication() const override {
         return RunningApplication{"xterm", std::nullopt, 77};
@@ -81,7 +83,7 @@ std::vector<Sequence> sequences() {
             out.push_back({line.substr(3), {}, {}});
         } else if (!line.empty() && line[0] != '#' && !out.empty()) {
             auto w = words(line);
-            bool expectation = w[0] == ">" || w[0] == "front" || w[0] == "windows" ||
+            bool expectation = w[0] == ">" || w[0] == "front" || w[0] == "windows" || w[0] == "running" ||
                                ((w[0] == "title" || w[0] == "appid") && w.size() == 3 && number(w[2]));
             (expectation ? out.back().expected : out.back().actions).push_back(w);
         }
@@ -174,6 +176,11 @@ std::vector<std::string> run(const Sequence& sequence) {
         if (e[0] == "front") {
             auto front = workspace.frontmostApplication();
             out.push_back(front ? "front " + front->bundleID + " " + shown(front->pid) : "front none");
+        } else if (e[0] == "running") {
+            std::string line = "running";
+            for (const auto& app : workspace.runningApplications())
+                line += (line == "running" ? " " : ", ") + app.bundleID + " " + shown(app.pid);
+            out.push_back(line);
         } else if (e[0] == "windows") {
             out.push_back("windows " + std::to_string(toplevels->toplevels().size()));
         } else if (e[0] == "title" || e[0] == "appid") {
