@@ -69,14 +69,21 @@ std::optional<Workspace::RunningApplication> WaylandWorkspace::applicationOf(
         (sameID(x11Front->bundleID, known.app.bundleID) ||
          (x11Front->executable && sameID(*x11Front->executable, toplevel.appID)))) {
         known.app = *x11Front;
-    } else {
+    } else if (now - scanWindow_ >= std::chrono::seconds(1) || scanSpent_ < scanBudget) {
+        if (now - scanWindow_ >= std::chrono::seconds(1)) {
+            scanWindow_ = now;
+            scanSpent_ = {};
+        }
         auto scan = processes_.find(known.app.bundleID);
+        scanSpent_ += std::chrono::steady_clock::now() - now;
         known.complete = scan.complete;
         if (scan.pid) {
             auto app = identity_.application(*scan.pid, toplevel.appID);
             known.app =
                 RunningApplication{app.id, app.name, int32_t(*scan.pid), identity_.executable(*scan.pid)};
         }
+    } else {
+        known.complete = false;  // over the budget: tried again later
     }
     if (toplevels_.following() && known_.size() < maxKnown)
         known_[toplevel.id] = known;

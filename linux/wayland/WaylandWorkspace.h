@@ -43,6 +43,9 @@ class WaylandWorkspace final : public Workspace {
     // An incomplete scan is tried again after this long at the soonest.
     static constexpr std::chrono::seconds rescanAfter{2};
     static constexpr size_t maxKnown = 1024;
+    // Scanning time allowed per second on the main thread: windows that come
+    // and go without end must not keep it scanning.
+    static constexpr std::chrono::milliseconds scanBudget{100};
 
   private:
     struct Known {
@@ -60,6 +63,8 @@ class WaylandWorkspace final : public Workspace {
     uint64_t listening_ = 0;
     FrontProcess frontProcess_;
     mutable std::map<uint64_t, Known> known_;
+    mutable std::chrono::steady_clock::time_point scanWindow_;
+    mutable std::chrono::steady_clock::duration scanSpent_{};
 };
 
 }  // namespace dz::wayland
