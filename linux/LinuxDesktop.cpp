@@ -1,5 +1,8 @@
 #include "linux/LinuxDesktop.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -43,7 +46,47 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::open(Scheduler& scheduler, std::stri
             }
         }
     }
+    const bool listsWindows = std::find(facts.globals.begin(), facts.globals.end(),
+                                        "zwlr_foreign_toplevel_manager_v1") != facts.globals.end();
+    if (facts.waylandReachable && listsWindows && facts.forced != "x11")
+        desktop->followWindows(scheduler);
     return desktop;
+}
+
+void LinuxDesktop::followWindows(Scheduler& scheduler) {
+    std::string why;
+    toplevels = wayland::ForeignToplevels::create(scheduler, &why);
+    if (!toplevels) {
+        std::fprintf(stderr, "dozuzavuvu: the compositor's window list is unavailable (%s).\n", why.c_str());
+        return;
+    }
+    std::vector<pid_t> excluded{getpid()};
+    if (auto compositor = toplevels->compositorPID())
+        excluded.push_back(*compositor);
+    waylandWorkspace = std::make_unique<wayland::WaylandWorkspace>(
+        *toplevels, *x11->workspace, *x11->identity,
+        wayland::AppProcesses(*x11->identity, "/proc", std::move(excluded)));
+    auto* workspace = waylandWorkspace.get();
+    waylandWindows = std::make_unique<wayland::WaylandWindowEvents>(
+        *toplevels, scheduler, [workspace](const wayland::ForeignToplevels::Toplevel& toplevel) {
+            return workspace->applicationOf(toplevel);
+        });
+    if (auto* clipboard = waylandClipboard.get())
+        workspace->setFrontProcessHandler([clipboard](std::optional<pid_t> pid) {
+            clipboard->setFrontProcess(pid ? std::optional<int32_t>(*pid) : std::nullopt);
+        });
+}
+
+Workspace& LinuxDesktop::workspace() {
+    if (waylandWorkspace)
+        return *waylandWorkspace;
+    return *x11->workspace;
+}
+
+WindowEvents& LinuxDesktop::windows() {
+    if (waylandWindows)
+        return *waylandWindows;
+    return *x11->windows;
 }
 
 Clipboard& LinuxDesktop::clipboard() {

@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
     // After the services its jobs use, so that it stops first.
     ThreadWorker worker(scheduler);
     const Platform platform{session->clipboard(),
-                            *desktop->workspace,
+                            session->workspace(),
                             *desktop->keyboard,
                             *desktop->keyboard,
                             *desktop->keyboard,
@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
                             spelling,
                             scheduler,
                             worker,
-                            *desktop->windows};
+                            session->windows()};
 
     // The program.
     AppController controller(settings, platform);
