@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -96,7 +97,36 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::open(Scheduler& scheduler, std::stri
     if (facts.wayland && desktop->x11_ && desktop->x11_->clipboard)
         desktop->x11_->clipboard->setCompositorPastes(
             compositorPastes(scheduler, *desktop->x11_->identity, facts.compositorPID));
+    const bool listsWindows = std::find(facts.globals.begin(), facts.globals.end(),
+                                        "zwlr_foreign_toplevel_manager_v1") != facts.globals.end();
+    if (facts.waylandReachable && listsWindows && facts.forced != "x11")
+        desktop->followWindows(scheduler);
     return desktop;
+}
+
+void LinuxDesktop::followWindows(Scheduler& scheduler) {
+    std::string why;
+    toplevels_ = wayland::ForeignToplevels::create(scheduler, &why);
+    if (!toplevels_) {
+        log("the compositor's window list is unavailable (" + why + ").");
+        return;
+    }
+    std::vector<pid_t> excluded{getpid()};
+    if (auto compositor = toplevels_->compositorPID())
+        excluded.push_back(*compositor);
+    // Without Xwayland, nothing stands behind the window list.
+    Workspace& fallback = x11_ ? static_cast<Workspace&>(*x11_->workspace) : *noWorkspace_;
+    waylandWorkspace_ = std::make_unique<wayland::WaylandWorkspace>(
+        *toplevels_, fallback, identity(), wayland::AppProcesses(identity(), "/proc", std::move(excluded)));
+    auto* workspace = waylandWorkspace_.get();
+    waylandWindows_ = std::make_unique<wayland::WaylandWindowEvents>(
+        *toplevels_, scheduler, [workspace](const wayland::ForeignToplevels::Toplevel& toplevel) {
+            return workspace->applicationOf(toplevel);
+        });
+    if (auto* clipboard = waylandClipboard_.get())
+        workspace->setFrontProcessHandler([clipboard](std::optional<pid_t> pid) {
+            clipboard->setFrontProcess(pid ? std::optional<int32_t>(*pid) : std::nullopt);
+        });
 }
 
 void LinuxDesktop::openWithoutX11(Scheduler& scheduler) {
@@ -120,6 +150,8 @@ Clipboard& LinuxDesktop::clipboard() {
 }
 
 Workspace& LinuxDesktop::workspace() {
+    if (waylandWorkspace_)
+        return *waylandWorkspace_;
     return x11_ ? static_cast<Workspace&>(*x11_->workspace) : *noWorkspace_;
 }
 
@@ -144,6 +176,8 @@ SystemServices& LinuxDesktop::system() {
 }
 
 WindowEvents& LinuxDesktop::windows() {
+    if (waylandWindows_)
+        return *waylandWindows_;
     return x11_ ? static_cast<WindowEvents&>(*x11_->windows) : *noWindows_;
 }
 

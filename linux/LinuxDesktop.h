@@ -19,7 +19,10 @@
 #include "app/platform/Workspace.h"
 #include "linux/X11Desktop.h"
 #include "linux/wayland/BackendChoice.h"
+#include "linux/wayland/ForeignToplevels.h"
 #include "linux/wayland/WaylandClipboardService.h"
+#include "linux/wayland/WaylandWindowEvents.h"
+#include "linux/wayland/WaylandWorkspace.h"
 
 namespace dz {
 
@@ -59,11 +62,18 @@ class LinuxDesktop {
   private:
     LinuxDesktop() = default;
     void openWithoutX11(Scheduler& scheduler);
+    // Takes the workspace and window changes from the compositor's window list.
+    void followWindows(Scheduler& scheduler);
 
     wayland::BackendChoice choice_;
     bool waylandSession_ = false;
     std::unique_ptr<x11::X11Desktop> x11_;
     std::unique_ptr<wayland::WaylandClipboardService> waylandClipboard_;
+    // Where the compositor lists its windows: the front application and the
+    // window changes, native windows included.
+    std::unique_ptr<wayland::ForeignToplevels> toplevels_;
+    std::unique_ptr<wayland::WaylandWorkspace> waylandWorkspace_;
+    std::unique_ptr<wayland::WaylandWindowEvents> waylandWindows_;
     // Without an X display.
     std::unique_ptr<x11::AppIdentity> identity_;
     std::unique_ptr<x11::AtspiPageAddress> pageAddresses_;

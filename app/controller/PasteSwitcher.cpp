@@ -177,8 +177,12 @@ void PasteSwitcher::pasteFinished(const Clipboard::PasteRequest& request, bool d
         return;
     }
     restore_->fetched = true;
-    if (restore_->waitingForFetch)
-        putBack();
+    // An application reads a paste's types one request after another (a
+    // browser asks for its plain text after a first type), so the rest of
+    // that paste still gets the rendition.
+    if (restore_->waitingForFetch && !restore_->dueTimer)
+        restore_->dueTimer =
+            platform_.scheduler.after(nextPasteGrace, guarded(alive_, [this] { putBack(); }));
 }
 
 void PasteSwitcher::cancelPutBack() {

@@ -31,7 +31,7 @@ class PasteSwitcher {
     static constexpr double putBackLimit = 5;             // …at the latest, for a slow paster
     static constexpr double pastePageLookupLimit = 0.25;  // a paste waits this long for the address
     static constexpr double nextPasteLimit = 10;          // one-shot without keys: its paste comes by then
-    static constexpr double nextPasteGrace = 0.3;         // …and reads its other types within this
+    static constexpr double nextPasteGrace = 0.3;         // a paster reads its other types within this
 
     // `interceptorActive` is published here: whether requesters are served
     // renditions of their own.
@@ -57,9 +57,9 @@ class PasteSwitcher {
 
     // After a one-shot paste: `previous` goes back 0.6 s after the key press,
     // or, when the pasting application (`paster`, if known) has not fetched
-    // the data by then, as soon as its transfer has finished (at most 5 s
-    // after the press), so that a slow application still gets what it asked
-    // for.
+    // the data by then, 0.3 s after its first transfer has finished (at most
+    // 5 s after the press), so that a slow application, or one whose key came
+    // late because the user held the shortcut, still gets what it asked for.
     void putBackLater(Written previous, std::optional<Clipboard::Party> paster);
     // After a one-shot without keys: what is written now is for the next
     // paste only, the first request within 10 s that receives data and is

@@ -495,8 +495,13 @@ std::pair<std::optional<int32_t>, std::optional<std::string>> DataControlClipboa
     }
     if (scanSpent_ >= limits_.peerScanBudget)
         return {};  // unknown: served the common content
+    std::vector<pid_t> first;
+    {
+        std::lock_guard lock(frontMutex_);
+        first = front_;
+    }
     auto scan =
-        peers_->find(*inode, {}, std::min(limits_.peerScanDeadline, limits_.peerScanBudget - scanSpent_));
+        peers_->find(*inode, first, std::min(limits_.peerScanDeadline, limits_.peerScanBudget - scanSpent_));
     scanSpent_ += Clock::now() - now;
     if (!scan.pid)
         return {};
@@ -507,6 +512,11 @@ std::pair<std::optional<int32_t>, std::optional<std::string>> DataControlClipboa
     if (callbacks_.identify)
         application = callbacks_.identify(int32_t(*pid));
     return {int32_t(*pid), std::move(application)};
+}
+
+void DataControlClipboard::setFrontProcesses(std::vector<pid_t> pids) {
+    std::lock_guard lock(frontMutex_);
+    front_ = std::move(pids);
 }
 
 // ---------------------------------------------------------------- owning

@@ -99,6 +99,10 @@ class DataControlClipboard {
     // Thread-safe, returns at once.
     void own(std::vector<ClipboardSnapshot::Entry> items, std::vector<x11::ReadOrigin> origins = {},
              std::optional<uint64_t> basis = std::nullopt);
+    // The processes looked at first when finding the other end of a
+    // transfer: the application in front, which is most often the one
+    // pasting. Thread-safe.
+    void setFrontProcesses(std::vector<pid_t> pids);
     // Offers these types and bytes as they are (the clipboard keeper's content).
     void offer(std::vector<x11::MimeItem> content);
     // Stops the thread; the selection we own stays until the connection
@@ -196,6 +200,8 @@ class DataControlClipboard {
     std::atomic<bool> connected_{true};
     bool alive_ = true;
     std::mutex postedMutex_;
+    std::mutex frontMutex_;
+    std::vector<pid_t> front_;
     std::deque<std::function<void()>> posted_;
 
     // Clipboard-thread state.

@@ -40,6 +40,11 @@ class WaylandClipboardService final : public Clipboard {
     // `keepCopy`, a detached keeper goes on serving what we hold.
     void shutdown(bool keepCopy = false);
     DataControlClipboard& engine() { return *clipboard_; }
+    // The process of the application in front, where the desktop tells it:
+    // looked at first for the other end of a paste.
+    void setFrontProcess(std::optional<int32_t> pid) {
+        clipboard_->setFrontProcesses(pid ? std::vector<pid_t>{pid_t(*pid)} : std::vector<pid_t>{});
+    }
 
   private:
     struct Alive;

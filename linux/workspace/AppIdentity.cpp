@@ -377,13 +377,38 @@ AppIdentity::App AppIdentity::application(int32_t pid, std::optional<std::string
         return {std::string(ownID), std::string("Dozuzavuvu")};
     std::lock_guard lock(mutex_);
     auto key = std::make_pair(pid, windowClass.value_or(""));
-    fs::path dir = proc_ / std::to_string(pid);
     std::error_code ec;
-    std::string exe = fs::read_symlink(dir / "exe", ec).filename().string();
+    std::string exe = fs::read_symlink(proc_ / std::to_string(pid) / "exe", ec).filename().string();
     // A process id can be reused: the cached answer holds for the same executable only.
     if (auto it = cache_.find(key); it != cache_.end() && it->second.exe == exe)
         return it->second.app;
-    std::string cachedExe = exe;
+    App app = resolveLocked(pid, windowClass, exe);
+    if (cache_.size() >= cacheLimit)
+        pruneLocked();
+    cache_[key] = {app, exe};
+    return app;
+}
+
+AppIdentity::App AppIdentity::identify(int32_t pid) {
+    if (pid == int32_t(getpid()) && proc_ == "/proc")
+        return {std::string(ownID), std::string("Dozuzavuvu")};
+    std::lock_guard lock(mutex_);
+    std::error_code ec;
+    std::string exe = fs::read_symlink(proc_ / std::to_string(pid) / "exe", ec).filename().string();
+    return resolveLocked(pid, std::nullopt, exe);
+}
+
+std::optional<AppIdentity::App> AppIdentity::applicationOfClass(std::string_view windowClass) {
+    std::lock_guard lock(mutex_);
+    loadLocked();
+    if (auto* e = matchDesktopEntry(entries_, windowClass, std::nullopt))
+        return App{e->id, e->name};
+    return std::nullopt;
+}
+
+AppIdentity::App AppIdentity::resolveLocked(int32_t pid, const std::optional<std::string>& windowClass,
+                                            std::string exe) {
+    fs::path dir = proc_ / std::to_string(pid);
     loadLocked();
     auto named = [&](std::string id) {
         App app{std::move(id), std::nullopt};
@@ -421,9 +446,6 @@ AppIdentity::App AppIdentity::application(int32_t pid, std::optional<std::string
     }
     if (!app)
         app = App{"pid-" + std::to_string(pid), std::nullopt};
-    if (cache_.size() >= cacheLimit)
-        pruneLocked();
-    cache_[key] = {*app, cachedExe};
     return *app;
 }
 

@@ -69,6 +69,12 @@ class AppIdentity {
     // The application of a process; `windowClass` (WM_CLASS) decides first when
     // the process owns the window in question. Thread-safe; cached per process.
     App application(int32_t pid, std::optional<std::string> windowClass = std::nullopt);
+    // The same answer as `application(pid)`, kept nowhere: for scans over
+    // many processes, which would crowd out the answers worth keeping.
+    App identify(int32_t pid);
+    // The installed application a window class (or a Wayland app id) stands
+    // for, when one matches.
+    std::optional<App> applicationOfClass(std::string_view windowClass);
     // The program a process runs: the file name of its executable, or, for
     // a script run by an interpreter, the script's name (the process's
     // `comm`, when that is not a prefix of the executable's name).
@@ -86,6 +92,7 @@ class AppIdentity {
   private:
     void loadLocked();
     void pruneLocked();
+    App resolveLocked(int32_t pid, const std::optional<std::string>& windowClass, std::string exe);
     std::optional<std::string> readFile(const std::filesystem::path& path) const;
 
     std::filesystem::path proc_;

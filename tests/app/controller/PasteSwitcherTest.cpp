@@ -38,6 +38,9 @@ TEST(PasteSwitcherTest, OneShotPutBackWaitsForASlowPasterAndANewCopyCancelsIt) {
     h.fakes.scheduler.advance(1.0);  // the editor has not fetched yet
     EXPECT_TRUE(h.controller->pastes().isPutBackPending());
     EXPECT_EQ(h.paste("org.gnome.TextEditor"), "Hello **world** and [a link](https://example.com/)");
+    // The rest of that paste (its other types) still gets the rendition.
+    EXPECT_EQ(h.paste("org.gnome.TextEditor"), "Hello **world** and [a link](https://example.com/)");
+    h.fakes.scheduler.advance(PasteSwitcher::nextPasteGrace);
     EXPECT_FALSE(h.controller->pastes().isPutBackPending());
     EXPECT_EQ(h.clipboardText(), "Hello world and a link");
 
@@ -59,6 +62,7 @@ TEST(PasteSwitcherTest, APutBackWaitsForThePastersDataNotItsLookAtTheTypesOrAnUn
         {}, fake::FakeClipboard::Reading::types);
     h.fakes.scheduler.advance(1.0);
     EXPECT_EQ(h.paste("org.gnome.TextEditor"), markdown);
+    h.fakes.scheduler.advance(PasteSwitcher::nextPasteGrace);
     EXPECT_EQ(h.clipboardText(), "Hello world and a link");
 
     // No front application known: the first paste is the one the key made,
@@ -67,6 +71,7 @@ TEST(PasteSwitcherTest, APutBackWaitsForThePastersDataNotItsLookAtTheTypesOrAnUn
     h.controller->actions().perform(ShortcutAction::pasteMarkdown);
     h.fakes.scheduler.advance(2.0);
     EXPECT_EQ(h.paste("org.gnome.TextEditor"), markdown);
+    h.fakes.scheduler.advance(PasteSwitcher::nextPasteGrace);
     EXPECT_EQ(h.clipboardText(), "Hello world and a link");
 }
 

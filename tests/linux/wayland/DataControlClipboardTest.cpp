@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 #include "core/clipboard/PasteboardTypes.h"
@@ -44,6 +45,53 @@ TEST(DataControlClipboard, StalledReadersCostOnlyTheirOwnTransfersUpToTheCap) {
     // Past their idle limit the stalled transfers are dropped, and pastes are served again.
     std::this_thread::sleep_for(1500ms);
     EXPECT_EQ(Child({DZ_WAYLAND_TOOL, "paste", type}).all().size(), big.size());
+    clipboard->shutdown();
+}
+
+// With no time to scan /proc at all, a paste is still named when its process
+// is the front application's, which is looked at first.
+TEST(DataControlClipboard, TheFrontApplicationsProcessIsLookedAtFirst) {
+    test::FakeCompositor compositor;
+    ASSERT_TRUE(compositor.running());
+    ClipboardLimits limits;
+    limits.peerScanDeadline = std::chrono::nanoseconds(0);
+    std::mutex mutex;
+    std::vector<std::optional<int32_t>> pasters;
+    DataControlClipboard::Callbacks callbacks;
+    callbacks.pasteRequest = [&](const DataControlClipboard::Request& request,
+                                 DataControlClipboard::Answer answer) {
+        std::lock_guard lock(mutex);
+        pasters.push_back(request.pid);
+        answer(std::nullopt);
+    };
+    auto clipboard = DataControlClipboard::create(callbacks, nullptr, compositor.socket().c_str(), limits);
+    ASSERT_TRUE(clipboard);
+    clipboard->own({{std::string(pasteboardtype::string), "text"}});
+    for (int i = 0; i < 100 && !clipboard->holdsSelection(); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(clipboard->holdsSelection());
+    auto asked = [&](size_t count) {
+        for (int i = 0; i < 300; ++i) {
+            {
+                std::lock_guard lock(mutex);
+                if (pasters.size() >= count)
+                    return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    };
+
+    const std::string type = "text/plain;charset=utf-8";
+    Child unnamed({DZ_WAYLAND_READER, "stall", type});
+    EXPECT_EQ(unnamed.line(), "asked");
+    ASSERT_TRUE(asked(1));
+    Child front({DZ_WAYLAND_READER, "stall", type});
+    clipboard->setFrontProcesses({front.pid()});
+    EXPECT_EQ(front.line(), "asked");
+    ASSERT_TRUE(asked(2));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(pasters[0], std::nullopt);
+    EXPECT_EQ(pasters[1], front.pid());
     clipboard->shutdown();
 }
 

@@ -1,15 +1,18 @@
 #include "tests/linux/wayland/FakeCompositor.h"
 
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <wayland-server.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "wayland/ext-data-control-v1-server.h"
+#include "wayland/wlr-foreign-toplevel-management-unstable-v1-server.h"
 
 namespace dz::wayland::test {
 
@@ -19,9 +22,17 @@ struct Source {
     std::vector<wl_resource*> offers;
 };
 
+struct Window {
+    std::string appID, title;
+    bool active = false;
+    std::vector<wl_resource*> handles;  // one per client following the list
+};
+
 struct FakeCompositor::State {
     std::vector<wl_resource*> devices;
     Source* selection = nullptr;
+    std::vector<wl_resource*> windowLists;
+    std::map<int, Window> windows;
 
     void announce(wl_resource* device) {
         if (!selection) {
@@ -118,6 +129,57 @@ struct FakeCompositor::State {
         wl_resource_set_implementation(seat, &seatImpl, nullptr, nullptr);
     }
 
+    // The window list
+    static void describe(wl_resource* handle, const Window& window) {
+        zwlr_foreign_toplevel_handle_v1_send_app_id(handle, window.appID.c_str());
+        zwlr_foreign_toplevel_handle_v1_send_title(handle, window.title.c_str());
+        wl_array states;
+        wl_array_init(&states);
+        if (window.active)
+            *static_cast<uint32_t*>(wl_array_add(&states, sizeof(uint32_t))) =
+                ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED;
+        zwlr_foreign_toplevel_handle_v1_send_state(handle, &states);
+        wl_array_release(&states);
+        zwlr_foreign_toplevel_handle_v1_send_done(handle);
+    }
+    void announce(wl_resource* list, Window& window) {
+        wl_resource* handle =
+            wl_resource_create(wl_resource_get_client(list), &zwlr_foreign_toplevel_handle_v1_interface,
+                               wl_resource_get_version(list), 0);
+        wl_resource_set_implementation(handle, &handleImpl, this, handleGone);
+        window.handles.push_back(handle);
+        zwlr_foreign_toplevel_manager_v1_send_toplevel(list, handle);
+        describe(handle, window);
+    }
+    void changed(Window& window) {
+        for (auto* handle : window.handles) describe(handle, window);
+    }
+    static void handleGone(wl_resource* handle) {
+        for (auto& [key, window] : of(handle)->windows) std::erase(window.handles, handle);
+    }
+    static void noRequest(wl_client*, wl_resource*) {}
+    static void activateRequest(wl_client*, wl_resource*, wl_resource*) {}
+    static void rectangle(wl_client*, wl_resource*, wl_resource*, int32_t, int32_t, int32_t, int32_t) {}
+    static void fullscreen(wl_client*, wl_resource*, wl_resource*) {}
+    static constexpr struct zwlr_foreign_toplevel_handle_v1_interface handleImpl {
+        noRequest, noRequest, noRequest, noRequest, activateRequest, noRequest, rectangle, destroy,
+            fullscreen, noRequest
+    };
+    static void stopList(wl_client*, wl_resource* list) {
+        zwlr_foreign_toplevel_manager_v1_send_finished(list);
+        wl_resource_destroy(list);
+    }
+    static constexpr struct zwlr_foreign_toplevel_manager_v1_interface listImpl { stopList };
+    static void listGone(wl_resource* list) { std::erase(of(list)->windowLists, list); }
+    static void bindWindowList(wl_client* client, void* data, uint32_t version, uint32_t id) {
+        wl_resource* list =
+            wl_resource_create(client, &zwlr_foreign_toplevel_manager_v1_interface, int(version), id);
+        wl_resource_set_implementation(list, &listImpl, data, listGone);
+        auto* state = static_cast<State*>(data);
+        state->windowLists.push_back(list);
+        for (auto& [key, window] : state->windows) state->announce(list, window);
+    }
+
     // The one compositor of the process, for the source destructor above.
     static inline State* current = nullptr;
 };
@@ -138,6 +200,23 @@ FakeCompositor::FakeCompositor() {
     State::current = state_;
     wl_global_create(display_, &::wl_seat_interface, 1, state_, State::bindSeat);
     wl_global_create(display_, &ext_data_control_manager_v1_interface, 1, state_, State::bindManager);
+    wl_global_create(display_, &zwlr_foreign_toplevel_manager_v1_interface, 3, state_, State::bindWindowList);
+    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    wakeSource_ = wl_event_loop_add_fd(
+        wl_display_get_event_loop(display_), wake_, WL_EVENT_READABLE,
+        [](int fd, uint32_t, void* data) {
+            uint64_t count;
+            (void)!read(fd, &count, sizeof count);
+            auto* self = static_cast<FakeCompositor*>(data);
+            std::vector<std::function<void(State&)>> tasks;
+            {
+                std::lock_guard lock(self->tasksMutex_);
+                tasks.swap(self->tasks_);
+            }
+            for (auto& task : tasks) task(*self->state_);
+            return 0;
+        },
+        this);
     const char* name = wl_display_add_socket_auto(display_);
     if (!name)
         return;
@@ -155,12 +234,86 @@ FakeCompositor::~FakeCompositor() {
     stop_ = true;
     if (thread_.joinable())
         thread_.join();
+    if (wakeSource_)
+        wl_event_source_remove(wakeSource_);
     if (display_) {
         wl_display_destroy_clients(display_);
         wl_display_destroy(display_);
     }
     State::current = nullptr;
     delete state_;
+    if (wake_ >= 0)
+        close(wake_);
+}
+
+void FakeCompositor::onCompositorThread(std::function<void(State&)> task) {
+    {
+        std::lock_guard lock(tasksMutex_);
+        tasks_.push_back(std::move(task));
+    }
+    uint64_t one = 1;
+    (void)!write(wake_, &one, sizeof one);
+}
+
+void FakeCompositor::openWindow(int key, const std::string& appID, const std::string& title) {
+    onCompositorThread([key, appID, title](State& state) {
+        Window& window = state.windows[key];
+        window.appID = appID;
+        window.title = title;
+        for (auto* list : state.windowLists) state.announce(list, window);
+    });
+}
+
+void FakeCompositor::setTitle(int key, const std::string& title) {
+    onCompositorThread([key, title](State& state) {
+        if (auto it = state.windows.find(key); it != state.windows.end()) {
+            it->second.title = title;
+            state.changed(it->second);
+        }
+    });
+}
+
+void FakeCompositor::setAppID(int key, const std::string& appID) {
+    onCompositorThread([key, appID](State& state) {
+        if (auto it = state.windows.find(key); it != state.windows.end()) {
+            it->second.appID = appID;
+            state.changed(it->second);
+        }
+    });
+}
+
+void FakeCompositor::activate(int key) {
+    onCompositorThread([key](State& state) {
+        // As a compositor does: the window losing focus hears of it first.
+        for (auto& [k, window] : state.windows)
+            if (window.active && k != key) {
+                window.active = false;
+                state.changed(window);
+            }
+        if (auto it = state.windows.find(key); it != state.windows.end() && !it->second.active) {
+            it->second.active = true;
+            state.changed(it->second);
+        }
+    });
+}
+
+void FakeCompositor::closeWindow(int key) {
+    onCompositorThread([key](State& state) {
+        auto it = state.windows.find(key);
+        if (it == state.windows.end())
+            return;
+        for (auto* handle : it->second.handles) {
+            zwlr_foreign_toplevel_handle_v1_send_closed(handle);
+        }
+        state.windows.erase(it);
+    });
+}
+
+void FakeCompositor::withdrawWindowList() {
+    onCompositorThread([](State& state) {
+        auto lists = state.windowLists;
+        for (auto* list : lists) State::stopList(nullptr, list);
+    });
 }
 
 }  // namespace dz::wayland::test
