@@ -241,8 +241,17 @@ ReadResult readTargets(const std::vector<std::string>& targets, const TargetRead
     }
 
     if (offers(targets, mime::html)) {
-        if (auto bytes = read(std::string(mime::html)))
+        if (auto bytes = read(std::string(mime::html))) {
+            // Clipboard tools (wl-copy --type text/html) offer the one payload
+            // under every text type as well: that "plain text" is the markup,
+            // and would be pasted as such. The copy is HTML alone.
+            auto sameAsHTML = [&](const ClipboardSnapshot::Entry& item) {
+                return item.type == pt::string && item.data == *bytes;
+            };
+            if (std::erase_if(out.items, sameAsHTML))
+                std::erase_if(out.origins, [&](const ReadOrigin& origin) { return sameAsHTML(origin.item); });
             keep(pt::html, *bytes, mime::html, *bytes);
+        }
     }
     for (auto target : rtfReadOrder) {
         if (!offers(targets, target))

@@ -79,6 +79,19 @@ TEST(MimeTypes, BrowserCopiesBecomeEngineItems) {
     EXPECT_EQ(capture.snapshot()->sourcePageURL(), "https://mozilla.example/doc");
 }
 
+TEST(MimeTypes, ATextTypeRepeatingTheHTMLIsNotPlainText) {
+    // wl-copy --type text/html offers its markup under the text types too.
+    const std::string markup = "<p>Hello <b>there</b></p>";
+    FakeOwner tool{{{"text/html", markup}, {"text/plain;charset=utf-8", markup}, {"UTF8_STRING", markup}}};
+    auto result = tool.read();
+    EXPECT_EQ(asMap(result), (std::map<std::string, std::string>{{std::string(pt::html), markup}}));
+    EXPECT_EQ(toTargets(result.items, result.origins).front().target, "text/html");
+
+    // A real plain rendition stays, even when it looks like markup.
+    FakeOwner editor{{{"text/html", "<pre>&lt;b&gt;</pre>"}, {"UTF8_STRING", "<b>"}}};
+    EXPECT_EQ(asMap(editor.read()).at(std::string(pt::string)), "<b>");
+}
+
 TEST(MimeTypes, SkipsDecidedByNamesReadNoData) {
     struct Case {
         std::vector<std::pair<std::string, std::string>> offered;
