@@ -2,7 +2,8 @@
  * maps an xdg_toplevel titled TITLE, prints "focused" when it gets the
  * keyboard, and on Ctrl+V (Shift allowed, no Alt or Super), reads the
  * clipboard as text/plain;charset=utf-8 and prints "paste:" and the text on
- * a line of its own, as an application pastes. Runs until it is killed. */
+ * a line of its own, as an application pastes ("no text to paste" when the
+ * clipboard offers none). Runs until it is killed. */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -141,10 +142,10 @@ static void data_selection(void* data, struct wl_data_device* device, struct wl_
 static const struct wl_data_device_listener data_device_listener = {data_offer,  data_enter, data_leave,
                                                                     data_motion, data_leave, data_selection};
 
-/* Reads the selection as a pasting application does, for at most 3 s. */
+/* Reads the selection as a pasting application does, for at most 10 s. */
 static void paste(void) {
     if (!selection || !*(int*)wl_data_offer_get_user_data(selection)) {
-        printf("paste:\n");
+        printf("no text to paste\n");
         fflush(stdout);
         return;
     }
@@ -160,7 +161,7 @@ static void paste(void) {
     clock_gettime(CLOCK_MONOTONIC, &start);
     for (;;) {
         clock_gettime(CLOCK_MONOTONIC, &now);
-        long left = 3000 - ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000);
+        long left = 10000 - ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000);
         struct pollfd fd = {fds[0], POLLIN, 0};
         if (left <= 0 || poll(&fd, 1, (int)left) <= 0)
             break;
