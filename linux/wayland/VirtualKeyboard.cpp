@@ -188,10 +188,10 @@ void VirtualKeyboard::run() {
     // the compositor not reading only delays them, it never holds up press().
     bool wantWrite = false;
     while (!stopping_) {
-        while (wl_display_prepare_read(display_) != 0)
-            if (wl_display_dispatch_pending(display_) < 0)
-                break;
-        if (wl_display_get_error(display_) != 0)
+        bool failed = false;
+        while (!failed && wl_display_prepare_read(display_) != 0)
+            failed = wl_display_dispatch_pending(display_) < 0;
+        if (failed)
             break;
         if (wl_display_flush(display_) < 0) {
             if (errno != EAGAIN) {
