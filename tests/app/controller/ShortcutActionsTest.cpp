@@ -122,7 +122,8 @@ TEST(ShortcutActionsTest, WithKeysThatReachEveryWindowAnUnknownFrontApplicationG
     h.fakes.workspace.frontmost.reset();  // a native Wayland window, typed into by the compositor
     h.controller->actions().perform(ShortcutAction::pasteMarkdown);
     using Press = std::pair<uint32_t, uint32_t>;
-    EXPECT_EQ(h.fakes.keystrokes.pressed, std::vector<Press>{Press(KeyboardSimulator::keyV, KeyCombo::control)});
+    EXPECT_EQ(h.fakes.keystrokes.pressed,
+              std::vector<Press>{Press(KeyboardSimulator::keyV, KeyCombo::control)});
     EXPECT_TRUE(h.fakes.system.notices.empty());
 }
 
