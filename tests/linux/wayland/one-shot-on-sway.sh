@@ -45,7 +45,7 @@ fail() {
   finish
   exit 1
 }
-# waits up to $1 tenths of a second for the command after it to succeed
+# tries the command after $1 up to that many times, a tenth of a second apart, until it succeeds
 within() {
   local tenths=$1
   shift
