@@ -278,7 +278,7 @@ int main(int argc, char** argv) {
     struct xdg_toplevel* toplevel = xdg_surface_get_toplevel(xdg_surface);
     xdg_toplevel_add_listener(toplevel, &toplevel_listener, NULL);
     xdg_toplevel_set_title(toplevel, argv[1]);
-    xdg_toplevel_set_app_id(toplevel, "dz-paste-client");
+    xdg_toplevel_set_app_id(toplevel, "dz_paste_client");
     wl_surface_commit(surface);
 
     while (running && wl_display_dispatch(display) >= 0) {
