@@ -94,6 +94,13 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::open(Scheduler& scheduler, std::stri
     }
     if (!desktop->x11_ && !desktop->waylandClipboard_)
         desktop->noClipboard_ = std::make_unique<InertClipboard>();
+    if (desktop->waylandClipboard_) {
+        std::string why;
+        desktop->virtualKeyboard_ = wayland::VirtualKeyboard::create(&why);
+        if (!desktop->virtualKeyboard_)
+            log("no virtual keyboard (" + why + "); " +
+                (desktop->x11_ ? "keys reach X11 applications only." : "no keys can be typed."));
+    }
     if (facts.wayland && desktop->x11_ && desktop->x11_->clipboard)
         desktop->x11_->clipboard->setCompositorPastes(
             compositorPastes(scheduler, *desktop->x11_->identity, facts.compositorPID));
@@ -164,6 +171,8 @@ KeyEventSource& LinuxDesktop::keys() {
 }
 
 KeystrokeSender& LinuxDesktop::keystrokes() {
+    if (virtualKeyboard_)
+        return *virtualKeyboard_;
     return x11_ ? static_cast<KeystrokeSender&>(*x11_->keyboard) : *noKeyboard_;
 }
 

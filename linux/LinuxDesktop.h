@@ -20,6 +20,7 @@
 #include "linux/X11Desktop.h"
 #include "linux/wayland/BackendChoice.h"
 #include "linux/wayland/ForeignToplevels.h"
+#include "linux/wayland/VirtualKeyboard.h"
 #include "linux/wayland/WaylandClipboardService.h"
 #include "linux/wayland/WaylandWindowEvents.h"
 #include "linux/wayland/WaylandWorkspace.h"
@@ -45,6 +46,9 @@ class LinuxDesktop {
     // The X11 services, through Xwayland on a Wayland session; none on a
     // Wayland desktop without an X display.
     x11::X11Desktop* x11() { return x11_.get(); }
+    // With the Wayland clipboard, where the compositor offers one: keys then
+    // reach native and X11 windows alike, not only X11's through XTest.
+    wayland::VirtualKeyboard* virtualKeyboard() { return virtualKeyboard_.get(); }
 
     Clipboard& clipboard();
     Workspace& workspace();
@@ -69,6 +73,7 @@ class LinuxDesktop {
     bool waylandSession_ = false;
     std::unique_ptr<x11::X11Desktop> x11_;
     std::unique_ptr<wayland::WaylandClipboardService> waylandClipboard_;
+    std::unique_ptr<wayland::VirtualKeyboard> virtualKeyboard_;
     // Where the compositor lists its windows: the front application and the
     // window changes, native windows included.
     std::unique_ptr<wayland::ForeignToplevels> toplevels_;

@@ -22,6 +22,9 @@ class KeystrokeSupport {
     // Nothing when keystrokes can be sent on this desktop, else what happens
     // instead.
     virtual std::optional<std::string> keystrokesUnavailable() const = 0;
+    // How keys are typed when they can be (XTest, the compositor's virtual
+    // keyboard); empty when there is nothing to say beyond "available".
+    virtual std::string keystrokesRoute() const { return {}; }
     virtual ShortcutRoute shortcutRoute() const { return ShortcutRoute::keyGrabs; }
     // The keys the desktop reports for an action bound through the portal.
     virtual std::optional<std::string> desktopTrigger(ShortcutAction action) const {

@@ -34,9 +34,7 @@ std::optional<std::string> ProgramServices::setLaunchAtLogin(bool enabled) {
 
 std::optional<std::string> ProgramServices::keystrokesUnavailable() const {
     if (!controller_.platform().keystrokes.canSendKeystrokes())
-        return std::string(
-            "Not available: the X server has no XTest extension. The paste shortcuts wait for your own "
-            "Ctrl+V.");
+        return backend_.keystrokesMissing;
     if (!backend_.keystrokesNote.empty())
         return backend_.keystrokesNote;
     return std::nullopt;

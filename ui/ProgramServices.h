@@ -49,6 +49,12 @@ class ProgramServices : public StateNotifier,
         // Wayland desktop, where only X11 applications receive them); empty
         // where keys reach every application.
         std::string keystrokesNote;
+        // How keys are typed where they can be, and what happens where they
+        // cannot.
+        std::string keystrokesRoute = "Typed through XTest";
+        std::string keystrokesMissing =
+            "Not available: the X server has no XTest extension. The paste shortcuts wait for your own "
+            "Ctrl+V.";
         // How global shortcuts reach the program, and through the portal the
         // keys the desktop chose and its settings, when it offers them.
         ShortcutRoute shortcutRoute = ShortcutRoute::keyGrabs;
@@ -64,6 +70,7 @@ class ProgramServices : public StateNotifier,
     bool launchAtLogin() const override;
     std::optional<std::string> setLaunchAtLogin(bool enabled) override;
     std::optional<std::string> keystrokesUnavailable() const override;
+    std::string keystrokesRoute() const override { return backend_.keystrokesRoute; }
     ShortcutRoute shortcutRoute() const override { return backend_.shortcutRoute; }
     std::optional<std::string> desktopTrigger(ShortcutAction action) const override;
     bool canOpenDesktopShortcutSettings() const override {

@@ -84,6 +84,18 @@ struct DataControlClipboard::Glue {
         self->onOwnSynced();
     }
     static constexpr wl_callback_listener sync{synced};
+
+    static void waited(void* data, wl_callback* callback, uint32_t) {
+        auto* self = static_cast<DataControlClipboard*>(data);
+        auto it = self->waiters_.find(callback);
+        wl_callback_destroy(callback);
+        if (it == self->waiters_.end())
+            return;
+        auto then = std::move(it->second);
+        self->waiters_.erase(it);
+        then();
+    }
+    static constexpr wl_callback_listener wait{waited};
 };
 
 std::unique_ptr<DataControlClipboard> DataControlClipboard::create(Callbacks callbacks, std::string* error,
@@ -105,6 +117,7 @@ DataControlClipboard::~DataControlClipboard() {
         for (auto& [type, fd] : asking.waiting) close(fd);
     if (display_) {
         for (auto* sync : syncs_) wl_callback_destroy(sync);
+        for (auto& [sync, then] : waiters_) wl_callback_destroy(sync);
         for (auto& [offer, state] : offers_) ext_data_control_offer_v1_destroy(offer);
         if (source_)
             ext_data_control_source_v1_destroy(source_);
@@ -203,6 +216,17 @@ void DataControlClipboard::own(std::vector<ClipboardSnapshot::Entry> items,
                                std::vector<x11::ReadOrigin> origins, std::optional<uint64_t> basis) {
     post([this, items = std::move(items), origins = std::move(origins), basis]() mutable {
         takeOwnership(std::move(items), std::move(origins), basis);
+    });
+}
+
+void DataControlClipboard::afterSynced(std::function<void()> then) {
+    post([this, then = std::move(then)]() mutable {
+        // The compositor answers in order: this sync comes back after the
+        // selection of an earlier `own`.
+        wl_callback* sync = wl_display_sync(display_);
+        waiters_.emplace(sync, std::move(then));
+        wl_callback_add_listener(sync, &Glue::wait, this);
+        wl_display_flush(display_);
     });
 }
 

@@ -105,6 +105,11 @@ class DataControlClipboard {
     void setFrontProcesses(std::vector<pid_t> pids);
     // Offers these types and bytes as they are (the clipboard keeper's content).
     void offer(std::vector<x11::MimeItem> content);
+    // Calls `then` on the clipboard's thread once the compositor has handled
+    // everything asked of it before (an `own` made earlier has become the
+    // selection, or was refused). Never called when the connection is lost
+    // first. Thread-safe, returns at once.
+    void afterSynced(std::function<void()> then);
     // Stops the thread; the selection we own stays until the connection
     // closes, with the destructor. Call once before destruction.
     void shutdown();
@@ -217,6 +222,7 @@ class DataControlClipboard {
     uint64_t generation_ = 0;
     int ownSyncs_ = 0;  // our selections the compositor has not confirmed yet
     std::set<wl_callback*> syncs_;
+    std::map<wl_callback*, std::function<void()>> waiters_;  // of `afterSynced`
     bool selectedWhileSyncing_ = false;
     std::map<int32_t, Asking> asking_;  // by requester pid, 0 unknown
     std::map<int32_t, Kept> kept_;

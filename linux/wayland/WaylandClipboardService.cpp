@@ -127,6 +127,19 @@ void WaylandClipboardService::publish(Rendition items) {
     });
 }
 
+void WaylandClipboardService::afterPublished(std::function<void()> then) {
+    // Sent now rather than on the next turn, so that the clipboard thread
+    // takes the selection before it asks for the compositor's answer.
+    if (ownershipPending_)
+        takeOwnership();
+    clipboard_->afterSynced([this, alive = alive_, then = std::move(then)] {
+        scheduler_.post([alive, then] {
+            if (alive->alive)
+                then();
+        });
+    });
+}
+
 void WaylandClipboardService::takeOwnership() {
     ownershipPending_ = false;
     clipboard_->own(contents_.items, origins_, lastReport_);

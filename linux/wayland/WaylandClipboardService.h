@@ -35,6 +35,9 @@ class WaylandClipboardService final : public Clipboard {
     void setPasteFinishedHandler(PasteFinishedHandler handler) override {
         finishedHandler_ = std::move(handler);
     }
+    // Once the compositor has made our last publish the selection: the
+    // selection reaches the pasting window before a key typed after it.
+    void afterPublished(std::function<void()> then) override;
 
     // Sends a publish still waiting for the main loop, then stops; with
     // `keepCopy`, a detached keeper goes on serving what we hold.

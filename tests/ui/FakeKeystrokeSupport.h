@@ -9,6 +9,7 @@ namespace dz {
 class FakeKeystrokeSupport : public KeystrokeSupport {
   public:
     std::optional<std::string> reason;  // set: keystrokes cannot be sent
+    std::string how;
     ShortcutRoute route = ShortcutRoute::keyGrabs;
     std::map<ShortcutAction, std::string> triggers;
     bool configurable = false;
@@ -16,6 +17,7 @@ class FakeKeystrokeSupport : public KeystrokeSupport {
     bool tap = true;
 
     std::optional<std::string> keystrokesUnavailable() const override { return reason; }
+    std::string keystrokesRoute() const override { return how; }
     ShortcutRoute shortcutRoute() const override { return route; }
     std::optional<std::string> desktopTrigger(ShortcutAction action) const override {
         auto it = triggers.find(action);

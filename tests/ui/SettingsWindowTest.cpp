@@ -207,6 +207,9 @@ TEST_F(GeneralTabTest, GoesThroughTheProgramForFormatAndLoginItem) {
 // The Permissions lines follow the program's state each time it changes.
 TEST_F(GeneralTabTest, ShowsWhatThisDesktopAllows) {
     EXPECT_TRUE(showsText(&tab, "\u2713 Available"));
+    keystrokes.how = "Typed through the compositor's virtual keyboard";
+    emit notifier.stateChanged();
+    EXPECT_TRUE(showsText(&tab, "\u2713 Typed through the compositor's virtual keyboard"));
     EXPECT_FALSE(showsText(&tab, "No tray is shown in this session"));
     EXPECT_FALSE(showsText(&tab, "Running under Xwayland"));
 
@@ -216,6 +219,7 @@ TEST_F(GeneralTabTest, ShowsWhatThisDesktopAllows) {
     emit notifier.stateChanged();
     EXPECT_TRUE(showsText(&tab, "\u26A0 Not available: the X server has no XTest extension"));
     EXPECT_FALSE(showsText(&tab, "\u2713 Available"));
+    EXPECT_FALSE(showsText(&tab, "virtual keyboard"));
     EXPECT_TRUE(showsText(&tab, "No tray is shown in this session"));
     EXPECT_TRUE(showsText(&tab, "Running under Xwayland"));
 

@@ -216,10 +216,14 @@ int main(int argc, char** argv) {
         backend.shortcutRoute =
             portalShortcuts ? KeystrokeSupport::ShortcutRoute::portal : KeystrokeSupport::ShortcutRoute::none;
         backend.tapAvailable = false;
-        if (session->x11())
+        if (!session->virtualKeyboard() && session->x11())
             backend.keystrokesNote =
-                "Typed into X11 applications only in this session; elsewhere a paste shortcut waits for your "
-                "own Ctrl+V.";
+                "Typed through XTest into X11 applications only; elsewhere a paste shortcut waits "
+                "for your own Ctrl+V.";
+        else if (!session->virtualKeyboard())
+            backend.keystrokesMissing =
+                "Not available: no keys can be typed in this session. The paste shortcuts wait for your own "
+                "Ctrl+V.";
         if (portalShortcuts) {
             backend.desktopTrigger = [&portalShortcuts](ShortcutAction action) {
                 return portalShortcuts->trigger(action);
@@ -227,6 +231,12 @@ int main(int argc, char** argv) {
             if (portalShortcuts->canConfigure())
                 backend.openDesktopShortcutSettings = [&portalShortcuts] { portalShortcuts->configure(); };
         }
+    }
+    if (session->virtualKeyboard()) {
+        backend.keystrokesRoute = "Typed through the compositor's virtual keyboard";
+        backend.keystrokesMissing =
+            "Not available: the compositor closed its virtual keyboard. The paste shortcuts "
+            "wait for your own Ctrl+V.";
     }
     ProgramServices services(controller, backend);
     servicesForPortal = &services;

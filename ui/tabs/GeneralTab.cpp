@@ -229,8 +229,10 @@ void GeneralTab::refreshServices() {
     launchAtLogin_->setChecked(loginItem_.launchAtLogin());
     refreshKeepFormatting(settings_.data());
     const auto unavailable = keystrokeSupport_.keystrokesUnavailable();
-    keystrokes_->setText(unavailable ? QStringLiteral("\u26A0 ") + qstr(*unavailable)
-                                     : QStringLiteral("\u2713 Available"));
+    const std::string route = keystrokeSupport_.keystrokesRoute();
+    keystrokes_->setText(unavailable     ? QStringLiteral("\u26A0 ") + qstr(*unavailable)
+                         : route.empty() ? QStringLiteral("\u2713 Available")
+                                         : QStringLiteral("\u2713 ") + qstr(route));
     const QSignalBlocker browser(browserAccess_);
     const bool on = browser_.browserAccess();
     browserAccess_->setChecked(on);

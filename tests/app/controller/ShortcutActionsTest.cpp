@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "app/input/KeyCombo.h"
+#include "app/input/KeyboardSimulator.h"
 #include "tests/app/controller/ControllerHarness.h"
 
 namespace dz::test {
@@ -112,6 +114,17 @@ TEST(ShortcutActionsTest, ThroughXwaylandAOneShotWithNoKnownFrontApplicationWait
     h.fakes.workspace.frontmost = "org.gnome.TextEditor";  // an X11 window
     h.controller->actions().perform(ShortcutAction::pasteMarkdown);
     EXPECT_EQ(h.fakes.keystrokes.pressed.size(), 1u);
+}
+
+TEST(ShortcutActionsTest, WithKeysThatReachEveryWindowAnUnknownFrontApplicationGetsCtrlV) {
+    ControllerHarness h;
+    h.copyHTML("<p>a <b>b</b></p>", "a b");
+    h.fakes.workspace.frontmost.reset();  // a native Wayland window, typed into by the compositor
+    h.controller->actions().perform(ShortcutAction::pasteMarkdown);
+    using Press = std::pair<uint32_t, uint32_t>;
+    EXPECT_EQ(h.fakes.keystrokes.pressed,
+              std::vector<Press>{Press(KeyboardSimulator::keyV, KeyCombo::control)});
+    EXPECT_TRUE(h.fakes.system.notices.empty());
 }
 
 }  // namespace
