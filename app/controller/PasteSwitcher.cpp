@@ -164,13 +164,19 @@ void PasteSwitcher::pasteFinished(const Clipboard::PasteRequest& request, bool d
     if (!restore_ || !delivered)
         return;
     const Clipboard::Party& requester = request.requester;
+    const bool managerOrUs = request.fromManager || requester.bundleID == Workspace::ownBundleID;
     if (restore_->paster) {
         const Clipboard::Party& paster = *restore_->paster;
-        if (!requester.bundleID || requester.bundleID != paster.bundleID)
+        const bool bothPIDs = paster.pid && requester.pid;
+        const bool samePID = bothPIDs && *paster.pid == *requester.pid;
+        const bool sameApp = requester.bundleID && requester.bundleID == paster.bundleID && !bothPIDs;
+        // A front window known without its process (a Wayland window's app
+        // id) may name its application otherwise than its process does: the
+        // first paste not a manager's or ours is the one.
+        const bool processUnknown = !paster.pid && !managerOrUs;
+        if (!samePID && !sameApp && !processUnknown)
             return;
-        if (paster.pid && requester.pid && *paster.pid != *requester.pid)
-            return;
-    } else if (request.fromManager || requester.bundleID == Workspace::ownBundleID) {
+    } else if (managerOrUs) {
         // Without a known paster, the first paste that is not a manager's
         // copy or our own read is the one the key asked for: a loaded
         // desktop may take longer than the usual wait to make it.

@@ -75,6 +75,30 @@ TEST(PasteSwitcherTest, APutBackWaitsForThePastersDataNotItsLookAtTheTypesOrAnUn
     EXPECT_EQ(h.clipboardText(), "Hello world and a link");
 }
 
+TEST(PasteSwitcherTest, APutBackFollowsThePastersProcessWhateverItsApplicationIsCalled) {
+    ControllerHarness h;
+    const std::string markdown = "Hello **world** and [a link](https://example.com/)";
+    h.copyHTML(richHTML, "Hello world and a link");
+    // The front window's app id names no running process.
+    h.fakes.workspace.frontmost = "org.example.Window";
+    h.controller->actions().perform(ShortcutAction::pasteMarkdown);
+    h.fakes.scheduler.advance(1.0);
+    EXPECT_EQ(h.paste("org.gnome.TextEditor"), markdown);
+    h.fakes.scheduler.advance(PasteSwitcher::nextPasteGrace);
+    EXPECT_EQ(h.clipboardText(), "Hello world and a link") << "waited for the limit";
+
+    // Known by its process: another application's paste is not the one.
+    h.fakes.workspace.frontmost = "org.gnome.TextEditor";
+    h.controller->actions().perform(ShortcutAction::pasteMarkdown);
+    h.fakes.scheduler.advance(1.0);
+    EXPECT_EQ(h.paste("md.obsidian.Obsidian"), markdown);
+    h.fakes.scheduler.advance(PasteSwitcher::nextPasteGrace);
+    EXPECT_EQ(h.clipboardText(), markdown);
+    EXPECT_EQ(h.paste("org.gnome.TextEditor"), markdown);
+    h.fakes.scheduler.advance(PasteSwitcher::nextPasteGrace);
+    EXPECT_EQ(h.clipboardText(), "Hello world and a link");
+}
+
 TEST(PasteSwitcherTest, ARequestersOwnRenditionIsRenderedOnTheWorkerAndAnsweredWhenReady) {
     ControllerHarness h;
     h.edit([](SettingsData& d) {
