@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 #include <tuple>
 
 #include "linux/wayland/OfferedTypes.h"
@@ -524,8 +525,18 @@ std::pair<std::optional<int32_t>, std::optional<std::string>> DataControlClipboa
         std::lock_guard lock(frontMutex_);
         first = front_;
     }
-    auto scan =
-        peers_->find(*inode, first, std::min(limits_.peerScanDeadline, limits_.peerScanBudget - scanSpent_));
+    // Within the scan's deadline and what is left of this second's budget.
+    auto left = [&] {
+        const auto taken = Clock::now() - now;
+        return std::min(limits_.peerScanDeadline - taken, limits_.peerScanBudget - scanSpent_ - taken);
+    };
+    auto scan = peers_->find(*inode, first, left());
+    // Under load the holder can be missing from a first pass over /proc
+    // (seen with wl-paste just started); one more pass a moment later finds it.
+    if (!scan.pid && !scan.timedOut && left() > std::chrono::milliseconds(10)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        scan = peers_->find(*inode, first, left());
+    }
     scanSpent_ += Clock::now() - now;
     if (!scan.pid)
         return {};
