@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "linux/wayland/ProcessTable.h"
 #include "linux/workspace/AppIdentity.h"
 
 namespace dz::wayland {
@@ -45,10 +46,9 @@ class AppProcesses {
 
   private:
     bool mine(pid_t pid) const;
-    std::optional<pid_t> parent(pid_t pid) const;
 
     x11::AppIdentity& identity_;
-    std::filesystem::path procRoot_;
+    ProcessTable table_;
     std::vector<pid_t> excluded_;
     uid_t uid_;
     Limits limits_;
