@@ -4,17 +4,13 @@
 
 namespace dz::wayland {
 
-namespace {
-
 // Ids differ in case between a window's app id and a program's name ("Foo", "foo").
-bool sameID(std::string_view a, std::string_view b) {
+bool AppProcesses::sameID(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         auto low = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
         return low(x) == low(y);
     });
 }
-
-}  // namespace
 
 AppProcesses::AppProcesses(x11::AppIdentity& identity, std::filesystem::path procRoot,
                            std::vector<pid_t> excluded, uid_t uid, Limits limits)

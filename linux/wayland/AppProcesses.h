@@ -44,6 +44,9 @@ class AppProcesses {
     // and the accessibility tree belong to the one that started them).
     Scan find(std::string_view bundleID) const;
 
+    // Whether two application ids name one application, whatever their case.
+    static bool sameID(std::string_view a, std::string_view b);
+
   private:
     bool mine(pid_t pid) const;
 
