@@ -1,65 +1,27 @@
 #include "linux/wayland/AppProcesses.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <string>
 
 namespace dz::wayland {
 
-namespace {
-
-std::optional<pid_t> parsePID(const char* name) {
-    if (!*name)
-        return std::nullopt;
-    pid_t pid = 0;
-    for (const char* p = name; *p; ++p) {
-        if (*p < '0' || *p > '9' || pid > 100'000'000)
-            return std::nullopt;
-        pid = pid * 10 + (*p - '0');
-    }
-    return pid;
-}
-
 // Ids differ in case between a window's app id and a program's name ("Foo", "foo").
-bool sameID(std::string_view a, std::string_view b) {
+bool AppProcesses::sameID(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         auto low = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
         return low(x) == low(y);
     });
 }
 
-}  // namespace
-
 AppProcesses::AppProcesses(x11::AppIdentity& identity, std::filesystem::path procRoot,
                            std::vector<pid_t> excluded, uid_t uid, Limits limits)
     : identity_(identity),
-      procRoot_(std::move(procRoot)),
+      table_(std::move(procRoot)),
       excluded_(std::move(excluded)),
       uid_(uid),
       limits_(limits) {}
 
 bool AppProcesses::mine(pid_t pid) const {
-    struct stat st {};
-    return stat((procRoot_ / std::to_string(pid)).c_str(), &st) == 0 && st.st_uid == uid_;
-}
-
-std::optional<pid_t> AppProcesses::parent(pid_t pid) const {
-    // "pid (comm) state ppid ...": the name may hold spaces and parentheses.
-    std::ifstream in(procRoot_ / std::to_string(pid) / "stat");
-    std::string stat;
-    std::getline(in, stat);
-    auto close = stat.rfind(')');
-    if (close == std::string::npos)
-        return std::nullopt;
-    char state = 0;
-    long ppid = 0;
-    if (std::sscanf(stat.c_str() + close + 1, " %c %ld", &state, &ppid) != 2 || ppid <= 1)
-        return std::nullopt;
-    return pid_t(ppid);
+    return table_.ownedBy(pid, uid_);
 }
 
 AppProcesses::Scan AppProcesses::find(std::string_view bundleID) const {
@@ -67,16 +29,12 @@ AppProcesses::Scan AppProcesses::find(std::string_view bundleID) const {
     Scan scan;
     if (bundleID.empty())
         return scan;
-    DIR* proc = opendir(procRoot_.c_str());
-    if (!proc) {
+    auto listed = table_.pids();
+    if (!listed) {
         scan.complete = false;
         return scan;
     }
-    std::vector<pid_t> pids;
-    while (dirent* entry = readdir(proc))
-        if (auto pid = parsePID(entry->d_name))
-            pids.push_back(*pid);
-    closedir(proc);
+    std::vector<pid_t> pids = std::move(*listed);
     // Oldest first, as far as numbers tell: an application started before
     // the helpers it runs.
     std::sort(pids.begin(), pids.end());
@@ -99,7 +57,7 @@ AppProcesses::Scan AppProcesses::find(std::string_view bundleID) const {
         scan.pid = pid;
         // Numbers wrap: a helper may carry a lower one than its application.
         for (int depth = 0; depth < 8; ++depth) {
-            auto up = parent(*scan.pid);
+            auto up = table_.parent(*scan.pid);
             if (!up || !matches(*up))
                 break;
             scan.pid = *up;

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "linux/wayland/ProcessTable.h"
 #include "linux/workspace/AppIdentity.h"
 
 namespace dz::wayland {
@@ -43,12 +44,14 @@ class AppProcesses {
     // and the accessibility tree belong to the one that started them).
     Scan find(std::string_view bundleID) const;
 
+    // Whether two application ids name one application, whatever their case.
+    static bool sameID(std::string_view a, std::string_view b);
+
   private:
     bool mine(pid_t pid) const;
-    std::optional<pid_t> parent(pid_t pid) const;
 
     x11::AppIdentity& identity_;
-    std::filesystem::path procRoot_;
+    ProcessTable table_;
     std::vector<pid_t> excluded_;
     uid_t uid_;
     Limits limits_;

@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -116,7 +114,7 @@ DataControlClipboard::~DataControlClipboard() {
     for (auto& transfer : transfers_) close(transfer.fd);
     for (auto& [key, asking] : asking_)
         for (auto& [type, fd] : asking.waiting) close(fd);
-    if (display_) {
+    if (wl_.display()) {
         for (auto* sync : syncs_) wl_callback_destroy(sync);
         for (auto& [sync, then] : waiters_) wl_callback_destroy(sync);
         for (auto& [offer, state] : offers_) ext_data_control_offer_v1_destroy(offer);
@@ -128,12 +126,7 @@ DataControlClipboard::~DataControlClipboard() {
             ext_data_control_manager_v1_destroy(manager_);
         if (seat_)
             wl_seat_destroy(seat_);
-        if (registry_)
-            wl_registry_destroy(registry_);
-        wl_display_disconnect(display_);
     }
-    if (wake_ >= 0)
-        close(wake_);
 }
 
 bool DataControlClipboard::connect(const char* display, std::string* error) {
@@ -142,12 +135,9 @@ bool DataControlClipboard::connect(const char* display, std::string* error) {
             *error = std::move(why);
         return false;
     };
-    display_ = wl_display_connect(display);
-    if (!display_)
-        return fail("cannot connect to the Wayland display");
-    registry_ = wl_display_get_registry(display_);
-    wl_registry_add_listener(registry_, &Glue::registry, this);
-    if (wl_display_roundtrip(display_) < 0)
+    if (!wl_.open(display, &Glue::registry, this, error))
+        return false;
+    if (wl_display_roundtrip(wl_.display()) < 0)
         return fail("the Wayland display does not answer");
     if (!seat_)
         return fail("the Wayland display has no seat");
@@ -156,21 +146,16 @@ bool DataControlClipboard::connect(const char* display, std::string* error) {
     device_ = ext_data_control_manager_v1_get_data_device(manager_, seat_);
     ext_data_control_device_v1_add_listener(device_, &Glue::device, this);
 
-    ucred cred{};
-    socklen_t length = sizeof cred;
-    if (getsockopt(wl_display_get_fd(display_), SOL_SOCKET, SO_PEERCRED, &cred, &length) == 0 && cred.pid > 0)
-        compositorPID_ = cred.pid;
     std::vector<pid_t> excluded{getpid()};
-    if (compositorPID_)
-        excluded.push_back(*compositorPID_);
+    if (auto compositor = wl_.compositorPID())
+        excluded.push_back(*compositor);
     peers_ = std::make_unique<PipePeers>("/proc", std::move(excluded));
 
-    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake_ < 0)
-        return fail("cannot create an event descriptor");
+    if (!wl_.openWake(error))
+        return false;
     // A reader that closes its end early must cost us a failed write, not the process.
     signal(SIGPIPE, SIG_IGN);
-    if (wl_display_roundtrip(display_) < 0)
+    if (wl_display_roundtrip(wl_.display()) < 0)
         return fail("the Wayland display does not answer");
     // The selection announced on binding is what the clipboard held before
     // us, not a copy to report (as on X11, where only changes are told).
@@ -183,8 +168,7 @@ void DataControlClipboard::shutdown() {
     if (!thread_.joinable())
         return;
     stopping_ = true;
-    uint64_t one = 1;
-    (void)!write(wake_, &one, sizeof one);
+    wl_.wake();
     thread_.join();
 }
 
@@ -193,13 +177,11 @@ void DataControlClipboard::post(std::function<void()> task) {
         std::lock_guard lock(postedMutex_);
         posted_.push_back(std::move(task));
     }
-    uint64_t one = 1;
-    (void)!write(wake_, &one, sizeof one);
+    wl_.wake();
 }
 
 void DataControlClipboard::runPosted() {
-    uint64_t count;
-    (void)!read(wake_, &count, sizeof count);
+    wl_.drainWake();
     for (;;) {
         std::function<void()> task;
         {
@@ -224,10 +206,10 @@ void DataControlClipboard::afterSynced(std::function<void()> then) {
     post([this, then = std::move(then)]() mutable {
         // The compositor answers in order: this sync comes back after the
         // selection of an earlier `own`.
-        wl_callback* sync = wl_display_sync(display_);
+        wl_callback* sync = wl_display_sync(wl_.display());
         waiters_.emplace(sync, std::move(then));
         wl_callback_add_listener(sync, &Glue::wait, this);
-        wl_display_flush(display_);
+        wl_display_flush(wl_.display());
     });
 }
 
@@ -256,16 +238,16 @@ void DataControlClipboard::run() {
 }
 
 int DataControlClipboard::pump(milliseconds timeout, int extra, bool withWake) {
-    while (wl_display_prepare_read(display_) != 0)
-        if (wl_display_dispatch_pending(display_) < 0)
+    while (wl_display_prepare_read(wl_.display()) != 0)
+        if (wl_display_dispatch_pending(wl_.display()) < 0)
             return -1;
-    if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
-        wl_display_cancel_read(display_);
+    if (wl_display_flush(wl_.display()) < 0 && errno != EAGAIN) {
+        wl_display_cancel_read(wl_.display());
         return -1;
     }
-    std::vector<pollfd> fds{{wl_display_get_fd(display_), POLLIN, 0}};
+    std::vector<pollfd> fds{{wl_display_get_fd(wl_.display()), POLLIN, 0}};
     if (withWake)
-        fds.push_back({wake_, POLLIN, 0});
+        fds.push_back({wl_.wakeFD(), POLLIN, 0});
     size_t extraAt = fds.size();
     if (extra >= 0)
         fds.push_back({extra, POLLIN, 0});
@@ -273,14 +255,14 @@ int DataControlClipboard::pump(milliseconds timeout, int extra, bool withWake) {
     for (auto& transfer : transfers_) fds.push_back({transfer.fd, POLLOUT, 0});
     int n = poll(fds.data(), fds.size(), int(std::max<milliseconds::rep>(timeout.count(), 0)));
     if (n < 0 && errno != EINTR) {
-        wl_display_cancel_read(display_);
+        wl_display_cancel_read(wl_.display());
         return -1;
     }
     if (n > 0 && (fds[0].revents & POLLIN)) {
-        if (wl_display_read_events(display_) < 0)
+        if (wl_display_read_events(wl_.display()) < 0)
             return -1;
     } else {
-        wl_display_cancel_read(display_);
+        wl_display_cancel_read(wl_.display());
         if (n > 0 && (fds[0].revents & (POLLERR | POLLHUP)))
             return -1;
     }
@@ -292,7 +274,7 @@ int DataControlClipboard::pump(milliseconds timeout, int extra, bool withWake) {
         if (ready[i])
             writeSome(transfers_[i]);
     std::erase_if(transfers_, [](const Transfer& t) { return t.fd < 0; });
-    if (wl_display_dispatch_pending(display_) < 0)
+    if (wl_display_dispatch_pending(wl_.display()) < 0)
         return -1;
     return extra >= 0 ? fds[extraAt].revents : 0;
 }
@@ -594,10 +576,10 @@ bool DataControlClipboard::select(Content content) {
     forgetAnswers();
     lastRead_.reset();
     ++ownSyncs_;
-    wl_callback* sync = wl_display_sync(display_);
+    wl_callback* sync = wl_display_sync(wl_.display());
     syncs_.insert(sync);
     wl_callback_add_listener(sync, &Glue::sync, this);
-    wl_display_flush(display_);
+    wl_display_flush(wl_.display());
     return true;
 }
 

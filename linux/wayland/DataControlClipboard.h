@@ -24,9 +24,8 @@
 
 #include "linux/clipboard/MimeTypes.h"
 #include "linux/wayland/PipePeers.h"
+#include "linux/wayland/WaylandConnection.h"
 
-struct wl_display;
-struct wl_registry;
 struct wl_seat;
 struct wl_callback;
 struct ext_data_control_manager_v1;
@@ -122,7 +121,7 @@ class DataControlClipboard {
     // Our selection is the compositor's selection (it answered after taking it).
     bool holdsSelection() const { return holds_; }
     bool connected() const { return connected_; }
-    std::optional<pid_t> compositorPID() const { return compositorPID_; }
+    std::optional<pid_t> compositorPID() const { return wl_.compositorPID(); }
 
     // Wayland's C callbacks reach these.
     struct Glue;
@@ -190,14 +189,11 @@ class DataControlClipboard {
     Callbacks callbacks_;
     Limits limits_;
     DataControlProtocol protocol_ = DataControlProtocol::ext;
-    wl_display* display_ = nullptr;
-    wl_registry* registry_ = nullptr;
+    WaylandConnection wl_;
     wl_seat* seat_ = nullptr;
     ext_data_control_manager_v1* manager_ = nullptr;
     ext_data_control_device_v1* device_ = nullptr;
-    std::optional<pid_t> compositorPID_;
     std::unique_ptr<PipePeers> peers_;
-    int wake_ = -1;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> owns_{false};

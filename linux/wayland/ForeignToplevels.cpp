@@ -1,8 +1,6 @@
 #include "linux/wayland/ForeignToplevels.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -107,20 +105,14 @@ ForeignToplevels::~ForeignToplevels() {
     alive_->alive = false;
     if (thread_.joinable()) {
         stopping_ = true;
-        uint64_t one = 1;
-        (void)!write(wake_, &one, sizeof one);
+        wl_.wake();
         thread_.join();
     }
-    if (display_) {
+    if (wl_.display()) {
         for (auto& [handle, state] : handles_) zwlr_foreign_toplevel_handle_v1_destroy(handle);
         if (manager_)
             zwlr_foreign_toplevel_manager_v1_destroy(manager_);
-        if (registry_)
-            wl_registry_destroy(registry_);
-        wl_display_disconnect(display_);
     }
-    if (wake_ >= 0)
-        close(wake_);
 }
 
 bool ForeignToplevels::connect(const char* display, std::string* error) {
@@ -129,52 +121,44 @@ bool ForeignToplevels::connect(const char* display, std::string* error) {
             *error = std::move(why);
         return false;
     };
-    display_ = wl_display_connect(display);
-    if (!display_)
-        return fail("cannot connect to the Wayland display");
-    registry_ = wl_display_get_registry(display_);
-    wl_registry_add_listener(registry_, &Glue::registry, this);
-    if (wl_display_roundtrip(display_) < 0)
+    if (!wl_.open(display, &Glue::registry, this, error))
+        return false;
+    if (wl_display_roundtrip(wl_.display()) < 0)
         return fail("the Wayland display does not answer");
     if (!manager_)
         return fail("the compositor offers no list of its windows");
-    ucred cred{};
-    socklen_t length = sizeof cred;
-    if (getsockopt(wl_display_get_fd(display_), SOL_SOCKET, SO_PEERCRED, &cred, &length) == 0 && cred.pid > 0)
-        compositorPID_ = cred.pid;
-    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake_ < 0)
-        return fail("cannot create an event descriptor");
+    if (!wl_.openWake(error))
+        return false;
     // The windows open now, so that the first batch is on its way at once.
-    if (wl_display_roundtrip(display_) < 0)
+    if (wl_display_roundtrip(wl_.display()) < 0)
         return fail("the Wayland display does not answer");
     return true;
 }
 
 void ForeignToplevels::run() {
     while (!stopping_ && !listLost_) {
-        while (wl_display_prepare_read(display_) != 0)
-            if (wl_display_dispatch_pending(display_) < 0)
+        while (wl_display_prepare_read(wl_.display()) != 0)
+            if (wl_display_dispatch_pending(wl_.display()) < 0)
                 return lost();
-        if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
-            wl_display_cancel_read(display_);
+        if (wl_display_flush(wl_.display()) < 0 && errno != EAGAIN) {
+            wl_display_cancel_read(wl_.display());
             return lost();
         }
-        pollfd fds[] = {{wl_display_get_fd(display_), POLLIN, 0}, {wake_, POLLIN, 0}};
+        pollfd fds[] = {{wl_display_get_fd(wl_.display()), POLLIN, 0}, {wl_.wakeFD(), POLLIN, 0}};
         int n = poll(fds, 2, -1);
         if (n < 0 && errno != EINTR) {
-            wl_display_cancel_read(display_);
+            wl_display_cancel_read(wl_.display());
             return lost();
         }
         if (n > 0 && (fds[0].revents & POLLIN)) {
-            if (wl_display_read_events(display_) < 0)
+            if (wl_display_read_events(wl_.display()) < 0)
                 return lost();
         } else {
-            wl_display_cancel_read(display_);
+            wl_display_cancel_read(wl_.display());
             if (n > 0 && (fds[0].revents & (POLLERR | POLLHUP)))
                 return lost();
         }
-        if (wl_display_dispatch_pending(display_) < 0)
+        if (wl_display_dispatch_pending(wl_.display()) < 0)
             return lost();
     }
 }

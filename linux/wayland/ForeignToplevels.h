@@ -21,9 +21,8 @@
 #include <vector>
 
 #include "app/platform/Scheduler.h"
+#include "linux/wayland/WaylandConnection.h"
 
-struct wl_display;
-struct wl_registry;
 struct zwlr_foreign_toplevel_manager_v1;
 struct zwlr_foreign_toplevel_handle_v1;
 
@@ -76,7 +75,7 @@ class ForeignToplevels {
     // the windows known then are reported closed.
     bool following() const { return following_; }
 
-    std::optional<pid_t> compositorPID() const { return compositorPID_; }
+    std::optional<pid_t> compositorPID() const { return wl_.compositorPID(); }
 
     // Cuts `text` to at most `limit` bytes without splitting a UTF-8
     // sequence; with `controls`, drops control characters too.
@@ -112,12 +111,9 @@ class ForeignToplevels {
     Scheduler& scheduler_;
     Limits limits_;
     std::shared_ptr<Alive> alive_ = std::make_shared<Alive>();
-    wl_display* display_ = nullptr;
-    wl_registry* registry_ = nullptr;
+    WaylandConnection wl_;
     zwlr_foreign_toplevel_manager_v1* manager_ = nullptr;
     uint32_t managerVersion_ = 0;
-    std::optional<pid_t> compositorPID_;
-    int wake_ = -1;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
 

@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+#include "linux/wayland/ProcessTable.h"
+
 namespace dz::wayland {
 
 class PipePeers {
@@ -45,9 +47,8 @@ class PipePeers {
     bool holds(pid_t pid, const std::string& link) const;
     std::string comm(pid_t pid) const;
     std::string executable(pid_t pid) const;
-    std::optional<pid_t> parent(pid_t pid) const;
 
-    std::filesystem::path procRoot_;
+    ProcessTable table_;
     std::vector<pid_t> excluded_;
     uid_t uid_;
 };

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -49,24 +48,18 @@ std::unique_ptr<VirtualKeyboard> VirtualKeyboard::create(std::string* error, con
 VirtualKeyboard::~VirtualKeyboard() {
     if (thread_.joinable()) {
         stopping_ = true;
-        uint64_t one = 1;
-        (void)!write(wake_, &one, sizeof one);
+        wl_.wake();
         thread_.join();
     }
-    if (display_) {
+    if (wl_.display()) {
         if (keyboard_)
             zwp_virtual_keyboard_v1_destroy(keyboard_);
         if (manager_)
             zwp_virtual_keyboard_manager_v1_destroy(manager_);
         if (seat_)
             wl_seat_destroy(seat_);
-        if (registry_)
-            wl_registry_destroy(registry_);
-        wl_display_flush(display_);
-        wl_display_disconnect(display_);
+        wl_display_flush(wl_.display());
     }
-    if (wake_ >= 0)
-        close(wake_);
 }
 
 bool VirtualKeyboard::connect(const char* display, const KeymapKeys::Names& names, std::string* error) {
@@ -78,11 +71,8 @@ bool VirtualKeyboard::connect(const char* display, const KeymapKeys::Names& name
     keys_ = KeymapKeys::forTyping(names, error);
     if (!keys_)
         return false;
-    display_ = wl_display_connect(display);
-    if (!display_)
-        return fail("cannot connect to the Wayland display");
-    registry_ = wl_display_get_registry(display_);
-    wl_registry_add_listener(registry_, &Glue::registry, this);
+    if (!wl_.open(display, &Glue::registry, this, error))
+        return false;
     if (!roundTrip(setUpTimeout))
         return fail("the Wayland display does not answer");
     if (!seat_)
@@ -92,10 +82,7 @@ bool VirtualKeyboard::connect(const char* display, const KeymapKeys::Names& name
     keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(manager_, seat_);
     if (!uploadKeymap(error))
         return false;
-    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake_ < 0)
-        return fail("cannot create an event descriptor");
-    return true;
+    return wl_.openWake(error);
 }
 
 bool VirtualKeyboard::uploadKeymap(std::string* error) {
@@ -126,30 +113,30 @@ bool VirtualKeyboard::uploadKeymap(std::string* error) {
     // first event with an error: clearing the modifiers tells us now, and
     // types nothing.
     zwp_virtual_keyboard_v1_modifiers(keyboard_, 0, 0, 0, 0);
-    if (!roundTrip(setUpTimeout) || wl_display_get_error(display_) != 0)
+    if (!roundTrip(setUpTimeout) || wl_display_get_error(wl_.display()) != 0)
         return fail("the compositor refused the virtual keyboard or its keymap");
     return true;
 }
 
 bool VirtualKeyboard::roundTrip(std::chrono::milliseconds timeout) {
     bool done = false;
-    wl_callback* callback = wl_display_sync(display_);
+    wl_callback* callback = wl_display_sync(wl_.display());
     wl_callback_add_listener(callback, &Glue::sync, &done);
     const auto until = Clock::now() + timeout;
-    while (!done && wl_display_dispatch_pending(display_) >= 0 && !done) {
+    while (!done && wl_display_dispatch_pending(wl_.display()) >= 0 && !done) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
         if (left.count() <= 0)
             break;
-        if (wl_display_prepare_read(display_) != 0)
+        if (wl_display_prepare_read(wl_.display()) != 0)
             continue;
-        if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
-            wl_display_cancel_read(display_);
+        if (wl_display_flush(wl_.display()) < 0 && errno != EAGAIN) {
+            wl_display_cancel_read(wl_.display());
             break;
         }
-        pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
+        pollfd fd{wl_display_get_fd(wl_.display()), POLLIN, 0};
         if (poll(&fd, 1, int(left.count())) <= 0)
-            wl_display_cancel_read(display_);
-        else if (wl_display_read_events(display_) < 0)
+            wl_display_cancel_read(wl_.display());
+        else if (wl_display_read_events(wl_.display()) < 0)
             break;
     }
     if (!done)
@@ -169,8 +156,7 @@ void VirtualKeyboard::press(uint32_t keyCode, uint32_t modifiers) {
             return;
         pending_.push_back(*stroke);
     }
-    uint64_t one = 1;
-    (void)!write(wake_, &one, sizeof one);
+    wl_.wake();
 }
 
 void VirtualKeyboard::type(const KeymapKeys::Stroke& stroke) {
@@ -183,41 +169,40 @@ void VirtualKeyboard::type(const KeymapKeys::Stroke& stroke) {
 }
 
 void VirtualKeyboard::run() {
-    const int fd = wl_display_get_fd(display_);
+    const int fd = wl_display_get_fd(wl_.display());
     // Requests the socket would not take yet wait in libwayland's buffer;
     // the compositor not reading only delays them, it never holds up press().
     bool wantWrite = false;
     while (!stopping_) {
         bool failed = false;
-        while (!failed && wl_display_prepare_read(display_) != 0)
-            failed = wl_display_dispatch_pending(display_) < 0;
+        while (!failed && wl_display_prepare_read(wl_.display()) != 0)
+            failed = wl_display_dispatch_pending(wl_.display()) < 0;
         if (failed)
             break;
-        if (wl_display_flush(display_) < 0) {
+        if (wl_display_flush(wl_.display()) < 0) {
             if (errno != EAGAIN) {
-                wl_display_cancel_read(display_);
+                wl_display_cancel_read(wl_.display());
                 break;
             }
             wantWrite = true;
         } else {
             wantWrite = false;
         }
-        pollfd fds[2] = {{fd, short(POLLIN | (wantWrite ? POLLOUT : 0)), 0}, {wake_, POLLIN, 0}};
+        pollfd fds[2] = {{fd, short(POLLIN | (wantWrite ? POLLOUT : 0)), 0}, {wl_.wakeFD(), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0 && errno != EINTR) {
-            wl_display_cancel_read(display_);
+            wl_display_cancel_read(wl_.display());
             break;
         }
         if (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) {
-            if (wl_display_read_events(display_) < 0)
+            if (wl_display_read_events(wl_.display()) < 0)
                 break;
         } else {
-            wl_display_cancel_read(display_);
+            wl_display_cancel_read(wl_.display());
         }
-        if (wl_display_dispatch_pending(display_) < 0)
+        if (wl_display_dispatch_pending(wl_.display()) < 0)
             break;
         if (fds[1].revents & POLLIN) {
-            uint64_t count;
-            (void)!read(wake_, &count, sizeof count);
+            wl_.drainWake();
             std::deque<KeymapKeys::Stroke> strokes;
             {
                 std::lock_guard lock(mutex_);

@@ -20,9 +20,8 @@
 
 #include "app/platform/KeystrokeSender.h"
 #include "linux/wayland/KeymapKeys.h"
+#include "linux/wayland/WaylandConnection.h"
 
-struct wl_display;
-struct wl_registry;
 struct wl_seat;
 struct zwp_virtual_keyboard_manager_v1;
 struct zwp_virtual_keyboard_v1;
@@ -66,12 +65,10 @@ class VirtualKeyboard final : public KeystrokeSender {
     void type(const KeymapKeys::Stroke& stroke);
 
     std::unique_ptr<KeymapKeys> keys_;
-    wl_display* display_ = nullptr;
-    wl_registry* registry_ = nullptr;
+    WaylandConnection wl_;
     wl_seat* seat_ = nullptr;
     zwp_virtual_keyboard_manager_v1* manager_ = nullptr;
     zwp_virtual_keyboard_v1* keyboard_ = nullptr;
-    int wake_ = -1;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> usable_{false};

@@ -4,17 +4,6 @@
 
 namespace dz::wayland {
 
-namespace {
-
-bool sameID(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto low = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return low(x) == low(y);
-    });
-}
-
-}  // namespace
-
 WaylandWorkspace::WaylandWorkspace(ForeignToplevels& toplevels, Workspace& fallback,
                                    x11::AppIdentity& identity, AppProcesses processes)
     : toplevels_(toplevels), fallback_(fallback), identity_(identity), processes_(std::move(processes)) {
@@ -66,8 +55,8 @@ std::optional<Workspace::RunningApplication> WaylandWorkspace::applicationOf(
         x11Front = fallback_.frontmostApplication();
     // Its class is the app id, and often its program's name too (XTerm and xterm).
     if (x11Front && x11Front->pid &&
-        (sameID(x11Front->bundleID, known.app.bundleID) ||
-         (x11Front->executable && sameID(*x11Front->executable, toplevel.appID)))) {
+        (AppProcesses::sameID(x11Front->bundleID, known.app.bundleID) ||
+         (x11Front->executable && AppProcesses::sameID(*x11Front->executable, toplevel.appID)))) {
         known.app = *x11Front;
     } else if (now - scanWindow_ >= std::chrono::seconds(1) || scanSpent_ < scanBudget) {
         if (now - scanWindow_ >= std::chrono::seconds(1)) {

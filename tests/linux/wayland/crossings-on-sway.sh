@@ -11,6 +11,7 @@ set -m  # the program in a process group of its own, so that all of it stops
 program=$1
 command -v xclip >/dev/null 2>&1 || { echo "SKIPPED: xclip is not installed" >&2; exit 77; }
 command -v xmessage >/dev/null 2>&1 || { echo "SKIPPED: xmessage is not installed" >&2; exit 77; }
+. "$(dirname "$0")/lib.sh"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 home=$(mktemp -d)
 mkdir -p "$home/config/dozuzavuvu"
@@ -21,43 +22,8 @@ as_user=()
 if [ -n "${DZ_SWAY_USER:-}" ]; then
   as_user=(runuser -u "$DZ_SWAY_USER" --)
 fi
-pids=()
-finish() {
-  local pid
-  for pid in "${pids[@]}"; do kill -- -"$pid" 2>/dev/null || kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$home"
-}
-trap finish EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  echo "== what the program printed" >&2
-  cat "$home/log" >&2
-  exit 1
-}
-# expect SECONDS WANT COMMAND...: runs COMMAND until it prints WANT.
-expect() {
-  local limit=$1 want=$2 start=$SECONDS got=""
-  shift 2
-  while :; do
-    got=$(timeout 5 "$@" 2>/dev/null)
-    [ "$got" = "$want" ] && return 0
-    if [ $((SECONDS - start)) -ge "$limit" ]; then
-      echo "wanted '$want', got '$got' from: $*" >&2
-      return 1
-    fi
-    sleep 0.2
-  done
-}
-# until_true SECONDS COMMAND...: runs COMMAND until it succeeds.
-until_true() {
-  local limit=$1 start=$SECONDS
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ $((SECONDS - start)) -ge "$limit" ] && return 1
-    sleep 0.1
-  done
-}
+dz_work=$home dz_log=$home/log
+trap dz_finish EXIT
 user_env=(env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data")
 cat >"$home/config/dozuzavuvu/settings.v1" <<'JSON'
 {"autoClean": true, "defaultFormat": "plain",
@@ -72,13 +38,13 @@ for s in "$XDG_RUNTIME_DIR"/sway-ipc.*.sock; do [ -S "$s" ] && sock=$s; done
 [ -n "$sock" ] || fail "no Sway IPC socket in $XDG_RUNTIME_DIR"
 export SWAYSOCK=$sock
 
-"${as_user[@]}" "${user_env[@]}" dbus-run-session -- "$program" >"$home/log" 2>&1 &
-pids+=($!)
+"${as_user[@]}" "${user_env[@]}" dbus-run-session -- "$program" >"$dz_log" 2>&1 &
+dz_pids+=($!)
 program_pid=$!
 "${as_user[@]}" xmessage -name dzfocus -title dzfocus 'X11 window with focus' >/dev/null 2>&1 &
-pids+=($!)
+dz_pids+=($!)
 until_true 20 swaymsg '[title="dzfocus"] focus' || fail "the X11 window was never there to focus"
-until_true 30 grep -qF 'Wayland (sway): copies and pastes of every application.' "$home/log" ||
+until_true 30 grep -qF 'Wayland (sway): copies and pastes of every application.' "$dz_log" ||
   fail "the program did not report the Wayland backend"
 
 x_paste=("${as_user[@]}" xclip -o -selection clipboard -t UTF8_STRING)

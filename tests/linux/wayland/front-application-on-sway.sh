@@ -34,29 +34,8 @@ home=$1 program=$2 window=$3
 export HOME=$home XDG_CONFIG_HOME=$home/config DZ_BACKEND=x11
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done' EXIT
-fail() { echo "FAIL: $*" >&2; echo "== what the program printed" >&2; cat "$home/log" >&2; exit 1; }
-until_true() {
-  local limit=$1 start=$SECONDS
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ $((SECONDS - start)) -ge "$limit" ] && return 1
-    sleep 0.1
-  done
-}
-# expect SECONDS WANT COMMAND...: runs COMMAND until it prints WANT.
-expect() {
-  local limit=$1 want=$2 start=$SECONDS got=""
-  shift 2
-  while :; do
-    got=$(timeout 5 "$@" 2>/dev/null)
-    [ "$got" = "$want" ] && return 0
-    if [ $((SECONDS - start)) -ge "$limit" ]; then
-      echo "wanted '$want', got '$got' from: $*" >&2
-      return 1
-    fi
-    sleep 0.2
-  done
-}
+. "$home/lib.sh"
+dz_log=$home/log
 "$program" >"$home/log" 2>&1 &
 pids+=($!)
 xmessage -name dzfocus -title dzfocus 'X11 window' >/dev/null 2>&1 &
@@ -81,6 +60,8 @@ swaymsg '[title="dzfocus"] focus' >/dev/null || fail "could not focus the X11 wi
 expect 1 "Hello there" wl-paste --type text/plain || fail "wl-paste with the X11 window back in front"
 echo "the application in front took the compositor's paste"
 SESSION
+# Read by Sway's user, who may not reach the source tree.
+cp "$(dirname "$0")/lib.sh" "$home/lib.sh"
 chown -R "${DZ_SWAY_USER:-$(id -un)}" "$home"
 as_user=()
 [ -n "${DZ_SWAY_USER:-}" ] && as_user=(runuser -u "$DZ_SWAY_USER" --)
