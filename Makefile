@@ -18,8 +18,9 @@ test: deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS) --repeat until-pass:2
 
-# Every target under clang with warnings as errors, unoptimised: a compile
-# check only, the tests run under `make test`.
+# Every target but the tests under clang with warnings as errors,
+# unoptimised: a compile check only. The tests are built (with g++, warnings
+# on) and run under `make test`.
 clang: deps
 	cmake --preset clang
 	cmake --build --preset clang -j $(JOBS)
