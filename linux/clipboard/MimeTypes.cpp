@@ -245,12 +245,20 @@ ReadResult readTargets(const std::vector<std::string>& targets, const TargetRead
             // Clipboard tools (wl-copy --type text/html) offer the one payload
             // under every text type as well: that "plain text" is the markup,
             // and would be pasted as such. The copy is HTML alone.
+            // Its original still offers that text type, with the HTML.
             auto sameAsHTML = [&](const ClipboardSnapshot::Entry& item) {
                 return item.type == pt::string && item.data == *bytes;
             };
-            if (std::erase_if(out.items, sameAsHTML))
+            std::vector<MimeItem> alsoOffered;
+            if (std::erase_if(out.items, sameAsHTML)) {
+                for (const auto& origin : out.origins)
+                    if (sameAsHTML(origin.item))
+                        alsoOffered.push_back(origin.source);
                 std::erase_if(out.origins, [&](const ReadOrigin& origin) { return sameAsHTML(origin.item); });
+            }
             keep(pt::html, *bytes, mime::html, *bytes);
+            for (auto& source : alsoOffered)
+                out.origins.push_back({{std::string(pt::html), *bytes}, std::move(source)});
         }
     }
     for (auto target : rtfReadOrder) {
@@ -317,6 +325,7 @@ std::vector<MimeItem> toTargets(const std::vector<ClipboardSnapshot::Entry>& ite
             add(mime::text, item.data);
         } else if (item.type == pt::html) {
             add(mime::html, item.data);
+            fromOrigin(item);  // and a text type that carried the same markup
         } else if (item.type == pt::markerType) {
             add(mime::processedMarker, {});
         } else if (item.type == pt::originalMarkerType) {

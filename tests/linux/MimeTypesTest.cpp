@@ -85,7 +85,12 @@ TEST(MimeTypes, ATextTypeRepeatingTheHTMLIsNotPlainText) {
     FakeOwner tool{{{"text/html", markup}, {"text/plain;charset=utf-8", markup}, {"UTF8_STRING", markup}}};
     auto result = tool.read();
     EXPECT_EQ(asMap(result), (std::map<std::string, std::string>{{std::string(pt::html), markup}}));
-    EXPECT_EQ(toTargets(result.items, result.origins).front().target, "text/html");
+    // Put back as it came: the HTML first, the text type still there.
+    auto original = toTargets(result.items, result.origins);
+    ASSERT_GE(original.size(), 2u);
+    EXPECT_EQ(original[0].target, "text/html");
+    EXPECT_EQ(original[1].target, "text/plain;charset=utf-8");
+    EXPECT_EQ(original[1].data, markup);
 
     // A real plain rendition stays, even when it looks like markup.
     FakeOwner editor{{{"text/html", "<pre>&lt;b&gt;</pre>"}, {"UTF8_STRING", "<b>"}}};

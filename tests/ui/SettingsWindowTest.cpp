@@ -211,17 +211,18 @@ TEST_F(GeneralTabTest, ShowsWhatThisDesktopAllows) {
     emit notifier.stateChanged();
     EXPECT_TRUE(showsText(&tab, "\u2713 Typed through the compositor's virtual keyboard"));
     EXPECT_FALSE(showsText(&tab, "No tray is shown in this session"));
-    EXPECT_FALSE(showsText(&tab, "Running under Xwayland"));
+    EXPECT_FALSE(showsText(&tab, "Wayland (sway)"));
 
     keystrokes.reason = "Not available: the X server has no XTest extension";
     display.tray = false;
-    display.notice = "Running under Xwayland: Dozuzavuvu sees copies and pastes of X11 applications only.";
+    display.notice =
+        "Wayland (sway): this desktop lets other programs see copies only while an X11 window is active.";
     emit notifier.stateChanged();
     EXPECT_TRUE(showsText(&tab, "\u26A0 Not available: the X server has no XTest extension"));
     EXPECT_FALSE(showsText(&tab, "\u2713 Available"));
     EXPECT_FALSE(showsText(&tab, "virtual keyboard"));
     EXPECT_TRUE(showsText(&tab, "No tray is shown in this session"));
-    EXPECT_TRUE(showsText(&tab, "Running under Xwayland"));
+    EXPECT_TRUE(showsText(&tab, "Wayland (sway): this desktop lets"));
 
     // Turning browser access on asks first; a refusal leaves the bus alone.
     QCheckBox* browser = withText<QCheckBox>(&tab, "Browser access");
