@@ -87,12 +87,13 @@ bool X11Clipboard::setUp(std::string* error) {
             *error = "the X server's XFIXES extension does not answer";
         return false;
     }
-    auto atoms =
-        conn_->atoms({"CLIPBOARD", "TARGETS", "TIMESTAMP", "SAVE_TARGETS", "MULTIPLE", "INCR", "ATOM_PAIR",
-                      "UTF8_STRING", "CLIPBOARD_MANAGER", "DZ_SELECTION", "DZ_TIME", "NULL"});
+    auto atoms = conn_->atoms({"CLIPBOARD", "TARGETS", "TIMESTAMP", "SAVE_TARGETS", "MULTIPLE", "INCR",
+                               "ATOM_PAIR", "UTF8_STRING", "CLIPBOARD_MANAGER", "DZ_SELECTION", "DZ_TIME",
+                               "NULL", "DZ_READ_0", "DZ_READ_1", "DZ_READ_2", "DZ_READ_3"});
     clipboard_ = atoms[0], targets_ = atoms[1], timestamp_ = atoms[2], saveTargets_ = atoms[3],
     multiple_ = atoms[4], incr_ = atoms[5], atomPair_ = atoms[6], utf8String_ = atoms[7],
     clipboardManager_ = atoms[8], property_ = atoms[9], timeProperty_ = atoms[10], null_ = atoms[11];
+    for (size_t i = 0; i < readProperties_.size(); ++i) readProperties_[i] = atoms[12 + i];
 
     window_ = xcb_generate_id(c);
     uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
@@ -248,14 +249,19 @@ void X11Clipboard::onDeadline(Clock::time_point now) {
 std::optional<X11Clipboard::ReadReply> X11Clipboard::convert(xcb_atom_t target, xcb_timestamp_t time,
                                                              Duration timeout) {
     auto* c = conn_->get();
-    xcb_delete_property(c, window_, property_);
-    xcb_convert_selection(c, window_, clipboard_, target, property_, time);
+    // Each read asks into a property of its own: the answer to a read given
+    // up (a newer copy came) may still arrive, for the same target and time,
+    // and must not pass for this one's.
+    const xcb_atom_t property = readProperties_[nextRead_++ % readProperties_.size()];
+    xcb_delete_property(c, window_, property);
+    xcb_convert_selection(c, window_, clipboard_, target, property, time);
     auto notified = loop_.waitFor(
         [&](xcb_generic_event_t* ev) {
             if (eventType(ev) != XCB_SELECTION_NOTIFY)
                 return false;
             auto* e = reinterpret_cast<xcb_selection_notify_event_t*>(ev);
             return e->requestor == window_ && e->selection == clipboard_ && e->target == target &&
+                   (e->property == property || e->property == XCB_ATOM_NONE) &&
                    (e->time == time || e->time == XCB_CURRENT_TIME);
         },
         Clock::now() + timeout, [this] { return readCancelled(); });

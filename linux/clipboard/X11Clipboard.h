@@ -5,6 +5,7 @@
 // Nothing here blocks the caller; every callback runs on the clipboard's
 // thread and must hand its work on (post it) rather than do it there.
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -186,6 +187,8 @@ class X11Clipboard {
     // Atoms used on every request.
     xcb_atom_t clipboard_, targets_, timestamp_, saveTargets_, multiple_, incr_, atomPair_, utf8String_,
         clipboardManager_, property_, timeProperty_, null_;
+    std::array<xcb_atom_t, 4> readProperties_{};  // taken in turn by reads
+    uint32_t nextRead_ = 0;
 
     // Loop-thread state.
     std::unique_ptr<Owned> owned_;
