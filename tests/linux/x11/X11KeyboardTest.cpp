@@ -225,25 +225,9 @@ class TargetWindow {
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
         xcb_map_window(c_, window_);
         xcb_flush(c_);
-        // Focus goes to a window only once the window manager has shown it,
-        // which a loaded machine can take a while to do.
-        const auto until = std::chrono::steady_clock::now() + 5s;
-        while (std::chrono::steady_clock::now() < until) {
-            xcb_get_window_attributes_reply_t* attributes =
-                xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, window_), nullptr);
-            const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-            free(attributes);
-            if (viewable) {
-                xcb_set_input_focus(c_, XCB_INPUT_FOCUS_POINTER_ROOT, window_, XCB_CURRENT_TIME);
-                xcb_get_input_focus_reply_t* focus =
-                    xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr);
-                const bool focused = focus && focus->focus == window_;
-                free(focus);
-                if (focused)
-                    break;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
+        std::this_thread::sleep_for(200ms);
+        xcb_set_input_focus(c_, XCB_INPUT_FOCUS_POINTER_ROOT, window_, XCB_CURRENT_TIME);
+        free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
     }
     ~TargetWindow() { xcb_disconnect(c_); }
     // The modifier state of each press of `code` received so far.
