@@ -183,7 +183,11 @@ bool X11Keyboard::grabLocked(Grab& grab) {
 }
 
 void X11Keyboard::ungrabLocked(const Grab& grab) {
-    for (uint16_t variant : lockVariantsLocked())
+    ungrabLocked(grab, lockVariantsLocked());
+}
+
+void X11Keyboard::ungrabLocked(const Grab& grab, const std::vector<uint16_t>& variants) {
+    for (uint16_t variant : variants)
         xcb_ungrab_key(conn_->get(), grab.keycode, conn_->root(), uint16_t(grab.modifiers | variant));
 }
 
@@ -257,12 +261,27 @@ void X11Keyboard::onEvent(xcb_generic_event_t* ev) {
         return;
     }
     if (type == XCB_MAPPING_NOTIFY) {
-        // A new layout moves keys and modifier bits: grab again from the stored combos.
+        if (reinterpret_cast<xcb_mapping_notify_event_t*>(ev)->request == XCB_MAPPING_POINTER)
+            return;
+        // The server reports a new map each time keys come from another
+        // device (the user's keyboard after our XTest keys), mostly the same
+        // map. A grab is lifted only when its key or modifiers moved: while
+        // lifted it misses the shortcut the user is pressing.
         std::lock_guard lock(mutex_);
-        for (auto& [id, grab] : grabs_) ungrabLocked(grab);
+        const auto oldVariants = lockVariantsLocked();
         loadMappingLocked();
+        const bool sameVariants = lockVariantsLocked() == oldVariants;
         for (auto it = grabs_.begin(); it != grabs_.end();) {
-            if (grabLocked(it->second))
+            Grab& grab = it->second;
+            auto sym = keysymForKeyCode(grab.combo.keyCode);
+            auto code = sym ? keycodeLocked(*sym) : std::nullopt;
+            if (sameVariants && code == grab.keycode &&
+                xModifiersLocked(grab.combo.carbonModifiers) == grab.modifiers) {
+                ++it;
+                continue;
+            }
+            ungrabLocked(grab, oldVariants);
+            if (grabLocked(grab))
                 ++it;
             else
                 it = grabs_.erase(it);

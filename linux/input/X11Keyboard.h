@@ -72,6 +72,7 @@ class X11Keyboard final : public HotKeyService, public KeyEventSource, public Ke
     std::vector<uint16_t> lockVariantsLocked() const;
     bool grabLocked(Grab& grab);
     void ungrabLocked(const Grab& grab);
+    void ungrabLocked(const Grab& grab, const std::vector<uint16_t>& variants);
     void sendKeystroke(uint32_t keyCode, uint32_t modifiers);
     void onRawKey(uint16_t sourceID, uint32_t keycode, bool down);
     bool isXTestDevice(uint16_t deviceID);

@@ -5,6 +5,7 @@
 #include <xcb/xtest.h>
 
 #include <cctype>
+#include <set>
 
 #include "app/input/KeyNames.h"
 #include "linux/input/KeySyms.h"
@@ -187,10 +188,18 @@ class UserKeyboard {
         }
         free(reply);
     }
-    ~UserKeyboard() { xcb_disconnect(c_); }
+    ~UserKeyboard() {
+        // A failed check leaves no key down for the next test.
+        for (uint8_t code : std::vector<uint8_t>(held_.begin(), held_.end())) key(code, false);
+        xcb_disconnect(c_);
+    }
     bool available() const { return device_ != 0; }
     xcb_connection_t* connection() const { return c_; }
     void key(uint8_t code, bool down) {
+        if (down)
+            held_.insert(code);
+        else
+            held_.erase(code);
         // XInput 1's DeviceKeyPress and DeviceKeyRelease follow its first event number.
         xcb_test_fake_input(c_, uint8_t(xiFirstEvent_ + (down ? 1 : 2)), code, XCB_CURRENT_TIME, root_, 0, 0,
                             device_);
@@ -212,7 +221,32 @@ class UserKeyboard {
     xcb_window_t root_ = 0;
     uint8_t xiFirstEvent_ = 0;
     uint8_t device_ = 0;
+    std::set<uint8_t> held_;
 };
+
+// Each switch between the user's keyboard and XTest makes the server report
+// a new key map; shortcuts pressed right after one of our keystrokes still
+// reach us.
+TEST_F(X11KeyboardTest, ShortcutsRightAfterOurKeystrokesAreSeen) {
+    UserKeyboard user;
+    if (!user.available())
+        GTEST_SKIP() << "no keyboard device besides XTest on this server";
+    xcb_connection_t* c = user.connection();
+    const uint8_t ctrl = keyCodeFor(c, keysym::controlL), alt = keyCodeFor(c, keysym::altL),
+                  m = keyCodeFor(c, 'm');
+    ASSERT_TRUE(ctrl && alt && m);
+    ASSERT_TRUE(keyboard->registerHotKey(1, combo("Ctrl+Alt+M")));
+    constexpr size_t rounds = 15;
+    for (size_t i = 0; i < rounds; ++i) {
+        keyboard->press(*keynames::keyCode("F8"), 0);
+        // Apart by more than the server's clock tick, or it is a key repeat.
+        std::this_thread::sleep_for(10ms);
+        scheduler.pump(5ms);
+        for (uint8_t code : {ctrl, alt, m}) user.key(code, true);
+        for (uint8_t code : {m, alt, ctrl}) user.key(code, false);
+        ASSERT_TRUE(scheduler.pumpUntil([&] { return presses.size() == i + 1; })) << "round " << i;
+    }
+}
 
 // A focused window of another client that records the keys it receives.
 class TargetWindow {
