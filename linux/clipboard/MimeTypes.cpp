@@ -300,17 +300,19 @@ ReadResult readTargets(const std::vector<std::string>& targets, const TargetRead
 std::vector<MimeItem> toTargets(const std::vector<ClipboardSnapshot::Entry>& items,
                                 const std::vector<ReadOrigin>& origins) {
     std::vector<MimeItem> out;
-    auto add = [&](std::string_view target, std::string data) {
+    using Bytes = std::shared_ptr<const std::string>;
+    auto add = [&](std::string_view target, Bytes data) {
         for (const auto& m : out)
             if (m.target == target)
                 return;
-        out.push_back({std::string(target), std::move(data)});
+        out.emplace_back(std::string(target), data ? std::move(data) : std::make_shared<const std::string>());
     };
+    auto bytes = [](std::string data) { return std::make_shared<const std::string>(std::move(data)); };
     auto fromOrigin = [&](const ClipboardSnapshot::Entry& item) {
         bool found = false;
         for (const auto& o : origins) {
             if (o.item == item) {
-                add(o.source.target, o.source.data);
+                add(o.source.target, o.source.sharedData());
                 found = true;
             }
         }
@@ -318,26 +320,29 @@ std::vector<MimeItem> toTargets(const std::vector<ClipboardSnapshot::Entry>& ite
     };
     for (const auto& item : items) {
         if (item.type == pt::string) {
-            add(mime::textUTF8, item.data);
-            add(mime::utf8String, item.data);
-            add(mime::textPlain, item.data);
-            add(mime::string, toLatin1(item.data));
-            add(mime::text, item.data);
+            // One buffer for every text target; Latin-1 differs only beyond ASCII.
+            const Bytes text = bytes(item.data);
+            std::string latin1 = toLatin1(item.data);
+            add(mime::textUTF8, text);
+            add(mime::utf8String, text);
+            add(mime::textPlain, text);
+            add(mime::string, latin1 == item.data ? text : bytes(std::move(latin1)));
+            add(mime::text, text);
         } else if (item.type == pt::html) {
-            add(mime::html, item.data);
+            add(mime::html, bytes(item.data));
             fromOrigin(item);  // and a text type that carried the same markup
         } else if (item.type == pt::markerType) {
-            add(mime::processedMarker, {});
+            add(mime::processedMarker, nullptr);
         } else if (item.type == pt::originalMarkerType) {
-            add(mime::originalMarker, {});
+            add(mime::originalMarker, nullptr);
         } else if (fromOrigin(item)) {
             continue;
         } else if (item.type == pt::rtf) {
-            add(mime::rtf, item.data);
+            add(mime::rtf, bytes(item.data));
         } else if (item.type == pt::url) {
-            add(mime::uriList, item.data + "\r\n");
+            add(mime::uriList, bytes(item.data + "\r\n"));
         } else if (item.type == pt::chromiumSourceURL) {
-            add(mime::chromiumSourceURL, item.data);
+            add(mime::chromiumSourceURL, bytes(item.data));
         }
         // Concealed, file, image and name-only items have no form we serve.
     }

@@ -4,6 +4,7 @@
 // Pure: no X connection here, so every rule is testable with a fake reader.
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,11 +39,26 @@ inline constexpr std::string_view originalMarker = "application/x-dozuzavuvu-ori
 }  // namespace mime
 
 // An X target with its bytes, as read or as served. Items in the engine's
-// vocabulary ("public.html", ...) are `ClipboardSnapshot::Entry`.
+// vocabulary ("public.html", ...) are `ClipboardSnapshot::Entry`. Copies
+// share the bytes: plain text is served under five targets, and a large copy
+// is kept once, not once a target.
 struct MimeItem {
+    MimeItem() = default;
+    MimeItem(std::string target, std::string data)
+        : target(std::move(target)), bytes_(std::make_shared<const std::string>(std::move(data))) {}
+    MimeItem(std::string target, std::shared_ptr<const std::string> data)
+        : target(std::move(target)), bytes_(std::move(data)) {}
+
     std::string target;
-    std::string data;
-    bool operator==(const MimeItem&) const = default;
+    const std::string& data() const {
+        static const std::string none;
+        return bytes_ ? *bytes_ : none;
+    }
+    const std::shared_ptr<const std::string>& sharedData() const { return bytes_; }
+    bool operator==(const MimeItem& other) const { return target == other.target && data() == other.data(); }
+
+  private:
+    std::shared_ptr<const std::string> bytes_;
 };
 
 // Where an engine item came from, so a restored original can be served in

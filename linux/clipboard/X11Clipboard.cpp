@@ -688,7 +688,7 @@ X11Clipboard::Served X11Clipboard::serveInto(xcb_window_t requestor, xcb_atom_t 
     xcb_atom_t type = target;
     if (name == mime::text)
         type = utf8String_;
-    std::string_view data = found->data;
+    std::string_view data = found->data();
     if (data.size() > incrThreshold_) {
         auto t = std::make_unique<Transfer>();
         t->type = type;
@@ -759,7 +759,7 @@ void X11Clipboard::handOver() {
     for (const auto& item : content) {
         if (!isTextTarget(item.target))
             order.push_back(item.target);
-        bytes += item.data.size();
+        bytes += item.data().size();
     }
     std::vector<xcb_atom_t> targets = conn_->atoms(order);
     std::erase(targets, xcb_atom_t(XCB_ATOM_NONE));

@@ -318,7 +318,7 @@ void X11PrimarySelection::serve(const xcb_selection_request_event_t& e) {
             if (!name.empty() && isTextTarget(name) && found != held_->items.end()) {
                 const xcb_atom_t type = name == mime::text ? utf8String_ : e.target;
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, e.requestor, property, type, 8,
-                                    uint32_t(found->data.size()), found->data.data());
+                                    uint32_t(found->data().size()), found->data().data());
                 served = data = true;
             }
         }

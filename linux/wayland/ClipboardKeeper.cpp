@@ -54,8 +54,8 @@ std::string ClipboardKeeper::encode(const std::vector<x11::MimeItem>& content) {
     for (const auto& item : content) {
         putLength(out, item.target.size());
         out += item.target;
-        putLength(out, item.data.size());
-        out += item.data;
+        putLength(out, item.data().size());
+        out += item.data();
     }
     return out;
 }
@@ -67,16 +67,14 @@ std::optional<std::vector<x11::MimeItem>> ClipboardKeeper::decode(std::string_vi
     std::vector<x11::MimeItem> content;
     for (uint64_t i = 0; i < count; ++i) {
         uint64_t length = 0;
-        x11::MimeItem item;
         if (!getLength(bytes, length) || length > bytes.size())
             return std::nullopt;
-        item.target = bytes.substr(0, length);
+        std::string target(bytes.substr(0, length));
         bytes.remove_prefix(length);
         if (!getLength(bytes, length) || length > bytes.size())
             return std::nullopt;
-        item.data = bytes.substr(0, length);
+        content.emplace_back(std::move(target), std::string(bytes.substr(0, length)));
         bytes.remove_prefix(length);
-        content.push_back(std::move(item));
     }
     if (!bytes.empty())
         return std::nullopt;

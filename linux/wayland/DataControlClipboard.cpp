@@ -654,7 +654,7 @@ void DataControlClipboard::startTransfer(const Content& content, const std::stri
         close(fd);
         return;
     }
-    Transfer transfer{fd, content, item->data, 0, Clock::now() + limits_.servingIdleTimeout, pasteID};
+    Transfer transfer{fd, content, item->data(), 0, Clock::now() + limits_.servingIdleTimeout, pasteID};
     writeSome(transfer);
     if (transfer.fd >= 0)
         transfers_.push_back(std::move(transfer));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "core/clipboard/ClipboardSnapshot.h"
 #include "core/clipboard/MemoryPasteboard.h"
@@ -90,7 +91,7 @@ TEST(MimeTypes, ATextTypeRepeatingTheHTMLIsNotPlainText) {
     ASSERT_GE(original.size(), 2u);
     EXPECT_EQ(original[0].target, "text/html");
     EXPECT_EQ(original[1].target, "text/plain;charset=utf-8");
-    EXPECT_EQ(original[1].data, markup);
+    EXPECT_EQ(original[1].data(), markup);
 
     // A real plain rendition stays, even when it looks like markup.
     FakeOwner editor{{{"text/html", "<pre>&lt;b&gt;</pre>"}, {"UTF8_STRING", "<b>"}}};
@@ -168,7 +169,7 @@ TEST(MimeTypes, WritesTextInEveryFormAndRestoresOriginalsAsRead) {
                               {std::string(pt::html), "<b>x</b>"},
                               {std::string(pt::markerType), ""}});
     std::map<std::string, std::string> m;
-    for (auto& t : targets) m[t.target] = t.data;
+    for (auto& t : targets) m[t.target] = t.data();
     EXPECT_EQ(m, (std::map<std::string, std::string>{{"text/plain;charset=utf-8", "caf\xC3\xA9 \xE2\x82\xAC"},
                                                      {"UTF8_STRING", "caf\xC3\xA9 \xE2\x82\xAC"},
                                                      {"text/plain", "caf\xC3\xA9 \xE2\x82\xAC"},
@@ -176,6 +177,17 @@ TEST(MimeTypes, WritesTextInEveryFormAndRestoresOriginalsAsRead) {
                                                      {"TEXT", "caf\xC3\xA9 \xE2\x82\xAC"},
                                                      {"text/html", "<b>x</b>"},
                                                      {"application/x-dozuzavuvu-processed", ""}}));
+
+    // The text forms share one buffer; Latin-1 has its own only when it differs.
+    auto buffers = [](const std::vector<MimeItem>& items) {
+        std::set<const std::string*> seen;
+        for (auto& t : items)
+            if (t.target != "text/html" && !t.data().empty())
+                seen.insert(t.sharedData().get());
+        return seen.size();
+    };
+    EXPECT_EQ(buffers(targets), 2u);
+    EXPECT_EQ(buffers(toTargets({{std::string(pt::string), std::string(1 << 20, 'a')}})), 1u);
 
     // A captured original comes back in the forms it was read from.
     FakeOwner owner{{{"text/x-moz-url-priv", utf16le("https://s/")},
@@ -185,7 +197,7 @@ TEST(MimeTypes, WritesTextInEveryFormAndRestoresOriginalsAsRead) {
     std::vector<ClipboardSnapshot::Entry> restored{{std::string(pt::originalMarkerType), ""}};
     restored.insert(restored.end(), read.items.begin(), read.items.end());
     std::map<std::string, std::string> r;
-    for (auto& t : toTargets(restored, read.origins)) r[t.target] = t.data;
+    for (auto& t : toTargets(restored, read.origins)) r[t.target] = t.data();
     EXPECT_EQ(r["text/x-moz-url-priv"], utf16le("https://s/"));
     EXPECT_EQ(r["application/rtf"], "{\\rtf1 x}");
     EXPECT_EQ(r.count("application/x-dozuzavuvu-original"), 1u);

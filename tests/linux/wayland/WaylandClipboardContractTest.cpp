@@ -67,7 +67,7 @@ class WaylandClipboardHarness {
         std::vector<std::string> args{DZ_WAYLAND_TOOL, "copy"};
         for (const auto& item : wayland::offeredItems(items)) {
             std::string path = dir_ + "/" + std::to_string(files_.size());
-            std::ofstream(path, std::ios::binary) << item.data;
+            std::ofstream(path, std::ios::binary) << item.data();
             files_.push_back(path);
             args.push_back(item.target + "=@" + path);
         }

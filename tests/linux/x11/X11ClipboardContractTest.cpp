@@ -58,7 +58,7 @@ class X11ClipboardHarness {
         std::vector<std::string> args{DZ_CLIPBOARD_TOOL, "own"};
         for (const auto& target : x11::toTargets(items)) {
             std::string path = dir_ + "/" + std::to_string(files_++);
-            std::ofstream(path, std::ios::binary) << target.data;
+            std::ofstream(path, std::ios::binary) << target.data();
             args.push_back(target.target + "=@" + path);
         }
         start(args);
