@@ -4,6 +4,7 @@
 #include <xcb/xinput.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <set>
 
@@ -246,6 +247,47 @@ TEST_F(X11KeyboardTest, ShortcutsRightAfterOurKeystrokesAreSeen) {
         for (uint8_t code : {m, alt, ctrl}) user.key(code, false);
         ASSERT_TRUE(scheduler.pumpUntil([&] { return presses.size() == i + 1; })) << "round " << i;
     }
+}
+
+// A new layout that moves a shortcut's key: the grab follows it.
+TEST_F(X11KeyboardTest, AShortcutFollowsItsKeyToANewKeyCode) {
+    UserKeyboard user;
+    if (!user.available())
+        GTEST_SKIP() << "no keyboard device besides XTest on this server";
+    xcb_connection_t* c = user.connection();
+    const uint8_t ctrl = keyCodeFor(c, keysym::controlL), alt = keyCodeFor(c, keysym::altL),
+                  m = keyCodeFor(c, 'm');
+    ASSERT_TRUE(ctrl && alt && m);
+    auto* map = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, 8, 248), nullptr);
+    ASSERT_TRUE(map);
+    const uint8_t width = map->keysyms_per_keycode;
+    const uint32_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+    uint8_t spare = 0;  // a key code with no symbol at all
+    for (int code = 255; code > 8 && !spare; --code)
+        if (std::all_of(syms + (code - 8) * width, syms + (code - 7) * width, [](uint32_t s) { return !s; }))
+            spare = uint8_t(code);
+    const std::vector<uint32_t> mSyms(syms + (m - 8) * width, syms + (m - 7) * width);
+    free(map);
+    ASSERT_NE(spare, 0);
+    ASSERT_TRUE(keyboard->registerHotKey(1, combo("Ctrl+Alt+M")));
+
+    auto remap = [&](uint8_t code, const std::vector<uint32_t>& to) {
+        xcb_change_keyboard_mapping(c, 1, code, width, to.data());
+        xcb_flush(c);
+    };
+    remap(spare, mSyms);
+    remap(m, std::vector<uint32_t>(width, 0));
+    scheduler.pump(300ms);
+    for (uint8_t code : {ctrl, alt, m}) user.key(code, true);
+    for (uint8_t code : {m, alt, ctrl}) user.key(code, false);
+    scheduler.pump(200ms);
+    EXPECT_TRUE(presses.empty()) << "the old key code is still grabbed";
+    for (uint8_t code : {ctrl, alt, spare}) user.key(code, true);
+    for (uint8_t code : {spare, alt, ctrl}) user.key(code, false);
+    EXPECT_TRUE(scheduler.pumpUntil([&] { return presses.size() == 1; }));
+    remap(m, mSyms);
+    remap(spare, std::vector<uint32_t>(width, 0));
+    scheduler.pump(300ms);
 }
 
 // A focused window of another client that records the keys it receives.
