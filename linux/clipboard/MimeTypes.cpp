@@ -305,7 +305,7 @@ std::vector<MimeItem> toTargets(const std::vector<ClipboardSnapshot::Entry>& ite
         for (const auto& m : out)
             if (m.target == target)
                 return;
-        out.emplace_back(std::string(target), data ? std::move(data) : std::make_shared<const std::string>());
+        out.emplace_back(std::string(target), std::move(data));  // no bytes reads as empty
     };
     auto bytes = [](std::string data) { return std::make_shared<const std::string>(std::move(data)); };
     auto fromOrigin = [&](const ClipboardSnapshot::Entry& item) {
